@@ -1,0 +1,680 @@
+#include "screens/Unit_Main.h"
+
+#include "link/ConsoleLink.h"
+#include "link/InboundHandlers.h"
+#include "platform/HostIdentity.h"
+#include "platform/ScreenInfo.h"
+#include "scoring/ScoreConfirmation.h"
+#include "scoring/ScoreEntry.h"
+#include "screens/Layout.h"
+#include "screens/Unit_GetIP.h"
+#include "screens/Unit_Invalid.h"
+#include "station/Settings.h"
+#include "widgets/DockLayout.h"
+#include "widgets/Fonts.h"
+#include "widgets/LedTextLabel.h"
+#include "widgets/Notebook.h"
+#include "widgets/Panel.h"
+#include "widgets/PictureButton.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/StatusBar.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+
+namespace {
+
+const QColor kBlue(0, 0, 255);
+const QColor kGrey(128, 128, 128);
+const QColor kNavy(0, 0, 128);
+const QColor kRed(255, 0, 0);
+const QColor kSilver(192, 192, 192);
+
+QFont verdana(int px, bool bold = true)
+{
+    return designFont(QStringLiteral("Verdana"), px, bold);
+}
+
+void place(QWidget *w, int left, int top, int width, int height)
+{
+    w->setGeometry(left, top, width, height);
+}
+
+} // namespace
+
+QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, const QFont &font, const QColor &ink,
+                  const QColor &background, Qt::Alignment align)
+{
+    auto *l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setTextFormat(Qt::PlainText);  // texts from the network are never rich text
+    l->setText(text);
+    l->setFont(font);
+    l->setAlignment(align);
+    l->setWordWrap(false);
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, ink);
+    if (background.isValid()) {
+        pal.setColor(QPalette::Window, background);
+        l->setAutoFillBackground(true);
+    }
+    l->setPalette(pal);
+    return l;
+}
+
+TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), platform(std::move(platform_))
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Marlo Diving"));
+    installFontSubstitutions();
+    resize(1218, 805);
+
+    buildFrame();
+    buildOpeningPage();
+    buildScoringPage();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+    ReconnectTimer = new QTimer(this);
+    ReconnectTimer->setObjectName(QStringLiteral("ReconnectTimer"));
+    ReconnectTimer->setInterval(2000);
+    ReconnectTimer->setSingleShot(true);
+    TimerPowerMeter = new QTimer(this);
+    TimerPowerMeter->setObjectName(QStringLiteral("TimerPowerMeter"));
+    TimerPowerMeter->setInterval(10000);
+
+    link = std::make_unique<ConsoleLink>(*this);
+
+    // Events to handlers.
+    connect(Timer1, &QTimer::timeout, this, [this] { deferredStartup(); });
+    connect(ReconnectTimer, &QTimer::timeout, this, [this] { link->ReconnectTimerTimer(); });
+    connect(TimerPowerMeter, &QTimer::timeout, this, [this] { TimerPowerMeterTimer(*this); });
+    connect(ClientChoice, &RadioGroup::changed, this, [this] { ClientChoiceChange(); });
+    connect(ConnectConsoles, &QAbstractButton::clicked, this, [this] { link->ConnectConsolesClick(); });
+    connect(DisconnectConsoles, &QAbstractButton::clicked, this, [this] { link->DisconnectAction(); });
+    connect(ButtonRefresh, &QAbstractButton::clicked, this, [this] { link->FillServerAddressList(); });
+    connect(ButtonClose, &QAbstractButton::clicked, this, [this] { close(); });
+    connect(ButtonHome2, &QAbstractButton::clicked, this, [this] { link->GoHome(); });
+    connect(ButtonHome3, &QAbstractButton::clicked, this, [this] { link->GoHome(); });
+    connect(StatusBar1, &StatusBar::doubleClicked, this, [this] { link->StatusBarDblClick(); });
+    connect(ButtonSendMessage, &QAbstractButton::clicked, this, [this] { ButtonSendMessageClick(*this); });
+    connect(ButtonSendScore, &QAbstractButton::clicked, this, [this] { ButtonSendScoreClick(*this); });
+    connect(ScoreConfirmAccept, &QAbstractButton::clicked, this, [this] { ScoreConfirmAcceptClick(*this); });
+    connect(ScoreConfirmDecline, &QAbstractButton::clicked, this, [this] { ScoreConfirmDeclineClick(*this); });
+    for (PictureButton *key : keypadKeys())
+        connect(key, &QAbstractButton::clicked, this, [this, key] { FinalScoreClick(*this, key->tag()); });
+    connect(_Notebook, &Notebook::pageChanged, this, [this] { ArrangeLayout(*this); });
+    if (platform.screen) {
+        connect(platform.screen.get(), &ScreenInfo::geometryChanged, this, [this] {
+            fitToScreen();
+            ApplyOrientation(*this);
+        });
+    }
+
+    // The small windows, created after the main window.
+    ObtainingIPAddress = new TObtainingIPAddress(this);
+    InvalidElements = new TInvalidElements(this);
+
+    // Key preview: the window sees every key before the element that has the focus.
+    qApp->installEventFilter(this);
+
+    confirmClose = [this] {
+        return QMessageBox::question(this, kApplicationTitle,
+                                     QStringLiteral("Press OK to confirm you want to exit this program."),
+                                     QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel)
+               == QMessageBox::Ok;
+    };
+
+    creationSteps();
+}
+
+TMainForm::~TMainForm()
+{
+    qApp->removeEventFilter(this);
+    // The link goes first: its reader threads must not outlive the elements.
+    link.reset();
+}
+
+void TMainForm::buildFrame()
+{
+    auto *dock = new DockLayout(this);
+    PanelMain = new Panel(this, QStringLiteral("PanelMain"));
+    PanelMain->setColor(Qt::white);
+    PanelMain->setFrame(Panel::MainFrame5);
+    StatusBar1 = new StatusBar(this, QStringLiteral("StatusBar1"),
+                               {{100, Qt::AlignHCenter, QStringLiteral("   Version 1.0")},
+                                {300, Qt::AlignLeft, QStringLiteral("Marlo DV - scoring by the Marlo team")},
+                                {130, Qt::AlignLeft, QString()},
+                                {120, Qt::AlignHCenter, QStringLiteral("IP Address")},
+                                {300, Qt::AlignLeft, QStringLiteral("  PC Name")},
+                                {100, Qt::AlignLeft, QStringLiteral("Retry Count:")}});
+    dock->addDocked(StatusBar1, DockLayout::Bottom, 19);
+    dock->addDocked(PanelMain, DockLayout::Fill);
+
+    auto *main = new DockLayout(PanelMain, 5);
+
+    // Stacking order, bottom up: logo, band 1, page area, bands 2 and 3.
+    VRXLogo = new QLabel(PanelMain);
+    VRXLogo->setObjectName(QStringLiteral("VRXLogo"));
+    VRXLogo->setAlignment(Qt::AlignCenter);
+    VRXLogo->setPixmap(QPixmap(QStringLiteral(":/assets/logo.jpg")));
+    PanelTop1 = new Panel(PanelMain, QStringLiteral("PanelTop1"));
+    _Notebook = new Notebook(PanelMain, QStringLiteral("_Notebook"));
+    _Notebook->hide();
+    PanelTop2 = new Panel(PanelMain, QStringLiteral("PanelTop2"));
+    PanelTop3 = new Panel(PanelMain, QStringLiteral("PanelTop3"));
+
+    main->addDocked(PanelTop1, DockLayout::Top, 40);
+    main->addDocked(PanelTop2, DockLayout::Top, 43);
+    main->addDocked(PanelTop3, DockLayout::Top, 43);
+    main->addDocked(VRXLogo, DockLayout::Fill);
+    main->addDocked(_Notebook, DockLayout::Fill);
+
+    // The bands' background picture.
+    for (Panel *band : {PanelTop1, PanelTop2, PanelTop3})
+        band->setGradient(QColor(200, 220, 255), QColor(255, 255, 255), 43);
+
+    const QFont bandFont = verdana(29);
+    const Qt::Alignment centre = Qt::AlignCenter;
+    const Qt::Alignment leftMid = Qt::AlignLeft | Qt::AlignVCenter;
+    auto bandLabel = [&](Panel *band, const QString &name, const QString &text, Qt::Alignment a, bool framed) {
+        QLabel *l = makeLabel(band, name, text, bandFont, Qt::black, QColor(), a);
+        if (framed) {
+            l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            l->setLineWidth(2);
+        }
+        return l;
+    };
+    auto *d1 = new DockLayout(PanelTop1);
+    LabelRound = bandLabel(PanelTop1, QStringLiteral("LabelRound"), QStringLiteral("Round"), centre, false);
+    LabelEvent = bandLabel(PanelTop1, QStringLiteral("LabelEvent"), QStringLiteral("  Event Name   "), centre, false);
+    LabelDisc = bandLabel(PanelTop1, QStringLiteral("LabelDisc"), QStringLiteral("Type"), centre, false);
+    d1->addDocked(LabelRound, DockLayout::Left, 180);
+    d1->addDocked(LabelDisc, DockLayout::Right, 180);
+    d1->addDocked(LabelEvent, DockLayout::Fill);
+
+    auto *d2 = new DockLayout(PanelTop2);
+    LabelStart = bandLabel(PanelTop2, QStringLiteral("LabelStart"), QStringLiteral("Order"), centre, true);
+    LabelAthlete = bandLabel(PanelTop2, QStringLiteral("LabelAthlete"), QStringLiteral("   Athlete Name"), leftMid, true);
+    LabelPower = bandLabel(PanelTop2, QStringLiteral("LabelPower"), QStringLiteral("Power"), centre, true);
+    LabelClub = bandLabel(PanelTop2, QStringLiteral("LabelClub"), QStringLiteral("   Team Name"), leftMid, true);
+    d2->addDocked(LabelStart, DockLayout::Left, 100);
+    d2->addDocked(LabelPower, DockLayout::Right, 180);
+    d2->addDocked(LabelClub, DockLayout::Right, 320);
+    d2->addDocked(LabelAthlete, DockLayout::Fill);
+
+    auto *d3 = new DockLayout(PanelTop3);
+    LabelDive = bandLabel(PanelTop3, QStringLiteral("LabelDive"), QStringLiteral("Dive"), centre, true);
+    LabelDD = bandLabel(PanelTop3, QStringLiteral("LabelDD"), QStringLiteral("  DD"), centre, true);
+    LabelHeight = bandLabel(PanelTop3, QStringLiteral("LabelHeight"), QStringLiteral("  HGT"), centre, true);
+    LabelDiveDescription =
+        bandLabel(PanelTop3, QStringLiteral("LabelDiveDescription"), QStringLiteral("   Dive Description"), leftMid, true);
+    d3->addDocked(LabelDive, DockLayout::Left, 160);
+    d3->addDocked(LabelDD, DockLayout::Left, 145);
+    d3->addDocked(LabelHeight, DockLayout::Left, 145);
+    d3->addDocked(LabelDiveDescription, DockLayout::Fill);
+}
+
+void TMainForm::buildOpeningPage()
+{
+    Opening = _Notebook->addPage(QStringLiteral("Opening"));
+    auto *page = new DockLayout(Opening);
+    LabelWhoAreYou = makeLabel(Opening, QStringLiteral("LabelWhoAreYou"), QStringLiteral("Who are you?"), verdana(21),
+                               Qt::white, kBlue, Qt::AlignCenter);
+    PanelOpening = new Panel(Opening, QStringLiteral("PanelOpening"));
+    PanelOpening->setGradient(kBlue, kGrey, 235);
+    page->addDocked(LabelWhoAreYou, DockLayout::Top, 26);
+    page->addDocked(PanelOpening, DockLayout::Fill);
+
+    auto *group = new QGroupBox(QStringLiteral("Quorra IP Address"), PanelOpening);
+    group->setObjectName(QStringLiteral("IPSelectionGroupBox"));
+    group->setFont(verdana(13));
+    QPalette gp = group->palette();
+    gp.setColor(QPalette::WindowText, Qt::white);
+    group->setPalette(gp);
+    place(group, 16, 16, 225, 57);
+    IPSelectionGroupBox = group;
+
+    HostIP = new QComboBox(group);
+    HostIP->setObjectName(QStringLiteral("HostIP"));
+    HostIP->setEditable(false);
+    HostIP->setMaxVisibleItems(20);
+    HostIP->setFont(verdana(16));
+    place(HostIP, 8, 23, 209, 26);
+
+    ConnectConsoles = new PictureButton(PanelOpening, QStringLiteral("ConnectConsoles"), QStringLiteral("Connect Console"),
+                                        PictureButton::Arrow);
+    ConnectConsoles->setFont(verdana(16));
+    ConnectConsoles->setFocusPolicy(Qt::StrongFocus);
+    place(ConnectConsoles, 14, 104, 227, 84);
+    ButtonRefresh = new PictureButton(PanelOpening, QStringLiteral("ButtonRefresh"), QStringLiteral("Refresh IP List"));
+    ButtonRefresh->setFont(verdana(13));
+    place(ButtonRefresh, 14, 204, 227, 32);
+    ButtonClose = new PictureButton(PanelOpening, QStringLiteral("ButtonClose"), QStringLiteral("Close"), PictureButton::Door);
+    ButtonClose->setFont(verdana(16));
+    ButtonClose->setBaseColor(kSilver);
+    place(ButtonClose, 16, 270, 225, 107);
+
+    QStringList judges;
+    for (int i = 1; i <= 11; ++i)
+        judges << QStringLiteral("Judge %1").arg(i);
+    ClientChoice = new RadioGroup(PanelOpening, QStringLiteral("ClientChoice"), QStringLiteral("Which Function?"), judges, 4);
+    ClientChoice->setFont(verdana(19));
+    QPalette cp = ClientChoice->palette();
+    cp.setColor(QPalette::WindowText, Qt::white);
+    ClientChoice->setPalette(cp);
+    place(ClientChoice, 248, 16, 513, 361);
+
+    DisconnectConsoles = new PictureButton(PanelOpening, QStringLiteral("DisconnectConsoles"),
+                                           QStringLiteral("Disconnect Console"), PictureButton::Power);
+    place(DisconnectConsoles, 606, 348, 227, 32);
+    DisconnectConsoles->hide();
+    DisconnectConsoles->setEnabled(false);
+
+    DisciplineSelection = new RadioGroup(PanelOpening, QStringLiteral("DisciplineSelection"), QStringLiteral("Which Event"),
+                                         {QStringLiteral("Individual Event"), QStringLiteral("Synchro Event")}, 1);
+    place(DisciplineSelection, 648, 280, 169, 105);
+    DisciplineSelection->setItemIndex(0);
+    DisciplineSelection->hide();
+
+    TestImage = new QLabel(PanelOpening);
+    TestImage->setObjectName(QStringLiteral("TestImage"));
+    place(TestImage, 488, 336, 736, 60);
+    TestImage->hide();
+
+    LabelOpeningInstructions = makeLabel(
+        PanelOpening, QStringLiteral("LabelOpeningInstructions"),
+        QStringLiteral("Press F9 to see this screen again. Press F5 to hide/show detailed connections activity."),
+        verdana(11, false), Qt::white, Qt::black, Qt::AlignCenter);
+    PanelDetails = new Panel(PanelOpening, QStringLiteral("PanelDetails"));
+    auto *od = new DockLayout(PanelOpening);
+    od->addDocked(LabelOpeningInstructions, DockLayout::Bottom, 17);
+    od->addDocked(PanelDetails, DockLayout::Right, 460);
+    PanelDetails->hide();
+    buildDetailsPanel();
+}
+
+void TMainForm::buildDetailsPanel()
+{
+    QWidget *p = PanelDetails;
+    LabelWhosConnected = makeLabel(p, QStringLiteral("LabelWhosConnected"), QStringLiteral("Who's Connected"), verdana(12),
+                                   Qt::white, QColor(), Qt::AlignLeft | Qt::AlignVCenter);
+    place(LabelWhosConnected, 296, 192, 150, 16);
+
+    auto memo = [p](const QString &name) {
+        auto *m = new QPlainTextEdit(p);
+        m->setObjectName(name);
+        m->setReadOnly(true);
+        m->setLineWrapMode(QPlainTextEdit::NoWrap);
+        m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        m->setTabChangesFocus(true);
+        m->setFocusPolicy(Qt::ClickFocus);
+        m->setFont(designFont(QStringLiteral("Courier"), 11, false));
+        return m;
+    };
+    LogFile = memo(QStringLiteral("LogFile"));
+    place(LogFile, 16, 8, 409, 145);
+
+    GridConnections = new QTableWidget(13, 4, p);
+    GridConnections->setObjectName(QStringLiteral("GridConnections"));
+    GridConnections->horizontalHeader()->hide();
+    GridConnections->verticalHeader()->hide();
+    GridConnections->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    GridConnections->setSelectionMode(QAbstractItemView::NoSelection);
+    GridConnections->setWordWrap(false);
+    GridConnections->setFont(verdana(10, false));
+    for (int c = 0; c < 4; ++c)
+        GridConnections->setColumnWidth(c, 80);
+    for (int r = 0; r < 13; ++r) {
+        GridConnections->setRowHeight(r, 16);
+        for (int c = 0; c < 4; ++c) {
+            auto *item = new QTableWidgetItem();
+            if (r == 0 || c == 0)
+                item->setBackground(QColor(212, 208, 200));
+            GridConnections->setItem(r, c, item);
+        }
+    }
+    place(GridConnections, 16, 160, 337, 233);
+
+    ChatFile = memo(QStringLiteral("ChatFile"));
+    place(ChatFile, 16, 344, 273, 153);
+
+    EditMessage = new QLineEdit(p);
+    EditMessage->setObjectName(QStringLiteral("EditMessage"));
+    place(EditMessage, 16, 500, 273, 21);
+
+    auto *send = new QPushButton(QStringLiteral("Send"), p);
+    send->setObjectName(QStringLiteral("ButtonSendMessage"));
+    send->setAutoDefault(false);
+    place(send, 304, 488, 49, 25);
+    ButtonSendMessage = send;
+
+    ConnectedClients = new QListWidget(p);
+    ConnectedClients->setObjectName(QStringLiteral("ConnectedClients"));
+    place(ConnectedClients, 320, 168, 121, 137);
+}
+
+void TMainForm::buildScoringPage()
+{
+    SingleScore = _Notebook->addPage(QStringLiteral("SingleScore"));
+    auto *page = new DockLayout(SingleScore);
+    PanelIND = new Panel(SingleScore, QStringLiteral("PanelIND"));
+    PanelIND->setGradient(kBlue, kGrey, 235);
+    page->addDocked(PanelIND, DockLayout::Fill);
+
+    auto *ind = new DockLayout(PanelIND);
+    LabelINDMessage = makeLabel(PanelIND, QStringLiteral("LabelINDMessage"),
+                                QStringLiteral("No need to enter a decimal. Press Enter or Send when done. Hint: 66 --> 6.5"),
+                                verdana(11, false), Qt::white, kGrey, Qt::AlignCenter);
+    ind->addDocked(LabelINDMessage, DockLayout::Bottom, 17);
+
+    // The keypad lies under the confirmation panel.
+    PanelKeypad = new Panel(PanelIND, QStringLiteral("PanelKeypad"));
+    place(PanelKeypad, 0, 0, 997, 633);
+
+    PanelRight = new Panel(PanelIND, QStringLiteral("PanelRight"));
+    PanelRight->setFrame(Panel::Edge2);
+    ind->addDocked(PanelRight, DockLayout::Right, 211);
+    auto *right = new DockLayout(PanelRight, 2);
+
+    PanelRightScore = new Panel(PanelRight, QStringLiteral("PanelRightScore"));
+    right->addDocked(PanelRightScore, DockLayout::Top, 127);
+    auto *rs = new DockLayout(PanelRightScore);
+    LabelScoreTitle = makeLabel(PanelRightScore, QStringLiteral("LabelScoreTitle"), QStringLiteral("Score"), verdana(21),
+                                Qt::white, QColor(), Qt::AlignCenter);
+    ScoreEdit = makeLabel(PanelRightScore, QStringLiteral("ScoreEdit"), QStringLiteral("0.0"), verdana(80), Qt::black,
+                          Qt::white, Qt::AlignCenter);
+    rs->addDocked(LabelScoreTitle, DockLayout::Top, 27);
+    rs->addDocked(ScoreEdit, DockLayout::Fill);
+
+    PanelJudgeAssignment = new Panel(PanelRight, QStringLiteral("PanelJudgeAssignment"));
+    right->addDocked(PanelJudgeAssignment, DockLayout::Bottom, 130);
+    auto *ja = new DockLayout(PanelJudgeAssignment);
+    LabelJudge = makeLabel(PanelJudgeAssignment, QStringLiteral("LabelJudge"), QStringLiteral("Judge"), verdana(21), kBlue,
+                           Qt::white, Qt::AlignCenter);
+    JudgeNum = makeLabel(PanelJudgeAssignment, QStringLiteral("JudgeNum"), QStringLiteral("E.1"), verdana(64), Qt::white,
+                         kBlue, Qt::AlignCenter);
+    ja->addDocked(LabelJudge, DockLayout::Top, 27);
+    ja->addDocked(JudgeNum, DockLayout::Fill);
+
+    ButtonSendScore = new PictureButton(PanelRight, QStringLiteral("ButtonSendScore"), QStringLiteral("  Send\r\n(Enter)"),
+                                        PictureButton::Arrow);
+    ButtonSendScore->setFont(verdana(16));
+    place(ButtonSendScore, 8, 216, 195, 114);
+
+    PanelScoreboard = new Panel(PanelRight, QStringLiteral("PanelScoreboard"));
+    PanelScoreboard->setColor(Qt::black);
+    place(PanelScoreboard, 24, 256, 172, 153);
+    auto *sb = new DockLayout(PanelScoreboard);
+    LabelScoreboardTitle = makeLabel(PanelScoreboard, QStringLiteral("LabelScoreboardTitle"), QStringLiteral("Scoreboard"),
+                                     verdana(16), kNavy, Qt::white, Qt::AlignCenter);
+    sb->addDocked(LabelScoreboardTitle, DockLayout::Top, 20);
+    ScoreboardOrder = new TLedTextLabel(PanelScoreboard, QStringLiteral("ScoreboardOrder"));
+    ScoreboardOrder->setAutoSize(true);
+    ScoreboardOrder->setCaption(QStringLiteral("ORDER "));
+    sb->addDocked(ScoreboardOrder, DockLayout::Top, 28);
+    TLedTextLabel **lines[] = {&Scoreboard1, &Scoreboard2, &Scoreboard3};
+    for (int i = 0; i < 3; ++i) {
+        auto *l = new TLedTextLabel(PanelScoreboard, QStringLiteral("Scoreboard%1").arg(i + 1));
+        place(l, 0, 52 + 32 * i, 115, 28);
+        l->setAutoSize(true);
+        l->setCaption(QStringLiteral("ORDER "));
+        *lines[i] = l;
+    }
+    PanelScoreboard->hide();
+
+    // Keys: 0 ... 10 and Clear, placed by the layout.
+    for (int v = 0; v <= 10; ++v) {
+        auto *k = new PictureButton(PanelKeypad, QStringLiteral("INDSCORE%1").arg(v), QString::number(v));
+        k->setFont(verdana(43));
+        k->setTag(v);
+        INDSCORE[v] = k;
+    }
+    INDSCOREClear = new PictureButton(PanelKeypad, QStringLiteral("INDSCOREClear"), QStringLiteral(" Clear\r\n (ESC)"),
+                                      PictureButton::Cross);
+    INDSCOREClear->setFont(verdana(16));
+    INDSCOREClear->setTag(-1);
+    ButtonHome2 = new PictureButton(PanelKeypad, QStringLiteral("ButtonHome2"), QStringLiteral("Home"), PictureButton::House);
+    ButtonHome2->setFont(verdana(13));
+    ButtonHome2->setToolTip(QStringLiteral("Shortcut - F9"));
+    place(ButtonHome2, 16, 12, 97, 32);
+
+    for (int i = 0; i < 11; ++i) {
+        auto *d = new TLedTextLabel(SingleScore, QStringLiteral("ScoreDisplay%1").arg(i + 1));
+        d->resize(80, 28);
+        d->setCaption(QStringLiteral("10.0"));
+        ScoreDisplay[i] = d;
+    }
+
+    buildConfirmationPanel();
+}
+
+void TMainForm::buildConfirmationPanel()
+{
+    ScoreConfirmMain = new Panel(PanelIND, QStringLiteral("ScoreConfirmMain"));
+    ScoreConfirmMain->setColor(kRed);
+    ScoreConfirmMain->setFrame(Panel::LoweredBevel3x2);
+    place(ScoreConfirmMain, 0, 0, 997, 633);
+    auto *cd = new DockLayout(ScoreConfirmMain, 6);
+    ScoreConfirmTitle = makeLabel(ScoreConfirmMain, QStringLiteral("ScoreConfirmTitle"), QStringLiteral("Score Confirmation"),
+                                  verdana(37), Qt::white, QColor(), Qt::AlignCenter);
+    ScoreConfirmButtons = new Panel(ScoreConfirmMain, QStringLiteral("ScoreConfirmButtons"));
+    ScoreConfirmScore0 = makeLabel(ScoreConfirmMain, QStringLiteral("ScoreConfirmScore0"), QStringLiteral("0.0"),
+                                   verdana(251), Qt::white, QColor(), Qt::AlignCenter);
+    cd->addDocked(ScoreConfirmTitle, DockLayout::Top, 49);
+    cd->addDocked(ScoreConfirmButtons, DockLayout::Bottom, 87);
+    cd->addDocked(ScoreConfirmScore0, DockLayout::Fill);
+
+    ScoreConfirmDecline = new PictureButton(ScoreConfirmButtons, QStringLiteral("ScoreConfirmDecline"),
+                                            QStringLiteral("Cancel / Change\r\n          (Esc)"), PictureButton::Cross);
+    ScoreConfirmAccept = new PictureButton(ScoreConfirmButtons, QStringLiteral("ScoreConfirmAccept"),
+                                           QStringLiteral("Accept / Send\r\n      (Enter)"), PictureButton::Check);
+    for (PictureButton *b : {ScoreConfirmDecline, ScoreConfirmAccept})
+        b->setFont(verdana(16));
+    place(ScoreConfirmDecline, 199, 6, 199, 73);
+    place(ScoreConfirmAccept, 597, 6, 199, 73);
+    ButtonHome3 = new PictureButton(ScoreConfirmButtons, QStringLiteral("ButtonHome3"), QStringLiteral("Home"),
+                                    PictureButton::House);
+    ButtonHome3->setFont(verdana(13));
+    ButtonHome3->setToolTip(QStringLiteral("Shortcut - F9"));
+    place(ButtonHome3, 16, 12, 97, 61);
+    ButtonHome3->hide();
+    ScoreConfirmMain->hide();
+}
+
+QList<PictureButton *> TMainForm::keypadKeys() const
+{
+    QList<PictureButton *> keys;
+    for (PictureButton *k : INDSCORE)
+        keys << k;
+    keys << INDSCOREClear;
+    return keys;
+}
+
+DockLayout *TMainForm::dockOf(QWidget *w) const
+{
+    return dockLayoutOf(w);
+}
+
+void TMainForm::creationSteps()
+{
+    // Numbers are formatted and parsed with "." whatever the system's locale says.
+    QLocale::setDefault(QLocale::c());
+    StatusBar1->setPanelText(0, QStringLiteral("   Version 1.1.0"));
+    state.RetryCount = 0;
+    state.JudgeCount = 11;
+    const QStringList headings = {QStringLiteral("Job"), QStringLiteral("Name"), QStringLiteral("IP"), QStringLiteral("Status")};
+    for (int c = 0; c < 4; ++c)
+        GridConnections->item(0, c)->setText(headings[c]);
+    for (int r = 1; r <= state.JudgeCount && r <= 11; ++r)
+        GridConnections->item(r, 0)->setText(QStringLiteral("Judge %1").arg(r));
+    GridConnections->item(12, 0)->setText(QStringLiteral("VRX KMT"));
+    ClientChoice->setItemIndex(0);
+    ScoreDisplays.clear();
+    for (TLedTextLabel *d : ScoreDisplay) {
+        ScoreDisplays << d;
+        d->setParent(PanelKeypad);
+    }
+}
+
+void TMainForm::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    if (shown_)
+        return;
+    shown_ = true;
+    showSteps();
+}
+
+void TMainForm::showSteps()
+{
+    setWindowTitle(QStringLiteral("Marlo v1.1.0"));
+    state.FillProtocols();
+    dockOf(PanelIND)->addDocked(ScoreConfirmMain, DockLayout::Fill);
+    const StationSettings settings = StationSettings::read();
+    state.LastServerAddress = settings.LastIP;
+    state.SavedFunctionIndex = settings.Who;
+    // The radio group bounds the index: above 10 is Judge 11, below 0 is Judge 1.
+    ClientChoice->setItemIndex(std::clamp(state.SavedFunctionIndex, 0, 10));
+    fitToScreen();
+    const QRect screen = platform.screen ? platform.screen->screenGeometry() : QRect();
+    if (screen.isValid() && screen.width() < x())
+        move(screen.width() - width(), y());
+    state.ZeroPressCount = 0;
+    Timer1->start();
+}
+
+void TMainForm::fitToScreen()
+{
+    if (!platform.screen)
+        return;
+    const QRect g = platform.screen->screenGeometry();
+    if (g.isValid() && g != geometry())
+        setGeometry(g);
+}
+
+void TMainForm::deferredStartup()
+{
+    Timer1->stop();
+    if (startedUp_)
+        return;
+    ApplyOrientation(*this);
+    for (TLedTextLabel *d : ScoreDisplays)
+        d->hide();
+    const int index = ClientChoice->itemIndex();
+    state.ClientInfo.FunctionCaption = ClientChoice->itemCaption(index);
+    state.ClientInfo.LocalStationId = state.stationIdAt(index);
+    state.ClientInfo.DisciplineTag = state.Protocols.DisciplineTags[0];
+
+    if (ObtainingIPAddress) {
+        ObtainingIPAddress->showOver(this);
+        QCoreApplication::processEvents();
+    }
+    if (platform.host) {
+        state.ClientInfo.LocalAddress = platform.host->firstIPv4();
+        state.ClientInfo.LocalComputerName = platform.host->hostName();
+    }
+    link->FillServerAddressList();
+    if (ObtainingIPAddress) {
+        ObtainingIPAddress->hide();
+        delete ObtainingIPAddress;
+        ObtainingIPAddress = nullptr;
+        QCoreApplication::processEvents();
+    }
+    StatusBar1->setPanelText(3, state.ClientInfo.LocalAddress);
+    StatusBar1->setPanelText(4, QStringLiteral("  ") + state.ClientInfo.LocalComputerName);
+    for (int i = 0; i < HostIP->count(); ++i)
+        if (HostIP->itemText(i) == state.LastServerAddress)
+            HostIP->setCurrentIndex(i);
+    SelectPage(0);
+    _Notebook->show();
+    TimerPowerMeter->start();
+    startedUp_ = true;
+    emit startupFinished();
+}
+
+void TMainForm::SelectPage(int page)
+{
+    _Notebook->setPageIndex(page);
+}
+
+int TMainForm::currentPage() const
+{
+    return _Notebook->pageIndex();
+}
+
+void TMainForm::ClientChoiceChange()
+{
+    const int index = ClientChoice->itemIndex();
+    if (index < 0)
+        return;
+    state.ClientInfo.FunctionCaption = ClientChoice->itemCaption(index);
+    state.ClientInfo.LocalStationId = state.stationIdAt(index);
+}
+
+void TMainForm::closeEvent(QCloseEvent *e)
+{
+    if (closing_) {
+        e->accept();
+        return;
+    }
+    if (link->Connected() && !(confirmClose && confirmClose())) {
+        e->ignore();
+        return;
+    }
+    closing_ = true;
+    closeSteps();
+    e->accept();
+}
+
+void TMainForm::closeSteps()
+{
+    TimerPowerMeter->stop();
+    StationSettings s;
+    const QRect g = geometry();
+    s.Left = g.x();
+    s.Top = g.y();
+    s.Width = g.width();
+    s.Height = g.height();
+    s.LastIP = HostIP->currentText();
+    s.Who = ClientChoice->itemIndex();
+    s.write();
+    link->DisconnectAction();
+    if (InvalidElements)
+        InvalidElements->hide();
+}
+
+void TMainForm::resizeEvent(QResizeEvent *e)
+{
+    QWidget::resizeEvent(e);
+    if (DockLayout *d = dockOf(this))
+        d->arrange(rect());
+    ArrangeLayout(*this);
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto *w = static_cast<QWidget *>(watched);
+        auto *ke = static_cast<QKeyEvent *>(event);
+        // A key event is offered to the focused element and then to its parents; the window
+        // sees it once, first.
+        const bool again = event == lastKey_ && ke->timestamp() == lastKeyTime_ && ke->key() == lastKeyCode_;
+        if (!again && (w == this || w->window() == this)) {
+            lastKey_ = event;
+            lastKeyTime_ = ke->timestamp();
+            lastKeyCode_ = ke->key();
+            FormKeyDown(*this, ke->key());
+        }
+    }
+    return false;  // keys are never marked as handled
+}

@@ -1,0 +1,145 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "station/StationState.h"
+#include "widgets/DockLayout.h"
+#include "widgets/LedTextLabel.h"
+#include "widgets/Notebook.h"
+#include "widgets/Panel.h"
+#include "widgets/PictureButton.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/StatusBar.h"
+
+#include <QAbstractButton>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QList>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class ConsoleLink;
+class TInvalidElements;
+class TObtainingIPAddress;
+
+inline const QString kApplicationTitle = QStringLiteral("Marlo DV");
+
+// The station's main window. It builds and owns every screen element (each named by its
+// objectName), the station state and the console link, and wires the elements' events to
+// the subsystems.
+class TMainForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TMainForm(StationPlatform platform = StationPlatform::real(), QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    StationState state;
+    StationPlatform platform;
+    std::unique_ptr<ConsoleLink> link;
+
+    // Frame
+    Panel *PanelMain;
+    StatusBar *StatusBar1;
+    QLabel *VRXLogo;
+    Panel *PanelTop1, *PanelTop2, *PanelTop3;
+    QLabel *LabelRound, *LabelEvent, *LabelDisc;
+    QLabel *LabelStart, *LabelAthlete, *LabelPower, *LabelClub;
+    QLabel *LabelDive, *LabelDD, *LabelHeight, *LabelDiveDescription;
+    Notebook *_Notebook;
+
+    // Opening page
+    QWidget *Opening;
+    QLabel *LabelWhoAreYou;
+    Panel *PanelOpening;
+    QWidget *IPSelectionGroupBox;
+    QComboBox *HostIP;
+    PictureButton *ConnectConsoles, *ButtonRefresh, *ButtonClose, *DisconnectConsoles;
+    RadioGroup *ClientChoice, *DisciplineSelection;
+    QLabel *TestImage;
+    Panel *PanelDetails;
+    QLabel *LabelOpeningInstructions;
+    QLabel *LabelWhosConnected;
+    QPlainTextEdit *LogFile, *ChatFile;
+    QTableWidget *GridConnections;
+    QLineEdit *EditMessage;
+    QAbstractButton *ButtonSendMessage;
+    QListWidget *ConnectedClients;
+
+    // Scoring page
+    QWidget *SingleScore;
+    Panel *PanelIND;
+    QLabel *LabelINDMessage;
+    Panel *PanelRight, *PanelRightScore, *PanelJudgeAssignment, *PanelScoreboard;
+    QLabel *LabelScoreTitle, *ScoreEdit, *LabelJudge, *JudgeNum, *LabelScoreboardTitle;
+    PictureButton *ButtonSendScore;
+    TLedTextLabel *ScoreboardOrder, *Scoreboard1, *Scoreboard2, *Scoreboard3;
+    Panel *PanelKeypad;
+    PictureButton *INDSCORE[11];  // INDSCORE0 ... INDSCORE10
+    PictureButton *INDSCOREClear, *ButtonHome2;
+    TLedTextLabel *ScoreDisplay[11];  // ScoreDisplay1 ... ScoreDisplay11
+    Panel *ScoreConfirmMain, *ScoreConfirmButtons;
+    QLabel *ScoreConfirmTitle, *ScoreConfirmScore0;
+    PictureButton *ScoreConfirmDecline, *ScoreConfirmAccept, *ButtonHome3;
+
+    // Timers
+    QTimer *Timer1, *ReconnectTimer, *TimerPowerMeter;
+
+    // The small windows
+    TObtainingIPAddress *ObtainingIPAddress = nullptr;  // destroyed at the end of start-up
+    TInvalidElements *InvalidElements;
+
+    // The panel-score displays, in order (index 0 is ScoreDisplay1).
+    QList<TLedTextLabel *> ScoreDisplays;
+    // The twelve keypad keys (INDSCORE0 ... INDSCORE10, INDSCOREClear).
+    QList<PictureButton *> keypadKeys() const;
+
+    // Station operations
+    void SelectPage(int page);  // shows a page of _Notebook (ArrangeLayout follows)
+    int currentPage() const;
+    void ClientChoiceChange();  // the function change
+    bool startedUp() const { return startedUp_; }
+    // Sizes the window to the screen it runs on.
+    void fitToScreen();
+    DockLayout *dockOf(QWidget *w) const;
+
+    // Asks before closing while linked. The dialog is a seam so that tests can answer it.
+    std::function<bool()> confirmClose;
+
+signals:
+    void startupFinished();
+
+protected:
+    void showEvent(QShowEvent *) override;
+    void closeEvent(QCloseEvent *) override;
+    void resizeEvent(QResizeEvent *) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildFrame();
+    void buildOpeningPage();
+    void buildDetailsPanel();
+    void buildScoringPage();
+    void buildConfirmationPanel();
+    void creationSteps();
+    void showSteps();
+    void deferredStartup();
+    void closeSteps();
+
+    bool shown_ = false;
+    bool startedUp_ = false;
+    bool closing_ = false;
+    const QEvent *lastKey_ = nullptr;
+    ulong lastKeyTime_ = 0;
+    int lastKeyCode_ = 0;
+};
+
+QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, const QFont &font,
+                  const QColor &ink, const QColor &background, Qt::Alignment align);

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// All station texts are single-byte; they are held as QString with one character per byte
+// (Latin-1), converted back with toLatin1() where bytes go onto the link.
+
+// The station's identity.
+struct TClientInfo {
+    QString LocalAddress;       // this computer's IPv4 address, dotted decimal
+    QString DisciplineTag;      // placed in every outbound header; always "IND "
+    QString LocalComputerName;  // host name
+    QString FunctionCaption;    // "Judge 1" ... "Judge 11"
+    QString LocalStationId;     // "J1  " ... "J11 "
+};
+
+// The fixed identifier tables, filled when the main window is shown.
+struct TProtocols {
+    QString DisciplineTags[2];
+    QString StationIdTable[12];  // 0..10 the judges 1..11, 11 the event server "VRX "
+};
+
+constexpr int kStationIdCount = 12;
+constexpr int kJudgeSlots = 11;
+constexpr int kServerStationIndex = 11;
+
+struct StationState {
+    TClientInfo ClientInfo;
+    TProtocols Protocols;
+    qint32 JudgeCount = 11;
+    qint32 RetryCount = 0;
+    qint32 ZeroPressCount = 0;
+    qint32 SavedFunctionIndex = 0;
+    QString LastServerAddress;
+
+    void FillProtocols();
+    // The identifier of judge `functionIndex` (0-based), bounded to the table.
+    QString stationIdAt(int functionIndex) const;
+};
+
+inline QString fromBytes(const QByteArray &b)
+{
+    return QString::fromLatin1(b);
+}
+
+inline QByteArray toBytes(const QString &s)
+{
+    return s.toLatin1();
+}
+
+// Removes leading and trailing characters with codes 0 to 32.
+QString trimControls(const QString &s);
