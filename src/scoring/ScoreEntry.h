@@ -1,8 +1,27 @@
 #pragma once
 
+#include <QString>
+
+class QKeyEvent;
 class TMainForm;
+
+// Virtual-key codes of the keys the station acts on.
+namespace vk {
+constexpr int Enter = 13;
+constexpr int Escape = 27;
+constexpr int F5 = 116;
+constexpr int F9 = 120;
+constexpr int Digit0 = 48;   // '0' ... '9' are 48 ... 57
+constexpr int X = 88;
+constexpr int Numpad0 = 96;  // numeric pad 0 ... 9 are 96 ... 105
+} // namespace vk
+
+// The virtual-key code of a key event, whatever modifiers are held (Shift+6 is the 6 key);
+// 0 for keys the station does not use.
+int virtualKeyOf(const QKeyEvent *event);
 
 // The keypad's click handler: applies the key's tag.
 void FinalScoreClick(TMainForm &form, int tag);
-// The main window's key handler (it sees every key first and never marks one handled).
+// The main window's key handler, by virtual-key code (it sees every key first and never
+// marks one handled).
 void FormKeyDown(TMainForm &form, int key);

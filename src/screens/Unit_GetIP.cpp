@@ -34,7 +34,6 @@ void TObtainingIPAddress::showOver(QWidget *over)
         move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
     }
     show();
-    raise();
 }
 
 void TObtainingIPAddress::paintEvent(QPaintEvent *)

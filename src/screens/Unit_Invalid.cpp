@@ -44,7 +44,6 @@ void TInvalidElements::showOver(QWidget *over)
         move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
     }
     show();
-    raise();
 }
 
 void TInvalidElements::showEvent(QShowEvent *e)

@@ -663,18 +663,22 @@ void TMainForm::resizeEvent(QResizeEvent *e)
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-        auto *w = static_cast<QWidget *>(watched);
-        auto *ke = static_cast<QKeyEvent *>(event);
-        // A key event is offered to the focused element and then to its parents; the window
-        // sees it once, first.
-        const bool again = event == lastKey_ && ke->timestamp() == lastKeyTime_ && ke->key() == lastKeyCode_;
-        if (!again && (w == this || w->window() == this)) {
-            lastKey_ = event;
-            lastKeyTime_ = ke->timestamp();
-            lastKeyCode_ = ke->key();
-            FormKeyDown(*this, ke->key());
-        }
+    const QEvent::Type type = event->type();
+    if (type == QEvent::KeyRelease || type == QEvent::ShortcutOverride) {
+        lastKey_ = nullptr;
+        return false;
     }
+    if (type != QEvent::KeyPress || !watched->isWidgetType())
+        return false;
+    auto *w = static_cast<QWidget *>(watched);
+    if (w->window() != this)
+        return false;
+    // A key the focused element ignores is offered to its parents in turn; the window
+    // handles it once, when it first arrives.
+    if (event == lastKey_ && lastReceiver_ && (lastReceiver_ == w || w->isAncestorOf(lastReceiver_)))
+        return false;
+    lastKey_ = event;
+    lastReceiver_ = w;
+    FormKeyDown(*this, virtualKeyOf(static_cast<QKeyEvent *>(event)));
     return false;  // keys are never marked as handled
 }

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QList>
+#include <QPointer>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
@@ -137,8 +138,7 @@ private:
     bool startedUp_ = false;
     bool closing_ = false;
     const QEvent *lastKey_ = nullptr;
-    ulong lastKeyTime_ = 0;
-    int lastKeyCode_ = 0;
+    QPointer<QWidget> lastReceiver_;
 };
 
 QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, const QFont &font,

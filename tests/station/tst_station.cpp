@@ -1,0 +1,431 @@
+// The station shell: start-up order, settings, state, the frame's docking and the small windows.
+#include "link/ConsoleLink.h"
+#include "platform/HostIdentity.h"
+#include "platform/ScreenInfo.h"
+#include "screens/Unit_Invalid.h"
+#include "screens/Unit_Main.h"
+#include "station/Settings.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+class TestHost : public HostIdentity
+{
+public:
+    QString hostName() override { return QStringLiteral("judge-laptop"); }
+    QString firstIPv4() override { return QStringLiteral("10.1.2.3"); }
+};
+
+class TestScreen : public ScreenInfo
+{
+public:
+    QRect screenGeometry() const override { return QRect(0, 0, 1218, 805); }
+};
+
+StationPlatform testPlatform()
+{
+    StationPlatform p;
+    p.host = std::make_shared<TestHost>();
+    p.screen = std::make_shared<TestScreen>();
+    return p;
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+} // namespace
+
+class TestStation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        QDir::setCurrent(dir_->path());
+    }
+    void cleanup() { QDir::setCurrent(QDir::tempPath()); }
+
+    void settingsChooseTheFunction_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("judgeIndex");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("stationId");
+        QTest::newRow("no file") << QByteArray() << 0 << "Judge 1" << "J1  ";
+        QTest::newRow("Who=4") << QByteArray("[Diving]\nWho=4\n") << 4 << "Judge 5" << "J5  ";
+        QTest::newRow("Who=10") << QByteArray("[Diving]\r\nWho=10\r\n") << 10 << "Judge 11" << "J11 ";
+        QTest::newRow("Who above 10") << QByteArray("[Diving]\nWho=15\n") << 10 << "Judge 11" << "J11 ";
+        QTest::newRow("Who negative") << QByteArray("[Diving]\nWho=-3\n") << 0 << "Judge 1" << "J1  ";
+        QTest::newRow("Who not a number") << QByteArray("[Diving]\nWho=abc\n") << 0 << "Judge 1" << "J1  ";
+        QTest::newRow("Who empty") << QByteArray("[Diving]\nWho=\n") << 0 << "Judge 1" << "J1  ";
+        QTest::newRow("other section") << QByteArray("[Other]\nWho=5\n") << 0 << "Judge 1" << "J1  ";
+        QTest::newRow("key case") << QByteArray("[diving]\nwho=2\n") << 2 << "Judge 3" << "J3  ";
+    }
+    void settingsChooseTheFunction()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, judgeIndex);
+        QFETCH(QString, caption);
+        QFETCH(QString, stationId);
+        if (!file.isEmpty())
+            writeFile(StationSettings::filePath(), file);
+        TMainForm form(testPlatform());
+        form.show();
+        QTRY_VERIFY(form.startedUp());
+        QCOMPARE(form.ClientChoice->itemIndex(), judgeIndex);
+        QCOMPARE(form.state.ClientInfo.FunctionCaption, caption);
+        QCOMPARE(form.state.ClientInfo.LocalStationId, stationId);
+        QCOMPARE(form.state.ClientInfo.DisciplineTag, QStringLiteral("IND "));
+    }
+
+    void lastServerAddressSelection_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("default") << QByteArray() << "This Computer";
+        QTest::newRow("not in the list") << QByteArray("[Diving]\nLastIP=192.168.9.9\n") << "This Computer";
+        QTest::newRow("in the list") << QByteArray("[Diving]\nLastIP=This Computer\n") << "This Computer";
+    }
+    void lastServerAddressSelection()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, selected);
+        if (!file.isEmpty())
+            writeFile(StationSettings::filePath(), file);
+        TMainForm form(testPlatform());
+        form.show();
+        QTRY_VERIFY(form.startedUp());
+        QCOMPARE(form.HostIP->currentText(), selected);
+        QCOMPARE(form.HostIP->currentIndex(), 0);
+    }
+
+    void firstCloseWritesAllSixKeysInOrder()
+    {
+        QVERIFY(!QFile::exists(StationSettings::filePath()));
+        {
+            TMainForm form(testPlatform());
+            form.show();
+            QTRY_VERIFY(form.startedUp());
+            form.ClientChoice->setItemIndex(6);
+            QVERIFY(form.close());
+        }
+        QFile f(StationSettings::filePath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        QStringList keys;
+        for (QByteArray l : lines) {
+            l = l.trimmed();
+            if (l.startsWith('['))
+                QCOMPARE(l, QByteArray("[Diving]"));
+            else if (!l.isEmpty())
+                keys << QString::fromLatin1(l);
+        }
+        QCOMPARE(keys, QStringList({"Left=0", "Top=0", "Width=1218", "Height=805", "LastIP=This Computer", "Who=6"}));
+    }
+
+    void closeKeepsOtherSettings()
+    {
+        writeFile(StationSettings::filePath(), "[Display]\nTheme=dark\n\n[Diving]\nWho=3\nNote=kept\n");
+        {
+            TMainForm form(testPlatform());
+            form.show();
+            QTRY_VERIFY(form.startedUp());
+            QVERIFY(form.close());
+        }
+        IniFile ini(StationSettings::filePath());
+        QVERIFY(ini.load());
+        QCOMPARE(ini.readString("Display", "Theme", ""), QStringLiteral("dark"));
+        QCOMPARE(ini.readString("Diving", "Note", ""), QStringLiteral("kept"));
+        QCOMPARE(ini.readInteger("Diving", "Who", -1), 3);
+    }
+
+    void startUpState()
+    {
+        TMainForm form(testPlatform());
+        // Before start-up: the logo shows and the page area is hidden.
+        form.show();
+        QVERIFY(form._Notebook->isHidden());
+        QCOMPARE(form.windowTitle(), QStringLiteral("Marlo v1.1.0"));
+        QVERIFY(form.Timer1->isActive());
+        QTRY_VERIFY(form.startedUp());
+        QVERIFY(!form.Timer1->isActive());
+        QVERIFY(form._Notebook->isVisible());
+        QCOMPARE(form.currentPage(), 0);
+        QVERIFY(form.TimerPowerMeter->isActive());
+        QCOMPARE(form.TimerPowerMeter->interval(), 10000);
+        QVERIFY(form.ObtainingIPAddress == nullptr);
+        QCOMPARE(form.state.ClientInfo.LocalAddress, QStringLiteral("10.1.2.3"));
+        QCOMPARE(form.state.ClientInfo.LocalComputerName, QStringLiteral("judge-laptop"));
+        QCOMPARE(form.state.JudgeCount, 11);
+        QCOMPARE(form.state.RetryCount, 0);
+        QCOMPARE(form.state.ZeroPressCount, 0);
+        QCOMPARE(form.state.Protocols.StationIdTable[9], QStringLiteral("J10 "));
+        QCOMPARE(form.state.Protocols.StationIdTable[11], QStringLiteral("VRX "));
+        QCOMPARE(form.state.Protocols.DisciplineTags[1], QStringLiteral("SYNC"));
+        for (TLedTextLabel *d : form.ScoreDisplays)
+            QVERIFY(d->isHidden());
+        QCOMPARE(form.ScoreDisplays.size(), 11);
+        QCOMPARE(form.ScoreDisplays[6]->objectName(), QStringLiteral("ScoreDisplay7"));
+        QCOMPARE(form.ScoreDisplays[6]->parentWidget(), form.PanelKeypad);
+        QVERIFY(form.ScoreConfirmMain->isHidden());
+        QVERIFY(form.PanelScoreboard->isHidden());
+        QVERIFY(form.ButtonHome3->isHidden());
+        QVERIFY(form.PanelDetails->isHidden());
+        QVERIFY(form.DisconnectConsoles->isHidden());
+        QVERIFY(!form.DisconnectConsoles->isEnabled());
+        QVERIFY(form.ConnectConsoles->isEnabled());
+        QVERIFY(form.DisciplineSelection->isHidden());
+        QCOMPARE(form.DisciplineSelection->itemIndex(), 0);
+    }
+
+    void statusBarAfterStartUp()
+    {
+        TMainForm form(testPlatform());
+        QCOMPARE(form.StatusBar1->panelText(0), QStringLiteral("   Version 1.1.0"));
+        QCOMPARE(form.StatusBar1->panelText(3), QStringLiteral("IP Address"));
+        QCOMPARE(form.StatusBar1->panelText(4), QStringLiteral("  PC Name"));
+        form.show();
+        QTRY_VERIFY(form.startedUp());
+        QCOMPARE(form.StatusBar1->panelCount(), 6);
+        QCOMPARE(form.StatusBar1->panelText(0), QStringLiteral("   Version 1.1.0"));
+        QVERIFY(!form.StatusBar1->panelText(1).isEmpty());
+        QCOMPARE(form.StatusBar1->panelText(2), QString());
+        QCOMPARE(form.StatusBar1->panelText(3), QStringLiteral("10.1.2.3"));
+        QCOMPARE(form.StatusBar1->panelText(4), QStringLiteral("  judge-laptop"));
+        QCOMPARE(form.StatusBar1->panelText(5), QStringLiteral("Retry Count:"));
+    }
+
+    void designTexts_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("round") << "LabelRound" << "Round";
+        QTest::newRow("event") << "LabelEvent" << "  Event Name   ";
+        QTest::newRow("type") << "LabelDisc" << "Type";
+        QTest::newRow("order") << "LabelStart" << "Order";
+        QTest::newRow("athlete") << "LabelAthlete" << "   Athlete Name";
+        QTest::newRow("team") << "LabelClub" << "   Team Name";
+        QTest::newRow("power") << "LabelPower" << "Power";
+        QTest::newRow("dive") << "LabelDive" << "Dive";
+        QTest::newRow("dd") << "LabelDD" << "  DD";
+        QTest::newRow("height") << "LabelHeight" << "  HGT";
+        QTest::newRow("description") << "LabelDiveDescription" << "   Dive Description";
+        QTest::newRow("who") << "LabelWhoAreYou" << "Who are you?";
+        QTest::newRow("hint") << "LabelINDMessage"
+                              << "No need to enter a decimal. Press Enter or Send when done. Hint: 66 --> 6.5";
+        QTest::newRow("instructions")
+            << "LabelOpeningInstructions"
+            << "Press F9 to see this screen again. Press F5 to hide/show detailed connections activity.";
+        QTest::newRow("score title") << "LabelScoreTitle" << "Score";
+        QTest::newRow("score") << "ScoreEdit" << "0.0";
+        QTest::newRow("judge title") << "LabelJudge" << "Judge";
+        QTest::newRow("judge") << "JudgeNum" << "E.1";
+        QTest::newRow("confirm title") << "ScoreConfirmTitle" << "Score Confirmation";
+        QTest::newRow("confirm score") << "ScoreConfirmScore0" << "0.0";
+        QTest::newRow("scoreboard") << "LabelScoreboardTitle" << "Scoreboard";
+    }
+    void designTexts()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        TMainForm form(testPlatform());
+        form.show();
+        QTRY_VERIFY(form.startedUp());
+        auto *l = form.findChild<QLabel *>(name);
+        QVERIFY2(l, qPrintable(name));
+        QCOMPARE(l->text(), text);
+        QCOMPARE(l->textFormat(), Qt::PlainText);
+    }
+
+    void buttonCaptions_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("connect") << "ConnectConsoles" << "Connect Console";
+        QTest::newRow("refresh") << "ButtonRefresh" << "Refresh IP List";
+        QTest::newRow("close") << "ButtonClose" << "Close";
+        QTest::newRow("disconnect") << "DisconnectConsoles" << "Disconnect Console";
+        QTest::newRow("send") << "ButtonSendScore" << "  Send\r\n(Enter)";
+        QTest::newRow("clear") << "INDSCOREClear" << " Clear\r\n (ESC)";
+        QTest::newRow("ten") << "INDSCORE10" << "10";
+        QTest::newRow("accept") << "ScoreConfirmAccept" << "Accept / Send\r\n      (Enter)";
+        QTest::newRow("decline") << "ScoreConfirmDecline" << "Cancel / Change\r\n          (Esc)";
+        QTest::newRow("home2") << "ButtonHome2" << "Home";
+        QTest::newRow("home3") << "ButtonHome3" << "Home";
+        QTest::newRow("chat") << "ButtonSendMessage" << "Send";
+    }
+    void buttonCaptions()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        TMainForm form(testPlatform());
+        auto *b = form.findChild<QAbstractButton *>(name);
+        QVERIFY2(b, qPrintable(name));
+        QCOMPARE(b->text(), caption);
+    }
+
+    void keypadTags()
+    {
+        TMainForm form(testPlatform());
+        const QList<PictureButton *> keys = form.keypadKeys();
+        QCOMPARE(keys.size(), 12);
+        for (int v = 0; v <= 10; ++v) {
+            auto *k = form.findChild<PictureButton *>(QStringLiteral("INDSCORE%1").arg(v));
+            QVERIFY(k);
+            QCOMPARE(k->tag(), v);
+            QCOMPARE(k->parentWidget(), form.PanelKeypad);
+        }
+        QCOMPARE(form.INDSCOREClear->tag(), -1);
+        QCOMPARE(form.ButtonHome2->geometry(), QRect(16, 12, 97, 32));
+        QCOMPARE(form.ButtonHome3->geometry(), QRect(16, 12, 97, 61));
+        QCOMPARE(form.ButtonHome2->toolTip(), QStringLiteral("Shortcut - F9"));
+    }
+
+    void grid()
+    {
+        TMainForm form(testPlatform());
+        QCOMPARE(form.GridConnections->rowCount(), 13);
+        QCOMPARE(form.GridConnections->columnCount(), 4);
+        QCOMPARE(form.GridConnections->item(0, 0)->text(), QStringLiteral("Job"));
+        QCOMPARE(form.GridConnections->item(0, 3)->text(), QStringLiteral("Status"));
+        QCOMPARE(form.GridConnections->item(1, 0)->text(), QStringLiteral("Judge 1"));
+        QCOMPARE(form.GridConnections->item(11, 0)->text(), QStringLiteral("Judge 11"));
+        QCOMPARE(form.GridConnections->item(12, 0)->text(), QStringLiteral("VRX KMT"));
+        QCOMPARE(form.GridConnections->item(5, 2)->text(), QString());
+    }
+
+    // The frame's docking at the design size.
+    void dockingWorkedExample_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("PanelMain") << "PanelMain" << QSize(1218, 786);
+        QTest::newRow("StatusBar1") << "StatusBar1" << QSize(1218, 19);
+        QTest::newRow("PanelIND") << "PanelIND" << QSize(1208, 650);
+        QTest::newRow("PanelRight") << "PanelRight" << QSize(211, 633);
+        QTest::newRow("ScoreConfirmMain") << "ScoreConfirmMain" << QSize(997, 633);
+        QTest::newRow("LabelINDMessage") << "LabelINDMessage" << QSize(1208, 17);
+        QTest::newRow("LabelEvent") << "LabelEvent" << QSize(848, 40);
+        QTest::newRow("LabelAthlete") << "LabelAthlete" << QSize(608, 43);
+        QTest::newRow("LabelClub") << "LabelClub" << QSize(320, 43);
+        QTest::newRow("LabelDiveDescription") << "LabelDiveDescription" << QSize(758, 43);
+        QTest::newRow("PanelRightScore") << "PanelRightScore" << QSize(207, 127);
+        QTest::newRow("PanelJudgeAssignment") << "PanelJudgeAssignment" << QSize(207, 130);
+        QTest::newRow("ScoreConfirmButtons") << "ScoreConfirmButtons" << QSize(985, 87);
+        QTest::newRow("PanelDetails") << "PanelDetails" << QSize(460, 607);
+    }
+    void dockingWorkedExample()
+    {
+        QFETCH(QString, name);
+        QFETCH(QSize, size);
+        TMainForm form(testPlatform());
+        form.show();
+        QTRY_VERIFY(form.startedUp());
+        QCOMPARE(form.size(), QSize(1218, 805));
+        auto *w = form.findChild<QWidget *>(name);
+        QVERIFY2(w, qPrintable(name));
+        QCOMPARE(w->size(), size);
+    }
+
+    void dockingPlaces()
+    {
+        TMainForm form(testPlatform());
+        form.show();
+        QTRY_VERIFY(form.startedUp());
+        // The page area starts 5 pixels in and below the three bands.
+        QCOMPARE(form._Notebook->geometry(), QRect(5, 131, 1208, 650));
+        QCOMPARE(form.PanelRight->geometry(), QRect(997, 0, 211, 633));
+        QCOMPARE(form.LabelINDMessage->geometry(), QRect(0, 633, 1208, 17));
+        QCOMPARE(form.LabelPower->geometry().x(), 1208 - 180);
+        QCOMPARE(form.LabelClub->geometry().x(), 1208 - 180 - 320);
+        QCOMPARE(form.LabelHeight->geometry(), QRect(305, 0, 145, 43));
+        QCOMPARE(form.ScoreboardOrder->geometry().topLeft(), QPoint(0, 20));
+        QCOMPARE(form.PanelScoreboard->geometry(), QRect(24, 256, 172, 153));
+    }
+
+    void functionChange()
+    {
+        TMainForm form(testPlatform());
+        form.show();
+        QTRY_VERIFY(form.startedUp());
+        form.state.ClientInfo.DisciplineTag = QStringLiteral("XXXX");
+        form.ClientChoice->setItemIndex(2);
+        QCOMPARE(form.state.ClientInfo.FunctionCaption, QStringLiteral("Judge 3"));
+        QCOMPARE(form.state.ClientInfo.LocalStationId, QStringLiteral("J3  "));
+        QCOMPARE(form.state.ClientInfo.DisciplineTag, QStringLiteral("XXXX"));
+    }
+
+    void f5TogglesDetailsOnEitherPage()
+    {
+        TMainForm form(testPlatform());
+        form.show();
+        QTRY_VERIFY(form.startedUp());
+        QTest::keyClick(&form, Qt::Key_F5);
+        QVERIFY(form.PanelDetails->isVisible());
+        QTest::keyClick(form.HostIP, Qt::Key_F5);  // whatever has the focus
+        QVERIFY(form.PanelDetails->isHidden());
+        form.SelectPage(1);
+        QTest::keyClick(&form, Qt::Key_F5);
+        QVERIFY(!form.PanelDetails->isHidden());
+        QVERIFY(!form.PanelDetails->isVisible());  // seen on the next visit to the opening page
+        form.SelectPage(0);
+        QVERIFY(form.PanelDetails->isVisible());
+    }
+
+    void lostConnectionWindowClosesItself()
+    {
+        TMainForm form(testPlatform());
+        form.show();
+        TInvalidElements *w = form.InvalidElements;
+        QCOMPARE(w->size(), QSize(462, 121));
+        QCOMPARE(w->CountLabel->text(), QStringLiteral("Reconnecting in 2 seconds."));
+        QVERIFY(!w->Timer1->isActive());
+        QElapsedTimer clock;
+        clock.start();
+        w->showOver(&form);
+        QVERIFY(w->isVisible());
+        QVERIFY(w->Timer1->isActive());
+        QCOMPARE(w->Timer1->interval(), 2000);
+        // Centred on the main window.
+        QCOMPARE(w->geometry().center(), QPoint(form.geometry().center().x(), form.geometry().center().y()));
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 5000);
+        QVERIFY(clock.elapsed() >= 1900);
+    }
+
+    void lostConnectionWindowRestartsItsCount()
+    {
+        TMainForm form(testPlatform());
+        form.show();
+        TInvalidElements *w = form.InvalidElements;
+        w->showOver(&form);
+        QTRY_VERIFY(w->Timer1->remainingTime() < 1700);
+        // Shown again while up: nothing changes.
+        const int before = w->Timer1->remainingTime();
+        w->showOver(&form);
+        QVERIFY(w->Timer1->remainingTime() <= before);
+        // Hidden and shown: the count starts afresh.
+        w->hide();
+        w->showOver(&form);
+        QVERIFY(w->Timer1->remainingTime() > 1900);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 5000);
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+QTEST_MAIN(TestStation)
+#include "tst_station.moc"
