@@ -13,3 +13,5 @@ void ScoreConfirmDeclineClick(TMainForm &form);
 void Acknowledge(TMainForm &form);
 void EndOfEventState(TMainForm &form, const QString &eventName);
 void NewAthlete(TMainForm &form);
+// Whether the panel shows the colour of an acknowledged score.
+bool ScoreAcknowledged(const TMainForm &form);

@@ -1,7 +1,10 @@
 #include "scoring/ScoreEntry.h"
 
 #include "link/ConsoleLink.h"
+#include "scoring/ScoreConfirmation.h"
 #include "screens/Unit_Main.h"
+
+#include <limits>
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -41,7 +44,57 @@ int virtualKeyOf(const QKeyEvent *e)
     return 0;
 }
 
-void FinalScoreClick(TMainForm &, int) {}
+ScoreKeyResult ApplyScoreKeyRules(const QString &T, int Z, int k)
+{
+    auto isOneToNine = [](const QString &t) {
+        return !t.isEmpty() && t.at(0) >= QLatin1Char('1') && t.at(0) <= QLatin1Char('9');
+    };
+    const QString zero = QStringLiteral("0.0");
+    if (k == -1)
+        return {zero, 0};
+    if (trimControls(T).isEmpty())
+        return {zero, Z};  // the key itself is lost
+    if (k == 0 && T == QLatin1String("1.0"))
+        return {QStringLiteral("10.0"), 0};
+    if (k == 0 && Z < std::numeric_limits<int>::max())
+        ++Z;
+    if (k == 10)
+        return {QStringLiteral("10.0"), 0};
+    if (k == 5 && T == zero && Z == 1)
+        return {QStringLiteral("0.5"), 0};
+    if (k == 5 && T.size() >= 3 && T.at(2) == QLatin1Char('5'))
+        return {QStringLiteral("5.0"), 0};
+    if (k == 5 && isOneToNine(T))
+        return {T.left(1) + QStringLiteral(".5"), 0};
+    if (k == 0 && isOneToNine(T))
+        return {T, Z};
+    if (k == 0 && Z == 2 && T == zero)
+        return {QStringLiteral("0.5"), 0};
+    if (k == 0)
+        return {T, Z};
+    if (k < 1 || k > 9)
+        return {T, Z};
+    const QString d = QString::number(k);
+    if (T.contains(d + QStringLiteral(".0")))
+        return {d + QStringLiteral(".5"), 0};
+    return {d + QStringLiteral(".0"), 0};
+}
+
+void ApplyScoreKey(TMainForm &form, int key)
+{
+    form.ScoreConfirmTitle->setText(QStringLiteral("Score Confirmation"));
+    form.ScoreConfirmMain->hide();
+    form.PanelKeypad->show();
+    form.ButtonSendScore->setEnabled(true);
+    const ScoreKeyResult r = ApplyScoreKeyRules(form.ScoreEdit->text(), form.state.ZeroPressCount, key);
+    form.ScoreEdit->setText(r.text);
+    form.state.ZeroPressCount = r.zeroPressCount;
+}
+
+void FinalScoreClick(TMainForm &form, int tag)
+{
+    ApplyScoreKey(form, tag);
+}
 
 void FormKeyDown(TMainForm &form, int key)
 {
@@ -53,4 +106,26 @@ void FormKeyDown(TMainForm &form, int key)
         form.PanelDetails->setVisible(form.PanelDetails->isHidden());
         return;
     }
+    if (form.currentPage() != 1)
+        return;
+    auto confirming = [&form] { return !form.ScoreConfirmMain->isHidden(); };
+    // One pass; each step reads the panel's visibility afresh.
+    if (key == vk::Enter) {
+        if (confirming())
+            ScoreConfirmAcceptClick(form);
+        else
+            ButtonSendScoreClick(form);
+    }
+    if (!confirming()) {
+        if (key == vk::Escape)
+            ApplyScoreKey(form, -1);
+        else if (key >= vk::Digit0 && key <= vk::Digit0 + 9)
+            ApplyScoreKey(form, key - vk::Digit0);
+        else if (key == vk::X)
+            ApplyScoreKey(form, 10);
+        else if (key >= vk::Numpad0 && key <= vk::Numpad0 + 9)
+            ApplyScoreKey(form, key - vk::Numpad0);
+    }
+    if (key == vk::Escape && confirming())
+        ScoreConfirmDeclineClick(form);
 }

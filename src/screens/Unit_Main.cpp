@@ -4,6 +4,7 @@
 #include "link/InboundHandlers.h"
 #include "platform/HostIdentity.h"
 #include "platform/ScreenInfo.h"
+#include "scoring/JudgePosition.h"
 #include "scoring/ScoreConfirmation.h"
 #include "scoring/ScoreEntry.h"
 #include "screens/Layout.h"
@@ -99,6 +100,7 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     connect(ReconnectTimer, &QTimer::timeout, this, [this] { link->ReconnectTimerTimer(); });
     connect(TimerPowerMeter, &QTimer::timeout, this, [this] { TimerPowerMeterTimer(*this); });
     connect(ClientChoice, &RadioGroup::changed, this, [this] { ClientChoiceChange(); });
+    connect(DisciplineSelection, &RadioGroup::changed, this, [this] { DisciplineSelectionChange(*this); });
     connect(ConnectConsoles, &QAbstractButton::clicked, this, [this] { link->ConnectConsolesClick(); });
     connect(DisconnectConsoles, &QAbstractButton::clicked, this, [this] { link->DisconnectAction(); });
     connect(ButtonRefresh, &QAbstractButton::clicked, this, [this] { link->FillServerAddressList(); });
