@@ -1,22 +1,193 @@
 #include "screens/Layout.h"
 
+#include "platform/PowerStatus.h"
+#include "platform/ScreenInfo.h"
 #include "screens/Unit_Main.h"
+#include "widgets/DockLayout.h"
+#include "widgets/Fonts.h"
 
+#include <QFontMetrics>
+#include <QImage>
 #include <QLabel>
+
+namespace {
+
+// The docking of PanelRight holds the arrangement: docked right is landscape.
+bool isLandscapeArrangement(TMainForm &form)
+{
+    const DockLayout *ind = dockLayoutOf(form.PanelIND);
+    return !ind || ind->dockOf(form.PanelRight) == DockLayout::Right;
+}
+
+void setLeftAndWidth(QWidget *w, int left, int width)
+{
+    w->setGeometry(left, w->y(), width, w->height());
+}
+
+// The off-screen surface that text is measured on (the picture of TestImage): one bit deep,
+// 736 x 60, at 96 pixels per inch whatever the screen.
+const QImage &measuringSurface()
+{
+    static const QImage surface = [] {
+        QImage image(736, 60, QImage::Format_Mono);
+        image.fill(0);
+        image.setDotsPerMeterX(3780);  // 96 pixels per inch
+        image.setDotsPerMeterY(3780);
+        return image;
+    }();
+    return surface;
+}
+
+} // namespace
 
 void ApplyOrientation(TMainForm &form)
 {
+    // Until the screen says otherwise the design arrangement, landscape, holds.
+    bool landscape = true;
+    if (form.platform.screen) {
+        const QRect screen = form.platform.screen->screenGeometry();
+        if (!screen.isEmpty())
+            landscape = layout::isLandscapeScreen(screen.size());
+    }
+
+    DockLayout *top = dockLayoutOf(&form);
+    if (top)
+        top->arrange(form.rect());  // so that LabelPower's width below is the current one
+
+    DockLayout *ind = dockLayoutOf(form.PanelIND);
+    DockLayout *right = dockLayoutOf(form.PanelRight);
+    DockLayout *band2 = dockLayoutOf(form.PanelTop2);
+    if (landscape) {
+        if (ind)
+            ind->setDock(form.PanelRight, DockLayout::Right, layout::kRightColumnWidth);
+        if (right) {
+            right->setDock(form.PanelRightScore, DockLayout::Top, layout::kRightScoreHeight);
+            right->setDock(form.PanelJudgeAssignment, DockLayout::Bottom, layout::kJudgeAssignmentHeight);
+        }
+        if (band2)
+            band2->setDock(form.LabelClub, DockLayout::Right, layout::kClubWidthLandscape);
+    } else {
+        // PanelRight sits directly above LabelINDMessage, which was docked first and so stays
+        // the bottom-most strip.
+        if (ind)
+            ind->setDock(form.PanelRight, DockLayout::Bottom, layout::kRightColumnHeight);
+        if (right) {
+            right->setDock(form.PanelRightScore, DockLayout::Left, layout::kRightBoxWidth);
+            right->setDock(form.PanelJudgeAssignment, DockLayout::Right, layout::kRightBoxWidth);
+        }
+        if (band2)
+            band2->setDock(form.LabelClub, DockLayout::Right, form.LabelPower->width());
+    }
+    if (top)
+        top->arrange(form.rect());
+
     ArrangeLayout(form);
     ArrangeScoreDisplays(form);
 }
 
-void ArrangeLayout(TMainForm &) {}
+void ArrangeLayout(TMainForm &form)
+{
+    // 1. The logo fills the area below the bands and keeps its picture centred by its own
+    //    alignment; the docking has already given it that area.
 
-void ArrangeScoreDisplays(TMainForm &) {}
+    // 2. The confirmation buttons in the second and fourth fifths of the strip; tops and heights
+    //    stay as they are.
+    const layout::ConfirmationButtons buttons = layout::confirmationButtons(form.ScoreConfirmMain->width());
+    setLeftAndWidth(form.ScoreConfirmDecline, buttons.declineLeft, buttons.width);
+    setLeftAndWidth(form.ScoreConfirmAccept, buttons.acceptLeft, buttons.width);
+
+    // 3. The keypad area and the send button, by the arrangement.
+    const bool landscape = isLandscapeArrangement(form);
+    form.PanelKeypad->setGeometry(
+        layout::keypadArea(landscape, form.PanelIND->size(), form.PanelRight->size(), form.LabelINDMessage->height()));
+    // The window is frameless, so its outer size is its client size.
+    form.ButtonSendScore->move(layout::sendButtonPlace(landscape, form.size(), form.ButtonSendScore->size(),
+                                                       form.LabelDiveDescription->height()));
+
+    // 4. The keys.
+    ArrangeKeypad(form);
+
+    // 5. The long header texts, each re-fitted to its label as it is now.
+    for (QLabel *label : {form.LabelAthlete, form.LabelClub, form.LabelDiveDescription, form.LabelEvent})
+        SetFittedText(label, label->text());
+}
+
+void ArrangeKeypad(TMainForm &form)
+{
+    const layout::KeypadGrid grid = layout::keypadGrid(form.PanelKeypad->width(), form.PanelKeypad->height());
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            const int value = layout::keypadValueAt(column, row);
+            QWidget *key = value < 0 ? static_cast<QWidget *>(form.INDSCOREClear) : form.INDSCORE[value];
+            key->setGeometry(grid.keyRect(column, row));
+        }
+    }
+}
+
+void ArrangeScoreDisplays(TMainForm &form)
+{
+    const int count = std::min<int>(int(form.ScoreDisplays.size()), layout::kScoreDisplayCount);
+    if (count == 0)
+        return;
+    const int displayWidth = form.ScoreDisplays.first()->width();
+    // JudgeCount keeps the value received; only the displays that exist are placed.
+    const QList<int> lefts = layout::scoreDisplayLefts(form.PanelKeypad->width(), form.state.JudgeCount, displayWidth);
+    const int bottom = form.PanelKeypad->height();
+    for (int i = 0; i < count; ++i) {
+        TLedTextLabel *display = form.ScoreDisplays[i];
+        if (i < lefts.size()) {
+            display->move(lefts[i], bottom - display->height());
+            display->show();
+        } else {
+            display->hide();
+        }
+    }
+}
+
+QFont fittedTextFont(int points)
+{
+    return designFont(QStringLiteral("Verdana"), pointsToPixels(points), true);
+}
+
+int fittedTextWidth(const QString &text, int points)
+{
+    const QFontMetrics metrics(fittedTextFont(points), &measuringSurface());
+    return metrics.horizontalAdvance(text);
+}
+
+int fittedPointSize(const QString &text, int width)
+{
+    // One blank more than is shown, so that the text never touches the label's right edge.
+    const QString measured = text + QLatin1Char(' ');
+    int points = layout::kFittedTextPoints;
+    while (points > layout::kFittedTextFloorPoints && fittedTextWidth(measured, points) > width)
+        --points;
+    return points;
+}
 
 void SetFittedText(QLabel *label, const QString &text)
 {
+    if (!label)
+        return;
+    const int pixels = pointsToPixels(fittedPointSize(text, label->width()));
+    QFont font = label->font();
+    if (font.pixelSize() != pixels) {
+        font.setPixelSize(pixels);
+        label->setFont(font);
+    }
+    // The texts come from the event server: never rendered as markup.
+    if (label->textFormat() != Qt::PlainText)
+        label->setTextFormat(Qt::PlainText);
     label->setText(text);
 }
 
-void TimerPowerMeterTimer(TMainForm &) {}
+void TimerPowerMeterTimer(TMainForm &form)
+{
+    if (!form.platform.power)
+        return;
+    int percent = 0;
+    if (!form.platform.power->query(percent))
+        return;  // the next tick tries again
+    if (const std::optional<QString> text = layout::batteryText(percent))
+        form.LabelPower->setText(*text);
+}

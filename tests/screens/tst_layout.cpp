@@ -1,0 +1,414 @@
+// The adaptive layout on the real main window: both worked arrangements, the choice of the
+// arrangement, a resolution change against a window resize, the fitted header texts and the
+// battery text.
+
+#include "LayoutFakes.h"
+
+#include "screens/Layout.h"
+#include "screens/Unit_Main.h"
+#include "widgets/Fonts.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(QList<int>)
+
+namespace {
+
+const QRect kLandscape(0, 0, 1218, 805);
+const QRect kPortrait(0, 0, 768, 1024);
+
+struct Station {
+    LayoutPlatform fakes;
+    std::unique_ptr<TMainForm> form;
+};
+
+// A started station on a screen of the given size, showing the scoring page.
+std::unique_ptr<Station> startStation(const QRect &screen)
+{
+    auto s = std::make_unique<Station>();
+    s->fakes = LayoutPlatform(screen);
+    s->form = std::make_unique<TMainForm>(s->fakes.platform);
+    s->form->show();
+    if (!QTest::qWaitFor([&] { return s->form->startedUp(); }, 5000))
+        return nullptr;
+    s->form->SelectPage(1);
+    return s;
+}
+
+QList<int> displayLefts(TMainForm &form, int count)
+{
+    QList<int> lefts;
+    for (int i = 0; i < count; ++i)
+        lefts << form.ScoreDisplays[i]->x();
+    return lefts;
+}
+
+int shownDisplays(TMainForm &form)
+{
+    int shown = 0;
+    for (TLedTextLabel *d : form.ScoreDisplays)
+        shown += d->isHidden() ? 0 : 1;
+    return shown;
+}
+
+DockLayout::Dock dockIn(QWidget *parent, QWidget *w)
+{
+    return dockLayoutOf(parent)->dockOf(w);
+}
+
+} // namespace
+
+class TestLayout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void workedArrangement_data();
+    void workedArrangement();
+    void displays_data();
+    void displays();
+    void fewerJudgesHideTheRest();
+    void orientationFollowsTheScreen_data();
+    void orientationFollowsTheScreen();
+    void resolutionChangeRearrangesEverything();
+    void windowResizeKeepsArrangementAndDisplays();
+
+    void fittedText();
+    void fittedTextImpossibleEndsAtFloor();
+    void fittedTextIsPlain();
+
+    void battery_data();
+    void battery();
+
+private:
+    QTemporaryDir dir_;  // the station writes Settings.ini in its working directory
+};
+
+void TestLayout::initTestCase()
+{
+    QVERIFY(dir_.isValid());
+    QVERIFY(QDir::setCurrent(dir_.path()));
+}
+
+void TestLayout::workedArrangement_data()
+{
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QSize>("keypad");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QList<int>>("columns");
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<QPoint>("send");
+    QTest::addColumn<int>("fifth");
+    QTest::addColumn<QList<int>>("headerWidths");  // event, athlete, club, dive description
+
+    QTest::newRow("landscape 1218x805") << kLandscape << QSize(997, 633) << 105 << QList<int>{320, 446, 572}
+                                        << QList<int>{75, 201, 327, 453} << QPoint(8, 216) << 199
+                                        << QList<int>{848, 608, 320, 758};
+    QTest::newRow("portrait 768x1024") << kPortrait << QSize(758, 722) << 120 << QList<int>{175, 319, 463}
+                                       << QList<int>{85, 229, 373, 517} << QPoint(286, 8) << 151
+                                       << QList<int>{398, 298, 180, 308};
+}
+
+void TestLayout::workedArrangement()
+{
+    QFETCH(QRect, screen);
+    QFETCH(QSize, keypad);
+    QFETCH(int, key);
+    QFETCH(QList<int>, columns);
+    QFETCH(QList<int>, rows);
+    QFETCH(QPoint, send);
+    QFETCH(int, fifth);
+    QFETCH(QList<int>, headerWidths);
+
+    auto s = startStation(screen);
+    QVERIFY(s);
+    TMainForm &f = *s->form;
+    QCOMPARE(f.size(), screen.size());
+    QCOMPARE(f.PanelKeypad->geometry(), QRect(QPoint(0, 0), keypad));
+
+    static const int values[4][3] = {{7, 8, 9}, {4, 5, 6}, {1, 2, 3}, {0, -1, 10}};
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            const int v = values[r][c];
+            QWidget *k = v < 0 ? static_cast<QWidget *>(f.INDSCOREClear) : f.INDSCORE[v];
+            QCOMPARE(k->geometry(), QRect(columns[c], rows[r], key, key));
+        }
+    }
+    QCOMPARE(f.ButtonSendScore->geometry(), QRect(send, QSize(195, 114)));
+    QCOMPARE(f.ScoreConfirmMain->size(), keypad);  // covers exactly the keypad area
+    QCOMPARE(f.ScoreConfirmDecline->geometry(), QRect(fifth, 6, fifth, 73));
+    QCOMPARE(f.ScoreConfirmAccept->geometry(), QRect(3 * fifth, 6, fifth, 73));
+    QCOMPARE(f.ButtonHome3->pos(), QPoint(16, 12));
+    QCOMPARE(f.ButtonHome2->pos(), QPoint(16, 12));
+    const QList<int> widths{f.LabelEvent->width(), f.LabelAthlete->width(), f.LabelClub->width(),
+                            f.LabelDiveDescription->width()};
+    QCOMPARE(widths, headerWidths);
+    QCOMPARE(f.LabelINDMessage->geometry().bottom(), f.PanelIND->height() - 1);  // still bottom-most
+}
+
+void TestLayout::displays_data()
+{
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<int>("judges");
+    QTest::addColumn<QList<int>>("lefts");
+    QTest::addColumn<int>("top");
+
+    QTest::newRow("landscape, 11") << kLandscape << 11
+                                   << QList<int>{10, 95, 180, 280, 365, 450, 550, 637, 725, 813, 900} << 605;
+    QTest::newRow("landscape, 9") << kLandscape << 9 << QList<int>{22, 118, 242, 338, 460, 575, 675, 775, 890} << 605;
+    QTest::newRow("landscape, 5") << kLandscape << 5 << QList<int>{59, 258, 457, 656, 855} << 605;
+    // Eight and ten judges are evenly spaced, each display centred in its slot.
+    QTest::newRow("landscape, 8") << kLandscape << 8 << QList<int>{22, 146, 270, 394, 518, 642, 766, 890} << 605;
+    QTest::newRow("landscape, 10") << kLandscape << 10
+                                   << QList<int>{9, 108, 207, 306, 405, 504, 603, 702, 801, 900} << 605;
+    // Too narrow: the displays touch, the last ones pass the right edge.
+    QTest::newRow("portrait, 11") << kPortrait << 11
+                                  << QList<int>{0, 80, 160, 240, 320, 400, 480, 560, 640, 720, 800} << 694;
+    // Counts out of range: none shown below 1; above 11 the full panel of eleven.
+    QTest::newRow("landscape, 0") << kLandscape << 0 << QList<int>{} << 605;
+    QTest::newRow("landscape, -4") << kLandscape << -4 << QList<int>{} << 605;
+    QTest::newRow("landscape, 12") << kLandscape << 12
+                                   << QList<int>{10, 95, 180, 280, 365, 450, 550, 637, 725, 813, 900} << 605;
+    QTest::newRow("landscape, 2147483647") << kLandscape << 2147483647
+                                           << QList<int>{10, 95, 180, 280, 365, 450, 550, 637, 725, 813, 900} << 605;
+}
+
+void TestLayout::displays()
+{
+    QFETCH(QRect, screen);
+    QFETCH(int, judges);
+    QFETCH(QList<int>, lefts);
+    QFETCH(int, top);
+
+    auto s = startStation(screen);
+    QVERIFY(s);
+    TMainForm &f = *s->form;
+    f.state.JudgeCount = judges;
+    ArrangeScoreDisplays(f);
+    QCOMPARE(f.state.JudgeCount, judges);  // the count itself is kept as received
+    QCOMPARE(shownDisplays(f), int(lefts.size()));
+    QCOMPARE(displayLefts(f, int(lefts.size())), lefts);
+    for (int i = 0; i < lefts.size(); ++i) {
+        QCOMPARE(f.ScoreDisplays[i]->y(), top);
+        QVERIFY(f.ScoreDisplays[i]->isVisible());
+    }
+}
+
+void TestLayout::fewerJudgesHideTheRest()
+{
+    auto s = startStation(kLandscape);
+    QVERIFY(s);
+    TMainForm &f = *s->form;
+    ArrangeScoreDisplays(f);
+    QCOMPARE(shownDisplays(f), 11);
+    f.state.JudgeCount = 5;
+    ArrangeScoreDisplays(f);
+    QCOMPARE(shownDisplays(f), 5);
+    QCOMPARE(displayLefts(f, 5), (QList<int>{59, 258, 457, 656, 855}));
+    for (int i = 5; i < 11; ++i)
+        QVERIFY(f.ScoreDisplays[i]->isHidden());
+
+    // Hidden with the keypad while the confirmation panel is shown.
+    f.PanelKeypad->hide();
+    QVERIFY(!f.ScoreDisplays[0]->isVisible());
+    f.PanelKeypad->show();
+    QVERIFY(f.ScoreDisplays[0]->isVisible());
+}
+
+void TestLayout::orientationFollowsTheScreen_data()
+{
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<bool>("landscape");
+    QTest::newRow("1920x1080") << QRect(0, 0, 1920, 1080) << true;
+    QTest::newRow("1080x1920") << QRect(0, 0, 1080, 1920) << false;
+    QTest::newRow("1024x1024 (square)") << QRect(0, 0, 1024, 1024) << false;
+}
+
+void TestLayout::orientationFollowsTheScreen()
+{
+    QFETCH(QRect, screen);
+    QFETCH(bool, landscape);
+
+    auto s = startStation(screen);
+    QVERIFY(s);
+    TMainForm &f = *s->form;
+    const DockLayout *right = dockLayoutOf(f.PanelRight);
+    if (landscape) {
+        QCOMPARE(dockIn(f.PanelIND, f.PanelRight), DockLayout::Right);
+        QCOMPARE(f.PanelRight->width(), 211);
+        QCOMPARE(right->dockOf(f.PanelRightScore), DockLayout::Top);
+        QCOMPARE(f.PanelRightScore->height(), 127);
+        QCOMPARE(right->dockOf(f.PanelJudgeAssignment), DockLayout::Bottom);
+        QCOMPARE(f.PanelJudgeAssignment->height(), 130);
+        QCOMPARE(f.LabelClub->width(), 320);
+    } else {
+        QCOMPARE(dockIn(f.PanelIND, f.PanelRight), DockLayout::Bottom);
+        QCOMPARE(f.PanelRight->height(), 130);
+        QCOMPARE(f.PanelRight->geometry().bottom() + 1, f.LabelINDMessage->y());
+        QCOMPARE(right->dockOf(f.PanelRightScore), DockLayout::Left);
+        QCOMPARE(f.PanelRightScore->width(), 207);
+        QCOMPARE(right->dockOf(f.PanelJudgeAssignment), DockLayout::Right);
+        QCOMPARE(f.PanelJudgeAssignment->width(), 207);
+        QCOMPARE(f.LabelClub->width(), f.LabelPower->width());
+    }
+}
+
+void TestLayout::resolutionChangeRearrangesEverything()
+{
+    auto s = startStation(kLandscape);
+    QVERIFY(s);
+    TMainForm &f = *s->form;
+    ArrangeScoreDisplays(f);
+
+    // Turned to portrait: the column, the keypad and the displays, at once.
+    s->fakes.screen->change(kPortrait);
+    QCOMPARE(f.size(), kPortrait.size());
+    QCOMPARE(dockIn(f.PanelIND, f.PanelRight), DockLayout::Bottom);
+    QCOMPARE(f.PanelRight->geometry(), QRect(0, 722, 758, 130));
+    QCOMPARE(f.PanelKeypad->geometry(), QRect(0, 0, 758, 722));
+    QCOMPARE(f.INDSCORE[7]->geometry(), QRect(175, 85, 120, 120));
+    QCOMPARE(f.ButtonSendScore->pos(), QPoint(286, 8));
+    QCOMPARE(displayLefts(f, 11), (QList<int>{0, 80, 160, 240, 320, 400, 480, 560, 640, 720, 800}));
+    QCOMPARE(f.ScoreDisplays[0]->y(), 694);
+    QCOMPARE(f.LabelClub->width(), 180);
+
+    // And back.
+    s->fakes.screen->change(kLandscape);
+    QCOMPARE(dockIn(f.PanelIND, f.PanelRight), DockLayout::Right);
+    QCOMPARE(f.PanelKeypad->geometry(), QRect(0, 0, 997, 633));
+    QCOMPARE(displayLefts(f, 11), (QList<int>{10, 95, 180, 280, 365, 450, 550, 637, 725, 813, 900}));
+    QCOMPARE(f.LabelClub->width(), 320);
+}
+
+void TestLayout::windowResizeKeepsArrangementAndDisplays()
+{
+    auto s = startStation(kLandscape);
+    QVERIFY(s);
+    TMainForm &f = *s->form;
+    ArrangeScoreDisplays(f);
+    const QList<int> lefts = displayLefts(f, 11);
+    const QString athlete = QStringLiteral(" Athlete Name That Is Rather Long");
+    SetFittedText(f.LabelAthlete, athlete);
+    QCOMPARE(f.LabelAthlete->font().pixelSize(), 29);
+
+    // A window taller than wide, on a landscape screen: the arrangement stays landscape.
+    f.resize(700, 1000);
+    QTRY_COMPARE(f.PanelIND->size(), QSize(690, 845));
+    QCOMPARE(dockIn(f.PanelIND, f.PanelRight), DockLayout::Right);
+    QCOMPARE(f.PanelKeypad->geometry(), QRect(0, 0, 690 - 211, 845 - 17));
+    const layout::KeypadGrid grid = layout::keypadGrid(479, 828);
+    QCOMPARE(f.INDSCORE[0]->geometry(), grid.keyRect(0, 3));
+    QCOMPARE(f.ButtonSendScore->pos(), QPoint(8, (1000 - 114) / 2 - 3 * 43));
+    QCOMPARE(f.ScoreConfirmAccept->x(), 3 * (479 / 5));
+    // The header texts are fitted again...
+    QCOMPARE(f.LabelAthlete->width(), 690 - 100 - 320 - 180);
+    QCOMPARE(f.LabelAthlete->font().pixelSize(), pointsToPixels(fittedPointSize(athlete, 90)));
+    QVERIFY(f.LabelAthlete->font().pixelSize() < 29);
+    QCOMPARE(f.LabelAthlete->text(), athlete);
+    // ...but the displays stay where they were.
+    QCOMPARE(displayLefts(f, 11), lefts);
+    QCOMPARE(f.ScoreDisplays[0]->y(), 605);
+}
+
+void TestLayout::fittedText()
+{
+    QLabel label;
+    label.setFont(designFont(QStringLiteral("Verdana"), 29, true));
+    const QString text = QStringLiteral("   Team Name");
+    const int full = fittedTextWidth(text + QLatin1Char(' '), 22);
+
+    // Exactly as wide as the text and its blank: it fits, at 22 points.
+    label.resize(full, 43);
+    SetFittedText(&label, text);
+    QCOMPARE(label.font().pixelSize(), 29);
+    QCOMPARE(label.text(), text);
+
+    // Half as wide: smaller, the largest size that fits.
+    label.resize(full / 2, 43);
+    SetFittedText(&label, text);
+    const int points = fittedPointSize(text, full / 2);
+    QVERIFY(points < 22);
+    QVERIFY(fittedTextWidth(text + QLatin1Char(' '), points) <= full / 2);
+    QVERIFY(fittedTextWidth(text + QLatin1Char(' '), points + 1) > full / 2);
+    QCOMPARE(label.font().pixelSize(), pointsToPixels(points));
+    QCOMPARE(label.font().family(), designFont(QStringLiteral("Verdana"), 29, true).family());
+    QVERIFY(label.font().bold());
+
+    // Wide again: back to 22 points. One pixel short of fitting: smaller.
+    label.resize(full, 43);
+    SetFittedText(&label, text);
+    QCOMPARE(label.font().pixelSize(), 29);
+    label.resize(full - 1, 43);
+    SetFittedText(&label, text);
+    QVERIFY(label.font().pixelSize() < 29);
+
+    // An empty text is shown at the design size.
+    label.resize(608, 43);
+    SetFittedText(&label, QString());
+    QCOMPARE(label.font().pixelSize(), 29);
+    QCOMPARE(label.text(), QString());
+}
+
+void TestLayout::fittedTextImpossibleEndsAtFloor()
+{
+    QLabel label;
+    label.setFont(designFont(QStringLiteral("Verdana"), 29, true));
+    label.resize(1, 43);
+    SetFittedText(&label, QString(300, QLatin1Char('W')));
+    QCOMPARE(label.font().pixelSize(), pointsToPixels(layout::kFittedTextFloorPoints));
+    label.resize(0, 43);
+    SetFittedText(&label, QStringLiteral(" x"));
+    QCOMPARE(label.font().pixelSize(), pointsToPixels(layout::kFittedTextFloorPoints));
+}
+
+void TestLayout::fittedTextIsPlain()
+{
+    QLabel label;
+    label.resize(608, 43);
+    SetFittedText(&label, QStringLiteral("<img src=x><b>Team</b>"));
+    QCOMPARE(label.textFormat(), Qt::PlainText);
+    QCOMPARE(label.text(), QStringLiteral("<img src=x><b>Team</b>"));
+}
+
+void TestLayout::battery_data()
+{
+    QTest::addColumn<bool>("succeeds");
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<QString>("shown");  // after a first reading of 87 %
+
+    QTest::newRow("0") << true << 0 << QStringLiteral("0 %");
+    QTest::newRow("100") << true << 100 << QStringLiteral("100 %");
+    QTest::newRow("255") << true << 255 << QStringLiteral("??");
+    QTest::newRow("150 keeps") << true << 150 << QStringLiteral("87 %");
+    QTest::newRow("101 keeps") << true << 101 << QStringLiteral("87 %");
+    QTest::newRow("254 keeps") << true << 254 << QStringLiteral("87 %");
+    QTest::newRow("failing keeps") << false << 50 << QStringLiteral("87 %");
+}
+
+void TestLayout::battery()
+{
+    QFETCH(bool, succeeds);
+    QFETCH(int, percent);
+    QFETCH(QString, shown);
+
+    LayoutPlatform fakes;
+    TMainForm f(fakes.platform);
+    QCOMPARE(f.LabelPower->text(), QStringLiteral("Power"));
+    QCOMPARE(f.TimerPowerMeter->interval(), 10000);
+    fakes.power->percent = 87;
+    TimerPowerMeterTimer(f);
+    QCOMPARE(f.LabelPower->text(), QStringLiteral("87 %"));
+
+    fakes.power->succeeds = succeeds;
+    fakes.power->percent = percent;
+    TimerPowerMeterTimer(f);
+    QCOMPARE(fakes.power->queries, 2);
+    QCOMPARE(f.LabelPower->text(), shown);
+}
+
+QTEST_MAIN(TestLayout)
+#include "tst_layout.moc"

@@ -1,0 +1,65 @@
+// Renders the scoring page of a started station off screen, on a landscape screen of
+// 1218 x 805 and a portrait one of 768 x 1024, with the displays of an eleven-judge panel.
+//
+//   build/bin/marlo-screenshots [output folder, default docs]
+
+#include "../../tests/support/LayoutFakes.h"
+
+#include "screens/Layout.h"
+#include "screens/Unit_Main.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+bool render(const QRect &screen, const QString &file)
+{
+    LayoutPlatform fakes(screen);
+    fakes.power->percent = 87;
+    TMainForm form(fakes.platform);
+    form.show();
+    QElapsedTimer wait;
+    wait.start();
+    while (!form.startedUp() && wait.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (!form.startedUp())
+        return false;
+
+    TimerPowerMeterTimer(form);
+    form.SelectPage(1);
+    form.state.JudgeCount = 11;
+    ArrangeScoreDisplays(form);
+    const char *scores[] = {"7.0", "7.5", "7.0", "6.5", "7.0", "7.5", "7.0", "7.5", "7.0", "8.0", "7.5"};
+    for (int i = 0; i < form.ScoreDisplays.size(); ++i)
+        form.ScoreDisplays[i]->setCaption(QString::fromLatin1(scores[i]));
+    QCoreApplication::processEvents();
+
+    const QPixmap shot = form.grab();
+    if (shot.size() != screen.size() || !shot.save(file, "PNG"))
+        return false;
+    std::printf("%s: %dx%d\n", qPrintable(file), shot.width(), shot.height());
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString out = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs")).absolutePath();
+    QDir().mkpath(out);
+
+    QTemporaryDir dir;  // the station writes Settings.ini in its working directory
+    QDir::setCurrent(dir.path());
+
+    bool ok = render(QRect(0, 0, 1218, 805), out + QStringLiteral("/scoring-landscape.png"));
+    ok = render(QRect(0, 0, 768, 1024), out + QStringLiteral("/scoring-portrait.png")) && ok;
+    return ok ? 0 : 1;
+}
