@@ -1,0 +1,288 @@
+#include "E2eHarness.h"
+
+#include "link/ConsoleMessage.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace e2e {
+
+namespace {
+
+bool g_isolated = false;
+
+bool resolvesToTestAddress()
+{
+    addrinfo hints {};
+    hints.ai_family = AF_INET;
+    addrinfo *res = nullptr;
+    if (getaddrinfo(kHostName, nullptr, &hints, &res) != 0 || !res)
+        return false;
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in *>(res->ai_addr)->sin_addr, text, sizeof text);
+    freeaddrinfo(res);
+    return QByteArray(text) == kHostAddress;
+}
+
+bool setUpInside()
+{
+    // A hosts file of our own for this mount namespace.
+    const QByteArray path = QByteArray("/tmp/marlo-e2e-hosts-") + QByteArray::number(getpid());
+    QFile f(QString::fromLatin1(path));
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write(QByteArray("127.0.0.1 localhost\n") + kHostAddress + ' ' + kHostName + '\n');
+    f.close();
+    if (mount(path.constData(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0)
+        return false;
+    if (sethostname(kHostName, strlen(kHostName)) != 0)
+        return false;
+    if (std::system("ip link set lo up >/dev/null 2>&1") != 0)
+        return false;
+    return resolvesToTestAddress();
+}
+
+} // namespace
+
+bool enterIsolation(int argc, char **argv)
+{
+    if (qgetenv("MARLO_E2E_INSIDE") == "1") {
+        g_isolated = setUpInside();
+        return g_isolated;
+    }
+    setenv("MARLO_E2E_INSIDE", "1", 1);
+    std::vector<char *> args;
+    args.push_back(const_cast<char *>("unshare"));
+    args.push_back(const_cast<char *>("--mount"));
+    args.push_back(const_cast<char *>("--uts"));
+    args.push_back(const_cast<char *>("--net"));
+    args.push_back(const_cast<char *>("--"));
+    static QByteArray self = QFile::encodeName(QString::fromLocal8Bit(argv[0]));
+    char resolved[4096];
+    if (realpath(argv[0], resolved))
+        self = resolved;
+    args.push_back(self.data());
+    for (int i = 1; i < argc; ++i)
+        args.push_back(argv[i]);
+    args.push_back(nullptr);
+    execvp("unshare", args.data());
+    // Could not isolate: run the test cases as skipped.
+    unsetenv("MARLO_E2E_INSIDE");
+    g_isolated = false;
+    return false;
+}
+
+bool isolated()
+{
+    return g_isolated;
+}
+
+XServer::~XServer()
+{
+    stop();
+}
+
+bool XServer::start(int width, int height)
+{
+    // Inside our own network namespace the display number cannot clash with another server.
+    for (int n = 42; n < 60; ++n) {
+        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+            continue;
+        display_ = QStringLiteral(":%1").arg(n);
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start(QStringLiteral("Xvfb"), {display_, QStringLiteral("-screen"), QStringLiteral("0"),
+                                                 QStringLiteral("%1x%2x24").arg(width).arg(height),
+                                                 QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                                 QStringLiteral("-noreset")});
+        if (!process_.waitForStarted(5000))
+            return false;
+        const QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired()) {
+            if (process_.state() != QProcess::Running)
+                break;
+            QProcess probe;
+            probe.setProcessEnvironment(environment());
+            probe.start(QStringLiteral("xdpyinfo"), {});
+            if (probe.waitForFinished(3000) && probe.exitCode() == 0)
+                return true;
+            QThread::msleep(50);
+        }
+        stop();
+    }
+    return false;
+}
+
+void XServer::stop()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.terminate();
+        if (!process_.waitForFinished(3000)) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+}
+
+QProcessEnvironment XServer::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display_);
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("MARLO_E2E_INSIDE"));
+    return env;
+}
+
+QByteArray run(const XServer &x, const QString &program, const QStringList &args, int timeoutMs)
+{
+    QProcess p;
+    p.setProcessEnvironment(x.environment());
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return QByteArray();
+    }
+    return p.readAllStandardOutput();
+}
+
+void click(const XServer &x, int screenX, int screenY)
+{
+    run(x, QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(screenX), QString::number(screenY),
+         QStringLiteral("click"), QStringLiteral("1")});
+}
+
+void doubleClick(const XServer &x, int screenX, int screenY)
+{
+    run(x, QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(screenX), QString::number(screenY),
+         QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("--delay"),
+         QStringLiteral("80"), QStringLiteral("1")});
+}
+
+void key(const XServer &x, const QString &keys)
+{
+    run(x, QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("40"), keys});
+}
+
+QImage screenshot(const XServer &x)
+{
+    const QByteArray png = run(x, QStringLiteral("import"),
+                               {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:-")});
+    QImage image;
+    image.loadFromData(png, "PNG");
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+ScriptedServer::ScriptedServer()
+{
+    connect(&server_, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *s = server_.nextPendingConnection()) {
+            const int index = int(connections_.size());
+            connections_.append(s);
+            buffers_.append(QByteArray());
+            connect(s, &QTcpSocket::readyRead, this, [this, s, index] { buffers_[index] += s->readAll(); });
+        }
+    });
+}
+
+bool ScriptedServer::listen(const QString &address, quint16 port)
+{
+    return server_.listen(QHostAddress(address), port);
+}
+
+void ScriptedServer::close()
+{
+    server_.close();
+}
+
+QByteArray ScriptedServer::received(int i) const
+{
+    if (i < 0)
+        i = int(buffers_.size()) - 1;
+    return buffers_.value(i);
+}
+
+QList<QByteArray> ScriptedServer::messages(int i) const
+{
+    QList<QByteArray> out = received(i).split(ctl::EOT);
+    out.removeLast();  // what follows the last EOT is not complete
+    return out;
+}
+
+void ScriptedServer::send(const QByteArray &command, const QByteArray &payload)
+{
+    sendRaw(FrameConsoleMessage(command, "IND ", "VRX ", payload));
+}
+
+void ScriptedServer::sendRaw(const QByteArray &bytes)
+{
+    if (QTcpSocket *s = latest()) {
+        s->write(bytes);
+        s->flush();
+    }
+}
+
+void ScriptedServer::dropLatest()
+{
+    if (QTcpSocket *s = latest())
+        s->abort();
+}
+
+QString stationBinary()
+{
+    return QStringLiteral(MARLO_BIN_DIR "/marlo-dv");
+}
+
+Station::Station(const XServer &x) : x_(x) {}
+
+Station::~Station()
+{
+    kill();
+}
+
+bool Station::start(const QString &workingDir)
+{
+    process_.setProcessEnvironment(x_.environment());
+    process_.setWorkingDirectory(workingDir);
+    process_.start(stationBinary(), {});
+    return process_.waitForStarted(5000);
+}
+
+bool Station::waitForOpeningPage(int timeoutMs)
+{
+    // The blue "Who are you?" strip appears when the deferred start-up has shown the page area.
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired() && running()) {
+        const QImage shot = screenshot(x_);
+        if (!shot.isNull() && shot.pixelColor(12, 140) == QColor(0, 0, 255))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+void Station::kill()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(3000);
+    }
+}
+
+bool Station::waitForExit(int timeoutMs)
+{
+    return process_.waitForFinished(timeoutMs);
+}
+
+} // namespace e2e

@@ -1,0 +1,104 @@
+#pragma once
+
+// End-to-end harness: the real station binary in an X server of its own, driven only by real
+// X11 key and mouse events, against a scripted event server on loopback.
+//
+// The test process re-runs itself in private mount, host-name and network namespaces, where
+// the host name "e2e-judge" resolves to 127.0.0.2 and only the loopback interface exists: the
+// station's "This Computer" then means 127.0.0.2 whatever machine the test runs on.
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QPointer>
+#include <QProcess>
+#include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace e2e {
+
+constexpr const char *kHostName = "e2e-judge";
+constexpr const char *kHostAddress = "127.0.0.2";
+constexpr quint16 kConsolePort = 8963;
+
+// Re-executes the test inside the namespaces (returns only when that is impossible or when
+// already inside). Returns false when the test cannot be isolated.
+bool enterIsolation(int argc, char **argv);
+bool isolated();
+
+// One Xvfb server.
+class XServer
+{
+public:
+    ~XServer();
+    bool start(int width, int height);
+    void stop();
+    QString display() const { return display_; }
+    QProcessEnvironment environment() const;
+
+private:
+    QProcess process_;
+    QString display_;
+};
+
+// Runs a command against the display and returns its standard output (empty on failure).
+QByteArray run(const XServer &x, const QString &program, const QStringList &args, int timeoutMs = 10000);
+
+// Real input through xdotool.
+void click(const XServer &x, int screenX, int screenY);
+void doubleClick(const XServer &x, int screenX, int screenY);
+void key(const XServer &x, const QString &keys);  // e.g. "6", "shift+x", "KP_6", "ctrl+6", "Return"
+QImage screenshot(const XServer &x);
+
+// The scripted event server: accepts stations, records what each one sends, frames and
+// sends messages, and can drop a connection.
+class ScriptedServer : public QObject
+{
+    Q_OBJECT
+public:
+    ScriptedServer();
+    bool listen(const QString &address = QString::fromLatin1(kHostAddress), quint16 port = kConsolePort);
+    void close();
+
+    int connectionCount() const { return int(connections_.size()); }
+    QTcpSocket *connection(int i) const { return connections_.value(i); }
+    QTcpSocket *latest() const { return connections_.isEmpty() ? nullptr : connections_.last().data(); }
+    // Everything received on connection i (or on the latest one).
+    QByteArray received(int i = -1) const;
+    // The complete messages received so far on connection i, each without its EOT.
+    QList<QByteArray> messages(int i = -1) const;
+    // Frames a message as the event server ("VRX ") and sends it on the latest connection.
+    void send(const QByteArray &command, const QByteArray &payload);
+    void sendRaw(const QByteArray &bytes);
+    void dropLatest();
+
+private:
+    QTcpServer server_;
+    QList<QPointer<QTcpSocket>> connections_;
+    QList<QByteArray> buffers_;
+};
+
+// The station binary, started in a fresh working directory.
+class Station
+{
+public:
+    explicit Station(const XServer &x);
+    ~Station();
+    bool start(const QString &workingDir);
+    bool waitForOpeningPage(int timeoutMs = 15000);
+    void kill();
+    bool running() const { return process_.state() != QProcess::NotRunning; }
+    bool waitForExit(int timeoutMs);
+    QByteArray output() { return process_.readAllStandardError() + process_.readAllStandardOutput(); }
+
+private:
+    const XServer &x_;
+    QProcess process_;
+};
+
+QString stationBinary();
+
+} // namespace e2e
