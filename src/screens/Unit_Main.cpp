@@ -453,6 +453,7 @@ void TMainForm::buildScoringPage()
     for (int i = 0; i < 11; ++i) {
         auto *d = new TLedTextLabel(SingleScore, QStringLiteral("ScoreDisplay%1").arg(i + 1));
         d->resize(80, 28);
+        d->setDigits(1);
         d->setCaption(QStringLiteral("10.0"));
         ScoreDisplay[i] = d;
     }

@@ -1,0 +1,911 @@
+#include "LayoutFakes.h"
+#include "screens/Unit_Main.h"
+#include "widgets/DockLayout.h"
+#include "widgets/LedSegments.h"
+#include "widgets/LedTextLabel.h"
+
+#include <QPainter>
+#include <QtTest>
+
+#include <climits>
+
+namespace {
+
+const QRgb kBlack = qRgb(0, 0, 0);
+const QRgb kLime = qRgb(0, 255, 0);
+const QRgb kGreen = qRgb(0, 128, 0);
+
+using Points = QList<QPoint>;
+
+Points pts(std::initializer_list<int> xy)
+{
+    Points out;
+    for (auto it = xy.begin(); it != xy.end(); it += 2)
+        out << QPoint(*it, *(it + 1));
+    return out;
+}
+
+Points toPoints(const led::Outline &o)
+{
+    return Points(o.points.begin(), o.points.end());
+}
+
+quint16 maskOf(std::initializer_list<int> segments)
+{
+    quint16 m = 0;
+    for (int s : segments)
+        m |= quint16(1u << s);
+    return m;
+}
+
+QImage render(QWidget &w)
+{
+    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// One pixel per segment that is lime only when that segment is lit (h 9, v 7, t 2).
+const QPoint kProbe[led::SegmentCount] = {
+    {12, 3}, {3, 8}, {16, 8}, {12, 14}, {3, 19}, {16, 19}, {12, 25}, {9, 7},
+    {9, 19}, {6, 8}, {12, 8}, {6, 20}, {12, 20}, {7, 12}, {7, 1}, {7, 23},
+};
+
+quint16 litMask(const QImage &img, int cellX, int cellY = 0)
+{
+    quint16 m = 0;
+    for (int i = 0; i < led::SegmentCount; ++i)
+        if (img.pixel(cellX + kProbe[i].x(), cellY + kProbe[i].y()) == kLime)
+            m |= quint16(1u << i);
+    return m;
+}
+
+int countColour(const QImage &img, QRgb colour, const QRect &area)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += img.pixel(x, y) == colour;
+    return n;
+}
+
+} // namespace
+
+class TestLedTextLabel : public QObject
+{
+    Q_OBJECT
+private slots:
+    void halfToEven_data();
+    void halfToEven();
+    void outlinesStationSize_data();
+    void outlinesStationSize();
+    void outlinesOtherSizes_data();
+    void outlinesOtherSizes();
+    void diagonalWithoutRunHasNoOutline();
+    void masks_data();
+    void masks();
+    void lowerCaseAsCapitals();
+    void measuredSizes_data();
+    void measuredSizes();
+    void integerText_data();
+    void integerText();
+
+    void scoreDisplayTenPointZero();
+    void threeCharacterScore();
+    void fifthCharacterCutAtEdge();
+    void litSegmentsMatchPolygons_data();
+    void litSegmentsMatchPolygons();
+    void startOrderLine();
+    void secondRowStartsBelowFirst();
+    void emptyTextShowsOnlyBackground();
+    void unlitDither();
+    void blackUnlitSegments();
+    void disabledLabel();
+    void smallCellsLightOnlyOuterSegments();
+    void integerStyle();
+    void transparentShowsParent();
+    void frameInsetsCells();
+
+    void settersAndDefaults();
+    void textChangeNeverRebuilds();
+    void sharedPatternPaintedPerColourPair();
+    void assignCopiesAllButBackground();
+    void autoSizeDockedTopKeepsWidth();
+    void drawsOnItsParent();
+    void stationLabels();
+};
+
+void TestLedTextLabel::halfToEven_data()
+{
+    QTest::addColumn<int>("twice");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("0.5") << 1 << 0;
+    QTest::newRow("1") << 2 << 1;
+    QTest::newRow("1.5") << 3 << 2;
+    QTest::newRow("2.5") << 5 << 2;
+    QTest::newRow("3.5") << 7 << 4;
+    QTest::newRow("4.5") << 9 << 4;
+    QTest::newRow("-0.5") << -1 << 0;
+    QTest::newRow("-1") << -2 << -1;
+    QTest::newRow("-1.5") << -3 << -2;
+    QTest::newRow("-2.5") << -5 << -2;
+}
+
+void TestLedTextLabel::halfToEven()
+{
+    QFETCH(int, twice);
+    QFETCH(int, expected);
+    QCOMPARE(led::halfToEven(twice), expected);
+}
+
+void TestLedTextLabel::outlinesStationSize_data()
+{
+    QTest::addColumn<int>("segment");
+    QTest::addColumn<Points>("expected");
+    QTest::newRow("0 top bar") << 0 << pts({4, 3, 5, 2, 14, 2, 15, 3, 14, 4, 5, 4});
+    QTest::newRow("1 upper left") << 1 << pts({3, 4, 4, 5, 4, 12, 3, 13, 2, 12, 2, 5});
+    QTest::newRow("2 upper right") << 2 << pts({16, 4, 17, 5, 17, 12, 16, 13, 15, 12, 15, 5});
+    QTest::newRow("3 middle") << 3 << pts({4, 14, 5, 13, 14, 13, 15, 14, 14, 15, 5, 15});
+    QTest::newRow("4 lower left") << 4 << pts({3, 15, 4, 16, 4, 23, 3, 24, 2, 23, 2, 16});
+    QTest::newRow("5 lower right") << 5 << pts({16, 15, 17, 16, 17, 23, 16, 24, 15, 23, 15, 16});
+    QTest::newRow("6 bottom") << 6 << pts({4, 25, 5, 24, 14, 24, 15, 25, 14, 26, 5, 26});
+    QTest::newRow("7 upper centre") << 7 << pts({9, 4, 10, 5, 10, 12, 9, 13, 8, 12, 8, 5});
+    QTest::newRow("8 lower centre") << 8 << pts({9, 15, 10, 16, 10, 23, 9, 24, 8, 23, 8, 16});
+    QTest::newRow("9 upper left diag") << 9 << pts({7, 11, 6, 11, 5, 7, 5, 6, 6, 6, 7, 10});
+    QTest::newRow("10 upper right diag") << 10 << pts({11, 11, 12, 11, 13, 7, 13, 6, 12, 6, 11, 10});
+    QTest::newRow("11 lower left diag") << 11 << pts({7, 17, 6, 17, 5, 21, 5, 22, 6, 22, 7, 18});
+    QTest::newRow("12 lower right diag") << 12 << pts({11, 17, 12, 17, 13, 21, 13, 22, 12, 22, 11, 18});
+    QTest::newRow("13 centre dot") << 13 << pts({9, 12, 9, 14, 7, 14, 7, 12, 7, 12, 7, 12});
+    QTest::newRow("14 top dot") << 14 << pts({9, 1, 9, 3, 7, 3, 7, 1, 7, 1, 7, 1});
+    QTest::newRow("15 bottom dot") << 15 << pts({9, 23, 9, 25, 7, 25, 7, 23, 7, 23, 7, 23});
+}
+
+void TestLedTextLabel::outlinesStationSize()
+{
+    QFETCH(int, segment);
+    QFETCH(Points, expected);
+    const led::Outlines o = led::segmentOutlines(9, 7, 2);
+    QVERIFY(o[segment].present);
+    QCOMPARE(toPoints(o[segment]), expected);
+    QCOMPARE(led::cellWidth(9, 2), 19);
+    QCOMPARE(led::cellHeight(7, 2), 28);
+}
+
+// Sizes where e, r and the diagonal offsets a and b are rounded: r = 1.5t and a, b = t/2 with
+// halves to the even integer.
+void TestLedTextLabel::outlinesOtherSizes_data()
+{
+    QTest::addColumn<int>("h");
+    QTest::addColumn<int>("v");
+    QTest::addColumn<int>("t");
+    QTest::addColumn<int>("segment");
+    QTest::addColumn<Points>("expected");
+    // t = 3: e = 1, m = 10, r = 4 (4.5 down to even), a = b = +-2 (1.5 up to even).
+    QTest::newRow("t3 top bar") << 9 << 7 << 3 << 0 << pts({6, 4, 7, 3, 16, 3, 17, 4, 16, 5, 7, 5});
+    QTest::newRow("t3 upper right bar") << 9 << 7 << 3 << 2 << pts({19, 6, 20, 7, 20, 14, 19, 15, 18, 14, 18, 7});
+    QTest::newRow("t3 upper left diag") << 9 << 7 << 3 << 9 << pts({9, 13, 7, 13, 8, 11, 8, 9, 10, 9, 9, 11});
+    QTest::newRow("t3 upper right diag") << 9 << 7 << 3 << 10 << pts({14, 13, 16, 13, 15, 11, 15, 9, 13, 9, 14, 11});
+    QTest::newRow("t3 lower right diag") << 9 << 7 << 3 << 12 << pts({14, 22, 16, 22, 15, 24, 15, 26, 13, 26, 14, 24});
+    QTest::newRow("t3 centre dot") << 9 << 7 << 3 << 13 << pts({12, 15, 12, 18, 9, 18, 9, 15, 9, 15, 9, 15});
+    // t = 1: e = 0 (bars collapse to lines), m = 6, r = 2 (1.5 up to even), a = b = 0 (0.5 down).
+    QTest::newRow("t1 top bar") << 9 << 7 << 1 << 0 << pts({2, 1, 2, 1, 11, 1, 11, 1, 11, 1, 2, 1});
+    QTest::newRow("t1 upper right diag") << 9 << 7 << 1 << 10 << pts({8, 9, 8, 9, 11, 3, 11, 3, 11, 3, 8, 9});
+    QTest::newRow("t1 bottom dot") << 9 << 7 << 1 << 15 << pts({6, 18, 6, 19, 5, 19, 5, 18, 5, 18, 5, 18});
+    // t = 5: e = 2, m = 14, r = 8 (7.5 up to even), a = b = +-2 (2.5 down to even); the
+    // right-hand diagonal runs left because h div 2 < t.
+    QTest::newRow("t5 upper right diag") << 9 << 7 << 5 << 10 << pts({22, 17, 20, 17, 21, 17, 21, 15, 23, 15, 22, 15});
+    QTest::newRow("t5 lower left diag") << 9 << 7 << 5 << 11 << pts({12, 32, 14, 32, 13, 32, 13, 34, 11, 34, 12, 34});
+    // Even sizes other than the station's: h = 12, v = 10, t = 4: e = 2, m = 14, r = 6.
+    QTest::newRow("h12 v10 t4 lower right bar") << 12 << 10 << 4 << 5
+                                                << pts({26, 26, 28, 28, 28, 38, 26, 40, 24, 38, 24, 28});
+    QTest::newRow("h12 v10 t4 upper right diag") << 12 << 10 << 4 << 10
+                                                 << pts({20, 18, 22, 18, 22, 14, 22, 12, 20, 12, 20, 16});
+}
+
+void TestLedTextLabel::outlinesOtherSizes()
+{
+    QFETCH(int, h);
+    QFETCH(int, v);
+    QFETCH(int, t);
+    QFETCH(int, segment);
+    QFETCH(Points, expected);
+    const led::Outlines o = led::segmentOutlines(h, v, t);
+    QVERIFY(o[segment].present);
+    QCOMPARE(toPoints(o[segment]), expected);
+}
+
+void TestLedTextLabel::diagonalWithoutRunHasNoOutline()
+{
+    // h div 2 = t: the diagonals have no run.
+    const led::Outlines o = led::segmentOutlines(4, 7, 2);
+    for (int s = 9; s <= 12; ++s)
+        QVERIFY2(!o[s].present, qPrintable(QString::number(s)));
+    for (int s : {0, 1, 2, 3, 4, 5, 6, 7, 8, 13, 14, 15})
+        QVERIFY(o[s].present);
+
+    // Such a label still draws: its "X" lights nothing, its "8" lights bars.
+    TLedTextLabel label(nullptr, QStringLiteral("Led"));
+    label.LED().setHorzsize(4);
+    label.setAutoSize(true);
+    label.setCaption(QStringLiteral("X8"));
+    QCOMPARE(label.size(), QSize(2 * 14 + 1, 28));
+    const QImage img = render(label);
+    QCOMPARE(countColour(img, kLime, QRect(0, 0, 14, 28)), 0);
+    QVERIFY(countColour(img, kLime, QRect(14, 0, 14, 28)) > 0);
+}
+
+void TestLedTextLabel::masks_data()
+{
+    QTest::addColumn<uint>("code");
+    QTest::addColumn<quint16>("mask");
+    QTest::addColumn<quint16>("segments");  // the same mask written as its lit segments
+
+    struct Row {
+        const char *chars;
+        quint16 mask;
+        std::initializer_list<int> lit;
+    };
+    const Row rows[] = {
+        {"0", 0x1277, {0, 1, 2, 4, 5, 6, 9, 12}}, {"1Ii", 0x0180, {7, 8}},
+        {"2", 0x005D, {0, 2, 3, 4, 6}},           {"3", 0x006D, {0, 2, 3, 5, 6}},
+        {"4", 0x002E, {1, 2, 3, 5}},              {"5Ss", 0x006B, {0, 1, 3, 5, 6}},
+        {"6Gg", 0x007B, {0, 1, 3, 4, 5, 6}},      {"7", 0x0025, {0, 2, 5}},
+        {"8", 0x007F, {0, 1, 2, 3, 4, 5, 6}},     {"9", 0x006F, {0, 1, 2, 3, 5, 6}},
+        {"Aa", 0x003F, {0, 1, 2, 3, 4, 5}},       {"Bb", 0x01ED, {0, 2, 3, 5, 6, 7, 8}},
+        {"Cc[", 0x0053, {0, 1, 4, 6}},            {"Dd", 0x01E5, {0, 2, 5, 6, 7, 8}},
+        {"Ee", 0x005B, {0, 1, 3, 4, 6}},          {"Ff", 0x001B, {0, 1, 3, 4}},
+        {"Hh", 0x003E, {1, 2, 3, 4, 5}},          {"Jj", 0x0074, {2, 4, 5, 6}},
+        {"Kk", 0x141A, {1, 3, 4, 10, 12}},        {"Ll", 0x0052, {1, 4, 6}},
+        {"Mm", 0x0636, {1, 2, 4, 5, 9, 10}},      {"Nn", 0x1236, {1, 2, 4, 5, 9, 12}},
+        {"Oo", 0x0077, {0, 1, 2, 4, 5, 6}},       {"Pp", 0x001F, {0, 1, 2, 3, 4}},
+        {"Qq", 0x1077, {0, 1, 2, 4, 5, 6, 12}},   {"Rr", 0x101F, {0, 1, 2, 3, 4, 12}},
+        {"Tt", 0x0181, {0, 7, 8}},                {"Uu", 0x0076, {1, 2, 4, 5, 6}},
+        {"Vv", 0x0C12, {1, 4, 10, 11}},           {"Ww", 0x1836, {1, 2, 4, 5, 11, 12}},
+        {"Xx", 0x1E00, {9, 10, 11, 12}},          {"Yy", 0x0700, {8, 9, 10}},
+        {"Zz", 0x0C41, {0, 6, 10, 11}},           {"-", 0x0008, {3}},
+        {"_", 0x0040, {6}},                       {"=", 0x0048, {3, 6}},
+        {"+", 0x0188, {3, 7, 8}},                 {"*", 0x1F80, {7, 8, 9, 10, 11, 12}},
+        {"/", 0x0C00, {10, 11}},                  {"\\", 0x1200, {9, 12}},
+        {"(<", 0x1400, {10, 12}},                 {")>", 0x0A00, {9, 11}},
+        {"]", 0x0065, {0, 2, 5, 6}},              {".", 0x8000, {15}},
+        {":", 0xA000, {13, 15}},                  {"\"", 0x0082, {1, 7}},
+        {"'", 0x0080, {7}},
+        // Unlisted: blank and punctuation, "@", "^", the grave accent, and every code from 123.
+        {" !#$%&,;?@^`", 0x0000, {}},
+    };
+    for (const Row &r : rows)
+        for (const char *c = r.chars; *c; ++c)
+            QTest::addRow("%c (%d)", *c, int(static_cast<unsigned char>(*c)))
+                << uint(static_cast<unsigned char>(*c)) << r.mask << maskOf(r.lit);
+    for (uint code : {0x7Bu, 0x7Cu, 0x7Eu, 0x7Fu, 0x80u, 0xA0u, 0xC9u, 0xE9u, 0xFFu, 0x100u, 0x20ACu})
+        QTest::addRow("code %u", code) << code << quint16(0) << quint16(0);
+}
+
+void TestLedTextLabel::masks()
+{
+    QFETCH(uint, code);
+    QFETCH(quint16, mask);
+    QFETCH(quint16, segments);
+    QCOMPARE(mask, segments);
+    QCOMPARE(led::segmentsForChar(code), mask);
+    QCOMPARE(TLedSettings::SegmentsForChar(code), mask);
+}
+
+void TestLedTextLabel::lowerCaseAsCapitals()
+{
+    for (uint c = 'a'; c <= 'z'; ++c)
+        QCOMPARE(led::segmentsForChar(c), led::segmentsForChar(c - 'a' + 'A'));
+    // Only the letters: the neighbours of the lower-case range keep their own masks.
+    QCOMPARE(led::segmentsForChar('{'), quint16(0));
+    QCOMPARE(led::segmentsForChar('['), quint16(0x0053));
+
+    TLedTextLabel lower(nullptr, QStringLiteral("Lower")), upper(nullptr, QStringLiteral("Upper"));
+    lower.resize(200, 28);
+    upper.resize(200, 28);
+    lower.setCaption(QStringLiteral("marlo dv"));
+    upper.setCaption(QStringLiteral("MARLO DV"));
+    QCOMPARE(render(lower), render(upper));
+}
+
+void TestLedTextLabel::measuredSizes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("ORDER blank") << QStringLiteral("ORDER ") << 0 << QSize(115, 28);
+    QTest::newRow("nine characters") << QStringLiteral("ORDER   5") << 0 << QSize(172, 28);
+    QTest::newRow("empty") << QString() << 0 << QSize(20, 28);
+    QTest::newRow("two rows") << QStringLiteral("12\r\n34") << 0 << QSize(39, 56);
+    QTest::newRow("control characters take no cell") << QStringLiteral("1\t2\n3\x01") << 0 << QSize(58, 28);
+    QTest::newRow("carriage return alone") << QStringLiteral("\r") << 0 << QSize(20, 56);
+    QTest::newRow("longest row counts") << QStringLiteral("1\r1234\r12") << 0 << QSize(77, 84);
+    QTest::newRow("frame") << QStringLiteral("ORDER ") << 2 << QSize(119, 32);
+}
+
+void TestLedTextLabel::measuredSizes()
+{
+    QFETCH(QString, text);
+    QFETCH(int, frame);
+    QFETCH(QSize, size);
+    TLedSettings settings;
+    QCOMPARE(settings.MeasureText(text, frame), size);
+
+    TLedTextLabel label(nullptr, QStringLiteral("Led"));
+    label.setFrameWidth(frame);
+    label.setCaption(text);
+    label.setAutoSize(true);
+    QCOMPARE(label.size(), size);
+    // Measuring builds nothing.
+    QCOMPARE(label.LED().RebuildCount(), 0);
+}
+
+void TestLedTextLabel::integerText_data()
+{
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("digits");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("7 in 3") << 7 << 3 << QStringLiteral("007");
+    QTest::newRow("1234 in 3") << 1234 << 3 << QStringLiteral("---");
+    QTest::newRow("123 in 3") << 123 << 3 << QStringLiteral("123");
+    QTest::newRow("0 in 2 (defaults)") << 0 << 2 << QStringLiteral("00");
+    QTest::newRow("10 in 1") << 10 << 1 << QStringLiteral("-");
+    QTest::newRow("-7 in 3") << -7 << 3 << QStringLiteral("-07");
+    QTest::newRow("-7 in 2") << -7 << 2 << QStringLiteral("-7");
+    QTest::newRow("-70 in 2") << -70 << 2 << QStringLiteral("--");
+    QTest::newRow("lowest in 11") << INT_MIN << 11 << QStringLiteral("-2147483648");
+    QTest::newRow("highest in 12") << INT_MAX << 12 << QStringLiteral("002147483647");
+}
+
+void TestLedTextLabel::integerText()
+{
+    QFETCH(int, value);
+    QFETCH(int, digits);
+    QFETCH(QString, text);
+    QCOMPARE(led::integerText(value, digits), text);
+}
+
+void TestLedTextLabel::scoreDisplayTenPointZero()
+{
+    TLedTextLabel label(nullptr, QStringLiteral("ScoreDisplay1"));
+    label.resize(80, 28);
+    label.setDigits(1);
+    label.setCaption(QStringLiteral("10.0"));
+    const QImage img = render(label);
+    QCOMPARE(label.size(), QSize(80, 28));
+
+    QCOMPARE(litMask(img, 0), quint16(0x0180));
+    QCOMPARE(litMask(img, 19), quint16(0x1277));
+    QCOMPARE(litMask(img, 38), quint16(0x8000));
+    QCOMPARE(litMask(img, 57), quint16(0x1277));
+    // The centre bars of the "1" at x 8 to 10.
+    for (int x = 8; x <= 10; ++x)
+        QCOMPARE(img.pixel(x, 8), kLime);
+    QCOMPARE(countColour(img, kLime, QRect(0, 0, 8, 28)), 0);
+    QCOMPARE(countColour(img, kLime, QRect(11, 0, 8, 28)), 0);
+    // The point: exactly the square from (45, 23) to (47, 25) is lit in its cell.
+    QCOMPARE(countColour(img, kLime, QRect(45, 23, 3, 3)), 9);
+    QCOMPARE(countColour(img, kLime, QRect(38, 0, 19, 28)), 9);
+    // 76 columns used, 76 to 79 plain black; the last cell reaches column 75.
+    QCOMPARE(countColour(img, kBlack, QRect(76, 0, 4, 28)), 4 * 28);
+    QVERIFY(countColour(img, kBlack, QRect(57, 0, 19, 28)) < 19 * 28);
+}
+
+void TestLedTextLabel::threeCharacterScore()
+{
+    TLedTextLabel label(nullptr, QStringLiteral("ScoreDisplay2"));
+    label.resize(80, 28);
+    label.setCaption(QStringLiteral("9.5"));
+    const QImage img = render(label);
+    QCOMPARE(litMask(img, 0), quint16(0x006F));
+    QCOMPARE(litMask(img, 19), quint16(0x8000));
+    QCOMPARE(litMask(img, 38), quint16(0x006B));
+    QCOMPARE(countColour(img, kBlack, QRect(57, 0, 23, 28)), 23 * 28);
+}
+
+void TestLedTextLabel::fifthCharacterCutAtEdge()
+{
+    TLedTextLabel label(nullptr, QStringLiteral("ScoreDisplay3")), wide(nullptr, QStringLiteral("Wide"));
+    label.resize(80, 28);
+    wide.resize(120, 28);
+    label.setCaption(QStringLiteral("10.08"));
+    wide.setCaption(QStringLiteral("10.08"));
+    const QImage img = render(label);
+    QCOMPARE(label.size(), QSize(80, 28));
+    // Only the first four pixel columns of the fifth cell show, exactly as they would uncut.
+    QCOMPARE(img, render(wide).copy(0, 0, 80, 28));
+    QCOMPARE(img.pixel(78, 8), kLime);  // the upper left bar of the "8"
+    QCOMPARE(img.pixel(76, 8), kBlack);
+}
+
+void TestLedTextLabel::litSegmentsMatchPolygons_data()
+{
+    QTest::addColumn<int>("h");
+    QTest::addColumn<int>("v");
+    QTest::addColumn<int>("t");
+    QTest::newRow("station size") << 9 << 7 << 2;
+    QTest::newRow("t1") << 9 << 7 << 1;
+    QTest::newRow("t3") << 9 << 7 << 3;
+    QTest::newRow("t5") << 9 << 7 << 5;
+    QTest::newRow("h12 v10 t4") << 12 << 10 << 4;
+    QTest::newRow("h0 v0 t2") << 0 << 0 << 2;
+    QTest::newRow("t0 (dots above the cell)") << 9 << 7 << 0;
+}
+
+// Lit segments show exactly as a polygon filled in ActiveColor and outlined with a one-pixel
+// line of it, drawn over the cell image.
+void TestLedTextLabel::litSegmentsMatchPolygons()
+{
+    QFETCH(int, h);
+    QFETCH(int, v);
+    QFETCH(int, t);
+    QString text;
+    for (int c = 32; c < 127; ++c)
+        text += QChar(c);
+    TLedTextLabel label(nullptr, QStringLiteral("Led"));
+    label.LED().setHorzsize(quint8(h));
+    label.LED().setVertsize(quint8(v));
+    label.LED().setThickness(quint8(t));
+    label.LED().setActiveColor(QColor(250, 200, 10));
+    label.setAutoSize(true);
+    label.setCaption(text);
+    const QImage img = render(label);
+
+    const TLedSettings &led = label.LED();
+    const int w = led.CellWidth();
+    const bool small = led::isSmallCell(h, v);
+    QImage expected(label.size(), QImage::Format_RGB32);
+    expected.fill(Qt::black);
+    QPainter p(&expected);
+    p.setPen(QPen(QColor(250, 200, 10), 1));
+    p.setBrush(QColor(250, 200, 10));
+    for (int i = 0; i < text.size(); ++i) {
+        p.drawImage(i * w, 0, led.CellImage());
+        const quint16 mask = led::segmentsForChar(text[i].unicode());
+        for (int s = 0; s < (small ? 7 : 16); ++s) {
+            const led::Outline &o = led.Outlines()[s];
+            if (!(mask & (1u << s)) || !o.present)
+                continue;
+            QPolygon poly;
+            for (const QPoint &pt : o.points)
+                poly << pt + QPoint(i * w, 0);
+            p.drawPolygon(poly);
+        }
+    }
+    p.end();
+    QCOMPARE(img, expected);
+}
+
+void TestLedTextLabel::startOrderLine()
+{
+    TLedTextLabel label(nullptr, QStringLiteral("ScoreboardOrder"));
+    label.setAutoSize(true);
+    label.setCaption(QStringLiteral("ORDER   5"));
+    QCOMPARE(label.size(), QSize(172, 28));
+    const QImage img = render(label);
+    QCOMPARE(litMask(img, 0), maskOf({0, 1, 2, 4, 5, 6}));
+    QCOMPARE(litMask(img, 19), maskOf({0, 1, 2, 3, 4, 12}));
+    QCOMPARE(litMask(img, 38), maskOf({0, 2, 5, 6, 7, 8}));
+    QCOMPARE(litMask(img, 57), maskOf({0, 1, 3, 4, 6}));
+    QCOMPARE(litMask(img, 76), maskOf({0, 1, 2, 3, 4, 12}));
+    // Three blanks: dim cells only, each the same as the cell image.
+    QCOMPARE(countColour(img, kLime, QRect(95, 0, 57, 28)), 0);
+    const QImage cell = label.LED().CellImage().convertToFormat(QImage::Format_RGB32);
+    for (int x : {95, 114, 133})
+        QCOMPARE(img.copy(x, 0, 19, 28), cell);
+    QCOMPARE(litMask(img, 152), maskOf({0, 1, 3, 5, 6}));
+    // The extra measured column is background.
+    QCOMPARE(countColour(img, kBlack, QRect(171, 0, 1, 28)), 28);
+}
+
+void TestLedTextLabel::secondRowStartsBelowFirst()
+{
+    TLedTextLabel label(nullptr, QStringLiteral("Led"));
+    label.setAutoSize(true);
+    label.setCaption(QStringLiteral("12\r\n34"));
+    QCOMPARE(label.size(), QSize(39, 56));
+    const QImage img = render(label);
+    QCOMPARE(litMask(img, 0, 0), led::segmentsForChar('1'));
+    QCOMPARE(litMask(img, 19, 0), led::segmentsForChar('2'));
+    QCOMPARE(litMask(img, 0, 28), led::segmentsForChar('3'));
+    QCOMPARE(litMask(img, 19, 28), led::segmentsForChar('4'));
+    QCOMPARE(img.pixel(12, 28 + 3), kLime);  // top bar of the "3"
+}
+
+void TestLedTextLabel::emptyTextShowsOnlyBackground()
+{
+    TLedTextLabel label(nullptr, QStringLiteral("ScoreDisplay1"));
+    label.resize(80, 28);
+    label.setColor(QColor(40, 0, 0));
+    QCOMPARE(countColour(render(label), qRgb(40, 0, 0), label.rect()), 80 * 28);
+
+    TLedTextLabel sized(nullptr, QStringLiteral("Scoreboard1"));
+    sized.setAutoSize(true);
+    sized.setCaption(QStringLiteral("X"));
+    sized.setCaption(QString());
+    QCOMPARE(sized.size(), QSize(20, 28));
+    QCOMPARE(countColour(render(sized), kBlack, sized.rect()), 20 * 28);
+}
+
+void TestLedTextLabel::unlitDither()
+{
+    TLedTextLabel label(nullptr, QStringLiteral("Led"));
+    label.setAutoSize(true);
+    label.setCaption(QStringLiteral(" ,?"));
+    for (const QRgb bg : {kBlack, qRgb(0, 0, 90)}) {
+        label.setColor(QColor::fromRgb(bg));
+        const QImage img = render(label);
+        int unlit = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                // The pattern starts afresh in every cell.
+                const QRgb p = img.pixel(x, y);
+                if ((x % 19 + y) % 2 == 1)
+                    QCOMPARE(p, bg);
+                else if (p != bg) {
+                    QCOMPARE(p, kGreen);
+                    ++unlit;
+                }
+            }
+        QVERIFY(unlit > 3 * 40);
+        // Every cell shows the same dither, and an unlisted character a dim cell only.
+        QCOMPARE(img.copy(19, 0, 19, 28), img.copy(0, 0, 19, 28));
+        QCOMPARE(img.copy(38, 0, 19, 28), img.copy(0, 0, 19, 28));
+        QCOMPARE(img.pixel(11, 3), kGreen);  // inside the top bar, x + y even
+        QCOMPARE(img.pixel(12, 3), bg);
+    }
+}
+
+void TestLedTextLabel::blackUnlitSegments()
+{
+    TLedTextLabel label(nullptr, QStringLiteral("Led"));
+    label.LED().setInActiveColor(Qt::black);
+    label.setAutoSize(true);
+    label.setCaption(QStringLiteral("  1"));
+    const QImage img = render(label);
+    QCOMPARE(countColour(img, kBlack, QRect(0, 0, 38, 28)), 38 * 28);
+    QCOMPARE(litMask(img, 38), quint16(0x0180));
+}
+
+void TestLedTextLabel::disabledLabel()
+{
+    QWidget parent;
+    parent.resize(200, 100);
+    TLedTextLabel label(&parent, QStringLiteral("Led"));
+    label.setAutoSize(true);
+    label.setCaption(QStringLiteral("88"));
+    const QImage lit = render(label);
+    QVERIFY(countColour(lit, kLime, label.rect()) > 100);
+
+    label.setEnabled(false);
+    QVERIFY(!label.Enabled());
+    const QImage dark = render(label);
+    QCOMPARE(countColour(dark, kLime, label.rect()), 0);
+    QVERIFY(countColour(dark, kGreen, label.rect()) > 50);
+
+    label.LED().setDisabledDigits(false);
+    QCOMPARE(render(label), lit);
+
+    // Only the label's own flag counts: a disabled parent leaves its text lit.
+    label.LED().setDisabledDigits(true);
+    label.setEnabled(true);
+    parent.setEnabled(false);
+    QVERIFY(label.Enabled());
+    QCOMPARE(render(label), lit);
+}
+
+void TestLedTextLabel::smallCellsLightOnlyOuterSegments()
+{
+    TLedTextLabel label(nullptr, QStringLiteral("Led"));
+    label.LED().setVertsize(3);
+    label.setAutoSize(true);
+    label.setCaption(QStringLiteral("1*8"));
+    QCOMPARE(label.size(), QSize(3 * 19 + 1, 20));
+    const QImage img = render(label);
+    // "1" and "*" light only segments from 7 up: nothing.
+    QCOMPARE(countColour(img, kLime, QRect(0, 0, 38, 20)), 0);
+    QVERIFY(countColour(img, kLime, QRect(38, 0, 19, 20)) > 0);
+    // Their cells still show every segment dim, the centre bar (segment 7) included.
+    QCOMPARE(img.copy(0, 0, 19, 20), label.LED().CellImage().convertToFormat(QImage::Format_RGB32));
+    QCOMPARE(img.pixel(8, 6), kGreen);
+
+    TLedTextLabel narrow(nullptr, QStringLiteral("Narrow"));
+    narrow.LED().setHorzsize(3);
+    narrow.setAutoSize(true);
+    narrow.setCaption(QStringLiteral("1"));
+    QCOMPARE(countColour(render(narrow), kLime, narrow.rect()), 0);
+    narrow.LED().setHorzsize(4);
+    QVERIFY(countColour(render(narrow), kLime, narrow.rect()) > 0);
+}
+
+void TestLedTextLabel::integerStyle()
+{
+    TLedTextLabel label(nullptr, QStringLiteral("Led")), reference(nullptr, QStringLiteral("Ref"));
+    label.setAutoSize(true);
+    reference.setAutoSize(true);
+    label.setCaption(QStringLiteral("AB"));
+
+    // Value in the string style changes nothing on screen.
+    const QImage before = render(label);
+    label.setValue(7);
+    QCOMPARE(render(label), before);
+
+    label.setDigits(3);
+    label.setStyle(lsInteger);
+    QCOMPARE(label.ShownText(), QStringLiteral("007"));
+    QCOMPARE(label.size(), QSize(58, 28));
+    reference.setCaption(QStringLiteral("007"));
+    QCOMPARE(render(label), render(reference));
+
+    label.setValue(1234);
+    QCOMPARE(label.ShownText(), QStringLiteral("---"));
+    reference.setCaption(QStringLiteral("---"));
+    QCOMPARE(render(label), render(reference));
+
+    // Digits of 0 (or past 255) is refused.
+    label.setDigits(0);
+    QCOMPARE(label.Digits(), 3);
+    label.setDigits(256);
+    QCOMPARE(label.Digits(), 3);
+    label.setDigits(4);
+    QCOMPARE(label.ShownText(), QStringLiteral("1234"));
+    QCOMPARE(label.size(), QSize(77, 28));
+    // A value change does not resize.
+    label.setValue(5);
+    QCOMPARE(label.size(), QSize(77, 28));
+    QCOMPARE(label.ShownText(), QStringLiteral("0005"));
+}
+
+void TestLedTextLabel::transparentShowsParent()
+{
+    QWidget parent;
+    parent.setAutoFillBackground(true);
+    QPalette pal = parent.palette();
+    pal.setColor(QPalette::Window, QColor(200, 0, 0));
+    parent.setPalette(pal);
+    parent.resize(60, 40);
+    TLedTextLabel label(&parent, QStringLiteral("Led"));
+    label.move(5, 6);
+    label.setAutoSize(true);
+    label.setCaption(QStringLiteral("8"));
+    label.setTransparent(true);
+
+    const QImage img = render(parent);
+    const QRect area(5, 6, 20, 28);
+    QCOMPARE(countColour(img, kBlack, area), 0);
+    QVERIFY(countColour(img, qRgb(200, 0, 0), area) > 200);
+    QCOMPARE(img.pixel(5 + 12, 6 + 3), kLime);
+    QCOMPARE(img.pixel(5 + 7, 6 + 1), kGreen);  // top dot, x + y even in the cell
+    QCOMPARE(img.pixel(5 + 8, 6 + 1), qRgb(200, 0, 0));
+
+    label.setTransparent(false);
+    const QImage opaque = render(parent);
+    QCOMPARE(countColour(opaque, qRgb(200, 0, 0), area), 0);
+}
+
+void TestLedTextLabel::frameInsetsCells()
+{
+    TLedTextLabel framed(nullptr, QStringLiteral("Framed")), plain(nullptr, QStringLiteral("Plain"));
+    framed.setFrameWidth(3);
+    framed.setAutoSize(true);
+    plain.setAutoSize(true);
+    framed.setCaption(QStringLiteral("42"));
+    plain.setCaption(QStringLiteral("42"));
+    QCOMPARE(framed.size(), QSize(39 + 6, 28 + 6));
+    const QImage img = render(framed);
+    QCOMPARE(img.copy(3, 3, 39, 28), render(plain));
+    QVERIFY(countColour(img, kBlack, QRect(0, 0, framed.width(), 3)) == 0);
+
+    // A frame that leaves no inner rectangle paints only the frame.
+    framed.setAutoSize(false);
+    framed.resize(6, 6);
+    QCOMPARE(countColour(render(framed), kLime, framed.rect()), 0);
+}
+
+void TestLedTextLabel::settersAndDefaults()
+{
+    TLedTextLabel label(nullptr, QStringLiteral("Led"));
+    QCOMPARE(label.objectName(), QStringLiteral("Led"));
+    QCOMPARE(label.Caption(), QString());
+    QCOMPARE(label.Style(), lsString);
+    QCOMPARE(label.Value(), 0);
+    QCOMPARE(label.Digits(), 2);
+    QVERIFY(!label.AutoSize());
+    QCOMPARE(label.Color(), QColor(0, 0, 0));
+    QVERIFY(!label.Transparent());
+    QVERIFY(label.Enabled());
+    QCOMPARE(label.FrameWidth(), 0);
+    const TLedSettings &led = label.LED();
+    QCOMPARE(led.Horzsize(), quint8(9));
+    QCOMPARE(led.Vertsize(), quint8(7));
+    QCOMPARE(led.Thickness(), quint8(2));
+    QCOMPARE(led.ActiveColor(), QColor(0, 255, 0));
+    QCOMPARE(led.InActiveColor(), QColor(0, 128, 0));
+    QCOMPARE(led.BackgroundColor(), QColor(0, 0, 0));
+    QVERIFY(led.DisabledDigits());
+    QVERIFY(led.CellImage().isNull());
+    QCOMPARE(led.RebuildCount(), 0);
+
+    // Size and colour changes rebuild once each; unchanged values do nothing.
+    label.LED().setHorzsize(9);
+    label.LED().setActiveColor(QColor(0, 255, 0));
+    QCOMPARE(led.RebuildCount(), 0);
+    label.LED().setThickness(3);
+    QCOMPARE(led.RebuildCount(), 1);
+    QCOMPARE(led.CellImage().size(), QSize(9 + 15, 14 + 21));
+    label.LED().setActiveColor(Qt::yellow);
+    QCOMPARE(led.RebuildCount(), 2);
+    label.LED().setDisabledDigits(false);
+    QCOMPARE(led.RebuildCount(), 2);
+
+    // The label's colour becomes the cells' background.
+    label.setColor(QColor(0, 0, 60));
+    QCOMPARE(led.BackgroundColor(), QColor(0, 0, 60));
+    QCOMPARE(led.RebuildCount(), 3);
+    QCOMPARE(led.CellImage().pixel(0, 0), qRgb(0, 0, 60));
+    label.setColor(QColor(0, 0, 60));
+    QCOMPARE(led.RebuildCount(), 3);
+
+    // A settings change re-fits an auto-sized label.
+    label.setAutoSize(true);
+    label.setCaption(QStringLiteral("AB"));
+    QCOMPARE(label.size(), QSize(2 * 24 + 1, 35));
+    label.LED().setThickness(2);
+    QCOMPARE(label.size(), QSize(39, 28));
+}
+
+void TestLedTextLabel::textChangeNeverRebuilds()
+{
+    TLedTextLabel label(nullptr, QStringLiteral("ScoreDisplay1"));
+    label.resize(80, 28);
+    label.setCaption(QStringLiteral("10.0"));
+    render(label);
+    QCOMPARE(label.LED().RebuildCount(), 1);  // built on first drawing
+    const QStringList texts = {QStringLiteral("9.5"), QStringLiteral("0.0"), QString(), QStringLiteral("7.5\r8")};
+    for (const QString &t : texts) {
+        label.setCaption(t);
+        render(label);
+    }
+    label.setStyle(lsInteger);
+    label.setValue(42);
+    label.setDigits(5);
+    render(label);
+    label.setEnabled(false);
+    label.setTransparent(true);
+    render(label);
+    QCOMPARE(label.LED().RebuildCount(), 1);
+}
+
+void TestLedTextLabel::sharedPatternPaintedPerColourPair()
+{
+    TLedTextLabel a(nullptr, QStringLiteral("A")), b(nullptr, QStringLiteral("B"));
+    a.setCaption(QStringLiteral(" "));
+    b.setCaption(QStringLiteral(" "));
+    a.resize(20, 28);
+    b.resize(20, 28);
+    render(a);
+    const int paints = LedUnlitPatternPaintCount();
+    render(b);
+    QCOMPARE(LedUnlitPatternPaintCount(), paints);  // same pair: shared as it is
+
+    b.LED().setInActiveColor(QColor(0, 0, 200));
+    QCOMPARE(LedUnlitPatternPaintCount(), paints + 1);
+    const QImage &pattern = LedUnlitPattern(qRgb(0, 0, 0), qRgb(0, 0, 200));
+    QCOMPARE(LedUnlitPatternPaintCount(), paints + 1);
+    QCOMPARE(pattern.size(), QSize(8, 8));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            QCOMPARE(pattern.pixel(x, y), (x + y) % 2 == 0 ? qRgb(0, 0, 200) : qRgb(0, 0, 0));
+    // Each label keeps its own prepared cells whatever pair the pattern was painted for last.
+    QCOMPARE(render(a).pixel(11, 3), kGreen);
+    QCOMPARE(render(b).pixel(7, 1), qRgb(0, 0, 200));
+}
+
+void TestLedTextLabel::assignCopiesAllButBackground()
+{
+    TLedSettings source;
+    source.setHorzsize(12);
+    source.setVertsize(10);
+    source.setThickness(4);
+    source.setActiveColor(Qt::red);
+    source.setInActiveColor(Qt::darkRed);
+    source.setDisabledDigits(false);
+    source.setBackgroundColor(Qt::white);
+
+    TLedTextLabel label(nullptr, QStringLiteral("Led"));
+    label.setAutoSize(true);
+    label.setCaption(QStringLiteral("1"));
+    label.setLED(source);
+    const TLedSettings &led = label.LED();
+    QCOMPARE(led.Horzsize(), quint8(12));
+    QCOMPARE(led.Vertsize(), quint8(10));
+    QCOMPARE(led.Thickness(), quint8(4));
+    QCOMPARE(led.ActiveColor(), QColor(Qt::red));
+    QCOMPARE(led.InActiveColor(), QColor(Qt::darkRed));
+    QVERIFY(!led.DisabledDigits());
+    QCOMPARE(led.BackgroundColor(), QColor(Qt::black));
+    QCOMPARE(led.RebuildCount(), 1);
+    QCOMPARE(label.size(), QSize(12 + 20 + 1, 20 + 28));
+}
+
+void TestLedTextLabel::autoSizeDockedTopKeepsWidth()
+{
+    QWidget panel;
+    panel.resize(172, 153);
+    auto *dock = new DockLayout(&panel);
+    auto *title = new QWidget(&panel);
+    dock->addDocked(title, DockLayout::Top, 20);
+    auto *order = new TLedTextLabel(&panel, QStringLiteral("ScoreboardOrder"));
+    order->setAutoSize(true);
+    order->setCaption(QStringLiteral("ORDER "));
+    QCOMPARE(order->size(), QSize(115, 28));  // not yet docked: sized to its text
+    dock->addDocked(order, DockLayout::Top, 28);
+    auto *line = new TLedTextLabel(&panel, QStringLiteral("Scoreboard1"));
+    line->move(0, 52);
+    line->setAutoSize(true);
+    line->setCaption(QStringLiteral("ORDER "));
+    dock->arrange(panel.rect());
+    QCOMPARE(order->geometry(), QRect(0, 20, 172, 28));
+
+    order->setCaption(QStringLiteral("AB"));
+    QCOMPARE(order->size(), QSize(172, 28));
+    order->setCaption(QStringLiteral("1\r2"));
+    QCOMPARE(order->size(), QSize(172, 56));
+    QCOMPARE(dock->thicknessOf(order), 56);
+    dock->arrange(panel.rect());
+    QCOMPARE(order->geometry(), QRect(0, 20, 172, 56));
+
+    line->setCaption(QStringLiteral("1  SMI 65"));
+    QCOMPARE(line->geometry(), QRect(0, 52, 172, 28));
+    line->setCaption(QStringLiteral("AB"));
+    QCOMPARE(line->geometry(), QRect(0, 52, 39, 28));
+}
+
+void TestLedTextLabel::drawsOnItsParent()
+{
+    QWidget parent;
+    parent.resize(100, 40);
+    auto *label = new TLedTextLabel(&parent, QStringLiteral("Led"));
+    label->setCaption(QStringLiteral("10.0"));
+    parent.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&parent));
+    QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+    QVERIFY(label->testAttribute(Qt::WA_TransparentForMouseEvents));
+    QVERIFY(!label->testAttribute(Qt::WA_NativeWindow));
+    QCOMPARE(label->internalWinId(), WId(0));
+    QVERIFY(!label->isWindow());
+}
+
+// The fifteen labels of the main window, as it builds them.
+void TestLedTextLabel::stationLabels()
+{
+    LayoutPlatform fakes;
+    TMainForm form(fakes.platform);
+    QCOMPARE(form.ScoreDisplays.size(), 11);
+    for (TLedTextLabel *d : form.ScoreDisplays) {
+        QCOMPARE(d->size(), QSize(80, 28));
+        QCOMPARE(d->Digits(), 1);
+        QVERIFY(!d->AutoSize());
+        QCOMPARE(d->Caption(), QStringLiteral("10.0"));
+        QCOMPARE(d->focusPolicy(), Qt::NoFocus);
+    }
+    // The whole panel, as when the first scoreboard message shows it.
+    form.PanelScoreboard->show();
+    dockLayoutOf(form.PanelScoreboard)->arrange(form.PanelScoreboard->rect());
+    QCOMPARE(form.ScoreboardOrder->geometry(), QRect(0, 20, 172, 28));
+    QVERIFY(form.ScoreboardOrder->AutoSize());
+    TLedTextLabel *lines[] = {form.Scoreboard1, form.Scoreboard2, form.Scoreboard3};
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(lines[i]->geometry(), QRect(0, 52 + 32 * i, 115, 28));
+        QCOMPARE(lines[i]->Caption(), QStringLiteral("ORDER "));
+        lines[i]->setCaption(QStringLiteral(" 1  66.50"));
+        QCOMPARE(lines[i]->geometry(), QRect(0, 52 + 32 * i, 172, 28));
+    }
+    form.ScoreboardOrder->setCaption(QStringLiteral("ORDER   5"));
+    QCOMPARE(form.ScoreboardOrder->geometry(), QRect(0, 20, 172, 28));
+    const QImage board = render(*form.PanelScoreboard);
+    QCOMPARE(litMask(board, 152, 20), led::segmentsForChar('5'));
+    QCOMPARE(litMask(board, 0, 52), quint16(0));
+    QCOMPARE(litMask(board, 19, 52), led::segmentsForChar('1'));
+    QCOMPARE(litMask(board, 76, 52), led::segmentsForChar('6'));
+}
+
+QTEST_MAIN(TestLedTextLabel)
+#include "tst_ledtextlabel.moc"
