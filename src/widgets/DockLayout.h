@@ -40,7 +40,7 @@ private:
         Dock dock;
         int thickness;
     };
-    int indexOf(const QWidget *w) const;
+    int indexOf(const QWidget *w) const override;
     QList<Entry> entries_;
 };
 
