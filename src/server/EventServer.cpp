@@ -110,6 +110,14 @@ EventServer::~EventServer()
 
 bool EventServer::listen(QString *error)
 {
+    if (!PanelSupported(event_.kind, event_.judges)) {
+        const QString why = QStringLiteral("cannot run \"%1\": %2")
+                                .arg(QString::fromLatin1(event_.name), PanelRefusal(event_.kind, event_.judges));
+        if (error)
+            *error = why;
+        note(why);
+        return false;
+    }
     if (!server_->listen(options_.bindAddress, options_.port)) {
         const QString why = QStringLiteral("cannot listen on %1 port %2: %3")
                                 .arg(options_.bindAddress.toString())
@@ -470,6 +478,8 @@ void EventServer::applyScore(int judgeNumber, int halfPoints, const QString &sou
         return;
     }
     const auto r = competition_.result();
+    if (!r)
+        return;
     QStringList cancelled;
     for (int i = 0; i < r->cancelled.size(); ++i)
         if (r->cancelled[i])

@@ -83,7 +83,7 @@ private slots:
     void badInputIsSurvived();
     void operatorCommands();
     void serverOnItsOwnThread();
-    void portInUseIsReported();
+    void portInUseIsReported();  // and a panel that cannot be judged
 
 private:
     void startServer(const QByteArray &eventText = kEvent, ServerOptions options = Loopback());
@@ -509,6 +509,12 @@ void TestEventServer::portInUseIsReported()
     QString error;
     QVERIFY(!second.listen(&error));
     QVERIFY2(error.startsWith(QStringLiteral("cannot listen on 127.0.0.1 port %1: ").arg(same.port)), qPrintable(error));
+
+    EventDefinition six = ParseEventFile(kEvent).event;
+    six.judges = 6;
+    EventServer refused(six, Loopback());
+    QVERIFY(!refused.listen(&error));
+    QCOMPARE(error, QStringLiteral("cannot run \"Test Final\": an individual event is judged by 5 or 7 judges, not 6"));
 }
 
 QTEST_MAIN(TestEventServer)
