@@ -1,0 +1,731 @@
+#include "server/EventServer.h"
+
+#include "link/ConsoleMessage.h"
+
+#include <QHostInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace {
+
+const QByteArray kServerId = "VRX ";
+// A station that does not read what it is sent is cut off before its backlog eats memory.
+constexpr qint64 kMaxBacklogBytes = 4 << 20;
+// After a "CD", the time the station has to say goodbye and close its link itself.
+constexpr int kLeaveGraceMs = 3000;
+
+// A station identifier: exactly 4 printable characters, not all blanks, not the server's.
+bool IsStationId(const QByteArray &id)
+{
+    if (id.size() != 4 || id == kServerId || id.trimmed().isEmpty())
+        return false;
+    for (char c : id)
+        if (c < 0x20 || c > 0x7E)
+            return false;
+    return true;
+}
+
+QString Shown(const QByteArray &id)
+{
+    return QString::fromLatin1(id.trimmed());
+}
+
+QString JudgeList(const QVector<int> &judges)
+{
+    QStringList parts;
+    for (int j : judges)
+        parts << QString::number(j);
+    return parts.join(QLatin1String(", "));
+}
+
+} // namespace
+
+QByteArray JudgeStationId(int judgeNumber)
+{
+    if (judgeNumber < 1 || judgeNumber > 11)
+        return {};
+    return ("J" + QByteArray::number(judgeNumber)).leftJustified(4, ' ');
+}
+
+int JudgeNumberOf(const QByteArray &stationId)
+{
+    for (int n = 1; n <= 11; ++n)
+        if (stationId == JudgeStationId(n))
+            return n;
+    return 0;
+}
+
+QString RenderForServerLog(const QByteArray &text)
+{
+    const QByteArray labelled = RenderForLog(text);
+    QString out;
+    out.reserve(labelled.size());
+    for (char ch : labelled) {
+        const uchar c = uchar(ch);
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+            out += QStringLiteral("[%1]").arg(c, 2, 16, QLatin1Char('0')).toUpper();
+        else
+            out += QChar(c);
+    }
+    return out;
+}
+
+struct EventServer::Peer {
+    QTcpSocket *socket = nullptr;
+    QString endpoint;          // "192.168.1.20:50123"
+    QByteArray id;             // the identifier it announced; empty before
+    QByteArray caption, address, name, status;
+    QByteArray buffer;         // bytes since the last EOT
+    bool discarding = false;   // inside an over-long message: dropping up to the next EOT
+    qint64 discarded = 0;
+    bool gone = false;         // disconnected; removed at the next purge
+    bool leaveSent = false;    // the others have been told "CD" for it already
+
+    QString who() const
+    {
+        return id.isEmpty() ? endpoint : Shown(id);
+    }
+};
+
+EventServer::EventServer(EventDefinition event, ServerOptions options, QObject *parent)
+    : QObject(parent)
+    , event_(event)
+    , options_(options)
+    , competition_(std::move(event))
+    , server_(new QTcpServer(this))
+    , pulseTimer_(this)
+    , pauseTimer_(this)
+{
+    connect(server_, &QTcpServer::newConnection, this, &EventServer::onNewConnection);
+    pulseTimer_.setInterval(std::max(0, options_.pulseIntervalMs));
+    connect(&pulseTimer_, &QTimer::timeout, this, &EventServer::sendPulse);
+    pauseTimer_.setSingleShot(true);
+    connect(&pauseTimer_, &QTimer::timeout, this, &EventServer::nextDive);
+}
+
+EventServer::~EventServer()
+{
+    stop();
+}
+
+bool EventServer::listen(QString *error)
+{
+    if (!PanelSupported(event_.kind, event_.judges)) {
+        const QString why = QStringLiteral("cannot run \"%1\": %2")
+                                .arg(QString::fromLatin1(event_.name), PanelRefusal(event_.kind, event_.judges));
+        if (error)
+            *error = why;
+        note(why);
+        return false;
+    }
+    if (!server_->listen(options_.bindAddress, options_.port)) {
+        const QString why = QStringLiteral("cannot listen on %1 port %2: %3")
+                                .arg(options_.bindAddress.toString())
+                                .arg(options_.port)
+                                .arg(server_->errorString());
+        if (error)
+            *error = why;
+        note(why);
+        return false;
+    }
+    port_ = server_->serverPort();
+    note(QStringLiteral("listening on %1 port %2").arg(options_.bindAddress.toString()).arg(port_.load()));
+    if (options_.pulseIntervalMs > 0)
+        pulseTimer_.start();
+
+    competition_.start();
+    eiSent_.clear();
+    note(QStringLiteral("event \"%1\": %2, %3 judges, %4 athletes, %5 dives")
+             .arg(QString::fromLatin1(event_.name), EventKindName(event_.kind))
+             .arg(event_.judges)
+             .arg(event_.athletes.size())
+             .arg(event_.diveCount()));
+    if (!competition_.ended())
+        note(QStringLiteral("dive 1 of %1: %2").arg(event_.diveCount()).arg(QString::fromLatin1(competition_.describeDive())));
+    return true;
+}
+
+void EventServer::stop()
+{
+    pulseTimer_.stop();
+    pauseTimer_.stop();
+    if (server_->isListening()) {
+        server_->close();
+        note(QStringLiteral("stopped"));
+    }
+    for (auto &p : peers_) {
+        if (p->gone)
+            continue;
+        p->gone = true;
+        p->socket->disconnect(this);
+        p->socket->flush();
+        p->socket->abort();
+        p->socket->deleteLater();
+    }
+    peers_.clear();
+}
+
+// ---- connections ----------------------------------------------------------------------
+
+void EventServer::onNewConnection()
+{
+    while (QTcpSocket *socket = server_->nextPendingConnection()) {
+        auto peer = std::make_unique<Peer>();
+        Peer *p = peer.get();
+        p->socket = socket;
+        p->endpoint = QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
+        peers_.push_back(std::move(peer));
+        note(QStringLiteral("connection from %1").arg(p->endpoint));
+        connect(socket, &QTcpSocket::readyRead, this, [this, p] { onReadyRead(p); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, p] { onGone(p); });
+        connect(socket, &QTcpSocket::errorOccurred, this, [this, p](QAbstractSocket::SocketError e) {
+            if (p->gone)
+                return;
+            if (e != QAbstractSocket::RemoteHostClosedError)
+                note(QStringLiteral("%1: %2").arg(p->who(), p->socket->errorString()));
+            if (p->socket->state() == QAbstractSocket::UnconnectedState)
+                onGone(p);
+        });
+        // Bytes may have come with the connection already.
+        if (socket->bytesAvailable() > 0)
+            onReadyRead(p);
+    }
+}
+
+void EventServer::onReadyRead(Peer *peer)
+{
+    if (peer->gone)
+        return;
+    peer->buffer += peer->socket->readAll();
+    qsizetype from = 0;
+    while (!peer->gone) {
+        const qsizetype eot = peer->buffer.indexOf(ctl::EOT, from);
+        if (peer->discarding) {
+            if (eot < 0) {
+                peer->discarded += peer->buffer.size() - from;
+                from = peer->buffer.size();
+                break;
+            }
+            peer->discarded += eot - from + 1;
+            note(QStringLiteral("%1: over-long message of %2 bytes dropped").arg(peer->who()).arg(peer->discarded));
+            peer->discarding = false;
+            peer->discarded = 0;
+            from = eot + 1;
+            continue;
+        }
+        if (eot < 0) {
+            if (peer->buffer.size() - from > kMaxMessageBytes) {
+                note(QStringLiteral("%1: more than %2 bytes without EOT; dropping them up to the next EOT")
+                         .arg(peer->who())
+                         .arg(kMaxMessageBytes));
+                peer->discarding = true;
+                peer->discarded = peer->buffer.size() - from;
+                from = peer->buffer.size();
+            }
+            break;
+        }
+        if (eot - from > kMaxMessageBytes) {
+            note(QStringLiteral("%1: over-long message of %2 bytes dropped").arg(peer->who()).arg(eot - from + 1));
+            from = eot + 1;
+            continue;
+        }
+        const QByteArray text = peer->buffer.mid(from, eot - from + 1);
+        from = eot + 1;
+        handleText(peer, text);
+    }
+    if (!peer->gone)
+        peer->buffer.remove(0, std::min(from, peer->buffer.size()));
+}
+
+void EventServer::onGone(Peer *peer)
+{
+    if (peer->gone)
+        return;
+    peer->gone = true;
+    if (!peer->buffer.isEmpty() || peer->discarding)
+        note(QStringLiteral("%1 left in the middle of a message; %2 bytes dropped")
+                 .arg(peer->who())
+                 .arg(peer->buffer.size() + peer->discarded));
+    note(QStringLiteral("%1 (%2) left").arg(peer->who(), peer->endpoint));
+    if (!peer->id.isEmpty() && !peer->leaveSent && !heldByOther(peer->id, peer))
+        send(stationPeers(peer), "CD", peer->id, peer->id);
+    peer->socket->disconnect(this);
+    peer->socket->deleteLater();
+    if (!purgeScheduled_) {
+        purgeScheduled_ = true;
+        QTimer::singleShot(0, this, &EventServer::purge);
+    }
+}
+
+void EventServer::purge()
+{
+    purgeScheduled_ = false;
+    std::erase_if(peers_, [](const std::unique_ptr<Peer> &p) { return p->gone; });
+}
+
+bool EventServer::heldByOther(const QByteArray &id, const Peer *except) const
+{
+    for (const auto &p : peers_)
+        if (p.get() != except && !p->gone && p->id == id)
+            return true;
+    return false;
+}
+
+QVector<EventServer::Peer *> EventServer::stationPeers(const Peer *except) const
+{
+    QVector<Peer *> out;
+    for (const auto &p : peers_)
+        if (p.get() != except && !p->gone && !p->id.isEmpty())
+            out.append(p.get());
+    return out;
+}
+
+// ---- messages in ------------------------------------------------------------------------
+
+void EventServer::handleText(Peer *peer, const QByteArray &text)
+{
+    note(QStringLiteral("in  %1: %2").arg(peer->who(), RenderForServerLog(text)));
+    const ConsoleText m = CutConsoleText(text);
+    if (m.header.isEmpty()) {
+        note(QStringLiteral("%1: not a console message (no header between SOH and STX); ignored").arg(peer->who()));
+        return;
+    }
+    const QByteArray command = m.command.toUpper();
+    if (command == "CC")
+        handleAnnounce(peer, m.sender, m.payload);
+    else if (command == "IP" || command == "CN" || command == "CS")
+        handleStatus(peer, command, m.sender, m.payload);
+    else if (command == "SD")
+        handleScore(peer, m.sender, m.payload);
+    else if (command == "CM")
+        note(QStringLiteral("chat from %1: %2").arg(peer->who(), RenderForServerLog(m.payload)));
+    else
+        note(QStringLiteral("%1: unknown command \"%2\"; ignored").arg(peer->who(), RenderForServerLog(m.command)));
+}
+
+QByteArray EventServer::resolveSender(Peer *peer, const QByteArray &sender)
+{
+    if (!peer->id.isEmpty()) {
+        if (sender != peer->id)
+            note(QStringLiteral("%1: message signed \"%2\" on the connection of %1; taken as %1")
+                     .arg(peer->who(), RenderForServerLog(sender)));
+        return peer->id;
+    }
+    if (!IsStationId(sender)) {
+        note(QStringLiteral("%1: \"%2\" is not a station identifier; ignored").arg(peer->who(), RenderForServerLog(sender)));
+        return {};
+    }
+    if (heldByOther(sender, peer)) {
+        note(QStringLiteral("%1: %2 is connected elsewhere and this connection has not announced itself; ignored")
+                 .arg(peer->endpoint, Shown(sender)));
+        return {};
+    }
+    peer->id = sender;
+    return sender;
+}
+
+void EventServer::handleAnnounce(Peer *peer, const QByteArray &sender, const QByteArray &caption)
+{
+    if (!IsStationId(sender)) {
+        note(QStringLiteral("%1: announces itself as \"%2\", which is not a station identifier; ignored")
+                 .arg(peer->who(), RenderForServerLog(sender)));
+        return;
+    }
+    QVector<Peer *> stale;
+    if (peer->id != sender) {
+        if (!peer->id.isEmpty()) {
+            // The connection changes its identity: the old one has left.
+            const QByteArray old = peer->id;
+            peer->id.clear();
+            note(QStringLiteral("%1 now announces itself as %2").arg(Shown(old), Shown(sender)));
+            if (!heldByOther(old, peer))
+                send(stationPeers(peer), "CD", old, old);
+        }
+        // A station has one link: an earlier connection under the same identifier is one that
+        // the station has given up (a reconnect before the old link was seen to close).
+        for (const auto &p : peers_) {
+            if (p.get() != peer && !p->gone && p->id == sender) {
+                note(QStringLiteral("%1 announced itself again from %2; closing its earlier connection from %3")
+                         .arg(Shown(sender), peer->endpoint, p->endpoint));
+                p->id.clear();
+                stale.append(p.get());
+            }
+        }
+        // The others drop the old line before the new "CC" adds it again.
+        if (!stale.isEmpty())
+            send(stationPeers(peer), "CD", sender, sender);
+    }
+    peer->id = sender;
+    peer->caption = caption;
+    note(QStringLiteral("%1 (%2) announced itself as \"%3\"")
+             .arg(Shown(sender), peer->endpoint, RenderForServerLog(caption)));
+
+    // Everyone, the newcomer included, lists it under its identifier, so that a later "CD"
+    // removes the same line; the newcomer also learns of everyone already there. Each "CC"
+    // makes its receiver report its address, name and status, which are relayed to all.
+    send(stationPeers(), "CC", sender, sender);
+    for (Peer *other : stationPeers(peer))
+        send(peer, "CC", other->id, other->id);
+
+    // The server's own row of the station table.
+    QHostAddress local = peer->socket->localAddress();
+    bool mapped = false;
+    const quint32 v4 = local.toIPv4Address(&mapped);
+    if (mapped)
+        local = QHostAddress(v4);
+    send(peer, "IP", kServerId, local.toString().toLatin1());
+    send(peer, "CN", kServerId, QHostInfo::localHostName().toLatin1());
+    send(peer, "CS", kServerId, "Active");
+
+    catchUp(peer);
+
+    for (Peer *p : stale)
+        if (!p->gone)
+            p->socket->abort();
+}
+
+void EventServer::catchUp(Peer *peer)
+{
+    EiState &state = eiSent_[peer->id];
+    if (competition_.ended()) {
+        if (state != EiState::End)
+            send(peer, "EI", kServerId, competition_.endEiPayload());
+        state = EiState::End;
+        return;
+    }
+    // A station that has had this event's "EI" is reconnecting: another "EI" would take it
+    // back to the keypad and hide the score it is about to show again.
+    if (state == EiState::None)
+        send(peer, "EI", kServerId, competition_.eiPayload());
+    state = EiState::Event;
+    send(peer, "AI", kServerId, competition_.aiPayload());
+    send(peer, "DI", kServerId, competition_.diPayload());
+    if (competition_.panelComplete()) {
+        send(peer, "XX", kServerId, competition_.xxPayload());
+        send(peer, "PR", kServerId, competition_.prPayload());
+    }
+}
+
+void EventServer::handleStatus(Peer *peer, const QByteArray &command, const QByteArray &sender,
+                               const QByteArray &payload)
+{
+    const QByteArray id = resolveSender(peer, sender);
+    if (id.isEmpty())
+        return;
+    if (command == "IP")
+        peer->address = payload;
+    else if (command == "CN")
+        peer->name = payload;
+    else
+        peer->status = payload;
+    send(stationPeers(), command, id, payload);
+}
+
+void EventServer::handleScore(Peer *peer, const QByteArray &sender, const QByteArray &payload)
+{
+    const QByteArray id = resolveSender(peer, sender);
+    if (id.isEmpty())
+        return;
+    const int judge = JudgeNumberOf(id);
+    if (judge == 0) {
+        note(QStringLiteral("%1 is not a judge; its score is ignored").arg(Shown(id)));
+        return;
+    }
+    if (competition_.ended()) {
+        note(QStringLiteral("Judge %1 sent a score after the end of the event; not recorded").arg(judge));
+        return;
+    }
+    if (judge > competition_.judges()) {
+        note(QStringLiteral("Judge %1 is not on this panel of %2 judges; the score is not recorded")
+                 .arg(judge)
+                 .arg(competition_.judges()));
+        send(peer, "CE", kServerId,
+             QStringLiteral("Judge %1 is not on this panel of %2 judges. Your score was not recorded.")
+                 .arg(judge)
+                 .arg(competition_.judges())
+                 .toLatin1());
+        return;
+    }
+    const QByteArray text = payload.contains(ctl::DC1) ? FieldBefore(payload, ctl::DC1) : payload;
+    const auto score = ParseScore(text);
+    if (!score) {
+        note(QStringLiteral("Judge %1 sent \"%2\", which is not a score; not recorded")
+                 .arg(judge)
+                 .arg(RenderForServerLog(text)));
+        send(peer, "CE", kServerId,
+             "Your score \"" + text.left(20) + "\" was not recorded: a score is 0.0 to 10.0 in half points.");
+        return;
+    }
+    // Acknowledged only once recorded: the judge's station turns green on this.
+    send(peer, "TX", kServerId, id + ctl::DC1);
+    applyScore(judge, *score, QString());
+}
+
+// ---- the competition ----------------------------------------------------------------------
+
+void EventServer::applyScore(int judgeNumber, int halfPoints, const QString &source)
+{
+    const bool wasComplete = competition_.panelComplete();
+    const auto previous = competition_.score(judgeNumber);
+    competition_.setScore(judgeNumber, halfPoints);
+    QString what = QStringLiteral("judge %1 scores %2").arg(judgeNumber).arg(QString::fromLatin1(FormatScore(halfPoints)));
+    if (previous)
+        what += QStringLiteral(", replacing %1").arg(QString::fromLatin1(FormatScore(*previous)));
+    note(what + source);
+
+    if (!competition_.panelComplete()) {
+        note(QStringLiteral("waiting for judge(s) %1").arg(JudgeList(competition_.missingJudges())));
+        return;
+    }
+    const auto r = competition_.result();
+    if (!r)
+        return;
+    QStringList cancelled;
+    for (int i = 0; i < r->cancelled.size(); ++i)
+        if (r->cancelled[i])
+            cancelled << QStringLiteral("J%1 %2").arg(i + 1).arg(QString::fromLatin1(FormatScore(*competition_.score(i + 1))));
+    note(QStringLiteral("%1: %2 points (cancelled: %3); total %4, rank %5")
+             .arg(wasComplete ? QStringLiteral("corrected result") : QStringLiteral("panel complete"))
+             .arg(QString::fromLatin1(FormatPoints(r->hundredths)))
+             .arg(cancelled.join(QLatin1String(", ")))
+             .arg(QString::fromLatin1(FormatPoints(competition_.totalHundredths(competition_.startOrder() - 1))))
+             .arg(competition_.rank(competition_.startOrder() - 1)));
+    announcePanel();
+    if (options_.correctionPauseMs > 0)
+        pauseTimer_.start(options_.correctionPauseMs);
+    else
+        nextDive();
+}
+
+void EventServer::announcePanel()
+{
+    const auto to = stationPeers();
+    send(to, "XX", kServerId, competition_.xxPayload());
+    send(to, "PR", kServerId, competition_.prPayload());
+}
+
+void EventServer::announceDive()
+{
+    note(QStringLiteral("dive %1 of %2: %3")
+             .arg(competition_.diveIndex() + 1)
+             .arg(event_.diveCount())
+             .arg(QString::fromLatin1(competition_.describeDive())));
+    const auto to = stationPeers();
+    send(to, "AI", kServerId, competition_.aiPayload());
+    send(to, "DI", kServerId, competition_.diPayload());
+}
+
+void EventServer::announceEnd()
+{
+    QStringList standings;
+    QVector<int> order;
+    for (int i = 0; i < event_.athletes.size(); ++i)
+        order.append(i);
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+        return competition_.totalHundredths(a) > competition_.totalHundredths(b);
+    });
+    for (int i : order)
+        standings << QStringLiteral("%1. %2 %3")
+                         .arg(competition_.rank(i))
+                         .arg(QString::fromLatin1(event_.athletes[i].name))
+                         .arg(QString::fromLatin1(FormatPoints(competition_.totalHundredths(i))));
+    note(QStringLiteral("END OF EVENT; standings: %1").arg(standings.join(QLatin1String("; "))));
+    const auto to = stationPeers();
+    send(to, "EI", kServerId, competition_.endEiPayload());
+    for (Peer *p : to)
+        eiSent_[p->id] = EiState::End;
+}
+
+void EventServer::nextDive()
+{
+    pauseTimer_.stop();
+    if (competition_.ended()) {
+        note(QStringLiteral("the event has ended; there is no next dive"));
+        return;
+    }
+    if (!competition_.panelComplete())
+        note(QStringLiteral("moving on without a result: judge(s) %1 had not scored")
+                 .arg(JudgeList(competition_.missingJudges())));
+    if (competition_.advance())
+        announceDive();
+    else
+        announceEnd();
+}
+
+void EventServer::repeatDive()
+{
+    if (competition_.ended()) {
+        note(QStringLiteral("the event has ended; there is no dive to repeat"));
+        return;
+    }
+    pauseTimer_.stop();
+    competition_.repeat();
+    note(QStringLiteral("the dive is judged again; its scores are cleared"));
+    announceDive();
+}
+
+void EventServer::endEvent()
+{
+    pauseTimer_.stop();
+    if (competition_.ended()) {
+        note(QStringLiteral("the event has already ended"));
+        return;
+    }
+    competition_.end();
+    announceEnd();
+}
+
+bool EventServer::recordScore(int judgeNumber, const QByteArray &scoreText, QString *error)
+{
+    QString why;
+    const auto score = ParseScore(scoreText);
+    if (competition_.ended())
+        why = QStringLiteral("the event has ended");
+    else if (judgeNumber < 1 || judgeNumber > competition_.judges())
+        why = QStringLiteral("the panel has judges 1 to %1").arg(competition_.judges());
+    else if (!score)
+        why = QStringLiteral("a score is 0.0 to 10.0 in half points");
+    if (!why.isEmpty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    applyScore(judgeNumber, *score, QStringLiteral(" (entered by the operator)"));
+    return true;
+}
+
+bool EventServer::sendForcedScore(int judgeNumber, const QByteArray &scoreText, QString *error)
+{
+    const auto score = ParseScore(scoreText);
+    if (JudgeStationId(judgeNumber).isEmpty() || !score) {
+        if (error)
+            *error = !score ? QStringLiteral("a score is 0.0 to 10.0 in half points")
+                            : QStringLiteral("judges are numbered 1 to 11");
+        return false;
+    }
+    send(stationPeers(), "FS", kServerId, QByteArray::number(judgeNumber) + ctl::DC1 + FormatScore(*score) + ctl::DC2);
+    return true;
+}
+
+int EventServer::messageJudge(int judgeNumber, const QByteArray &text)
+{
+    const QByteArray id = JudgeStationId(judgeNumber);
+    QVector<Peer *> to;
+    for (Peer *p : stationPeers())
+        if (p->id == id)
+            to.append(p);
+    if (to.isEmpty())
+        note(QStringLiteral("no station of judge %1 is connected").arg(judgeNumber));
+    send(to, "CE", kServerId, text);
+    return to.size();
+}
+
+void EventServer::chat(const QByteArray &text)
+{
+    send(stationPeers(), "CM", kServerId, text);
+}
+
+void EventServer::disconnectJudge(int judgeNumber)
+{
+    const QByteArray id = JudgeStationId(judgeNumber);
+    if (id.isEmpty())
+        return;
+    QVector<Peer *> leaving;
+    for (Peer *p : stationPeers())
+        if (p->id == id)
+            leaving.append(p);
+    if (leaving.isEmpty())
+        note(QStringLiteral("no station of judge %1 is connected; the others are told all the same").arg(judgeNumber));
+    send(stationPeers(), "CD", id, id);
+    for (Peer *p : leaving) {
+        p->leaveSent = true;
+        // The station closes its link itself; one that does not is closed for it.
+        QTcpSocket *socket = p->socket;
+        QTimer::singleShot(kLeaveGraceMs, socket, [socket] { socket->abort(); });
+    }
+}
+
+void EventServer::sendPulse()
+{
+    send(stationPeers(), "TP", kServerId, {});
+}
+
+// ---- messages out ---------------------------------------------------------------------------
+
+QByteArray EventServer::disciplineTag() const
+{
+    return event_.kind == EventKind::Individual ? "IND " : "SYN ";
+}
+
+void EventServer::send(Peer *to, const QByteArray &command, const QByteArray &sender, const QByteArray &payload)
+{
+    send(QVector<Peer *>{to}, command, sender, payload);
+}
+
+void EventServer::send(const QVector<Peer *> &to, const QByteArray &command, const QByteArray &sender,
+                       const QByteArray &payload)
+{
+    if (to.isEmpty())
+        return;
+    const QByteArray text = FrameConsoleMessage(command, disciplineTag(), sender, payload);
+    QStringList names;
+    for (Peer *p : to)
+        names << p->who();
+    note(QStringLiteral("out %1: %2").arg(names.join(QLatin1Char(',')), RenderForServerLog(text)));
+    for (Peer *p : to) {
+        if (p->gone)
+            continue;
+        p->socket->write(text);
+        if (p->socket->bytesToWrite() > kMaxBacklogBytes) {
+            note(QStringLiteral("%1 does not read what it is sent; closing its connection").arg(p->who()));
+            QMetaObject::invokeMethod(p->socket, &QTcpSocket::abort, Qt::QueuedConnection);
+        }
+    }
+}
+
+void EventServer::note(const QString &text)
+{
+    emit logLine(text);
+}
+
+// ---- the operator's view ----------------------------------------------------------------------
+
+QVector<EventServer::StationInfo> EventServer::stations() const
+{
+    QVector<StationInfo> out;
+    for (const auto &p : peers_) {
+        if (p->gone)
+            continue;
+        out.append({p->id, p->caption, p->address, p->name, p->status, p->endpoint});
+    }
+    std::stable_sort(out.begin(), out.end(), [](const StationInfo &a, const StationInfo &b) {
+        const int na = JudgeNumberOf(a.id), nb = JudgeNumberOf(b.id);
+        return (na ? na : 99) < (nb ? nb : 99);
+    });
+    return out;
+}
+
+QString EventServer::statusText() const
+{
+    if (competition_.ended())
+        return QStringLiteral("the event \"%1\" has ended").arg(QString::fromLatin1(event_.name));
+    QString out = QStringLiteral("dive %1 of %2: %3\n")
+                      .arg(competition_.diveIndex() + 1)
+                      .arg(event_.diveCount())
+                      .arg(QString::fromLatin1(competition_.describeDive()));
+    QStringList scores;
+    for (int j = 1; j <= competition_.judges(); ++j) {
+        const auto s = competition_.score(j);
+        QString label = QStringLiteral("J%1").arg(j);
+        if (event_.kind == EventKind::Synchro)
+            label += QStringLiteral(" (%1)").arg(QString::fromLatin1(SynchroPositionText(competition_.judges(), j)));
+        scores << QStringLiteral("%1 %2").arg(label, s ? QString::fromLatin1(FormatScore(*s)) : QStringLiteral("-"));
+    }
+    out += QStringLiteral("scores: %1").arg(scores.join(QLatin1String(", ")));
+    if (const auto r = competition_.result())
+        out += QStringLiteral("\nresult: %1 points%2")
+                   .arg(QString::fromLatin1(FormatPoints(r->hundredths)))
+                   .arg(pauseTimer_.isActive() ? QStringLiteral("; next dive after the correction pause")
+                                               : QString());
+    return out;
+}

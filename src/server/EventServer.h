@@ -1,0 +1,132 @@
+#pragma once
+
+#include "server/Competition.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVector>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+class QTcpServer;
+class QTcpSocket;
+
+struct ServerOptions {
+    QHostAddress bindAddress = QHostAddress(QHostAddress::AnyIPv4);
+    quint16 port = 8963;               // 0: any free port (see EventServer::port)
+    int pulseIntervalMs = 10000;       // "TP" to every station; 0: none
+    int correctionPauseMs = 5000;      // after a complete panel, before the next dive
+};
+
+// "J1  " ... "J11 " for judges 1 to 11; empty for any other number.
+QByteArray JudgeStationId(int judgeNumber);
+// 1 to 11 for "J1  " ... "J11 " exactly; 0 for any other identifier.
+int JudgeNumberOf(const QByteArray &stationId);
+// The server log's form of a message: the link log's labels ("[SOH]", "[DC1]"...), and every
+// other control byte as its code in hex ("[1B]"), so that nothing a station sends can steer
+// the operator's terminal.
+QString RenderForServerLog(const QByteArray &text);
+
+// The rehearsal event server: accepts any number of stations on one TCP port, keeps the
+// console protocol's contract from the server's side (announcements, relays, leave notices,
+// acknowledgements, test pulses) and runs one competition over it.
+//
+// It lives on the thread that owns it and uses that thread's event loop. To run it on a
+// thread of its own, see EventServerThread.
+class EventServer : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr quint16 kDefaultPort = 8963;
+
+    EventServer(EventDefinition event, ServerOptions options, QObject *parent = nullptr);
+    ~EventServer() override;
+
+    // Starts listening and puts the first dive under way. False with `error` set when the
+    // address cannot be listened on.
+    bool listen(QString *error = nullptr);
+    // The port listened on (the chosen one when port 0 was asked for); 0 before listen().
+    // Safe to call from any thread.
+    quint16 port() const { return port_.load(); }
+    // Closes the listening socket and every station's connection.
+    void stop();
+
+    const Competition &competition() const { return competition_; }
+    const ServerOptions &options() const { return options_; }
+
+    // Operator commands. Each reports what it did on logLine().
+    void nextDive();
+    void repeatDive();
+    void endEvent();
+    // Records a score for a judge as if the judge had sent it (a judge without a station).
+    bool recordScore(int judgeNumber, const QByteArray &scoreText, QString *error = nullptr);
+    // "FS": places a score on a judge's station, for the judge to accept.
+    bool sendForcedScore(int judgeNumber, const QByteArray &scoreText, QString *error = nullptr);
+    // "CE" to the judge's station; returns the number of connections it went to.
+    int messageJudge(int judgeNumber, const QByteArray &text);
+    // "CM" to every station.
+    void chat(const QByteArray &text);
+    // "CD" with the judge's identifier to every station: that judge's station leaves.
+    void disconnectJudge(int judgeNumber);
+
+    struct StationInfo {
+        QByteArray id;        // empty until the station has announced itself
+        QByteArray caption;   // what it announced itself as: "Judge 3"
+        QByteArray address;   // what it reported with "IP"
+        QByteArray name;      // "CN"
+        QByteArray status;    // "CS"
+        QString peer;         // the connection's remote address and port
+    };
+    QVector<StationInfo> stations() const;
+    // The dive under way and the panel's state, for the operator.
+    QString statusText() const;
+
+signals:
+    // One line of the readable log: every message in and out, and what the server does.
+    void logLine(const QString &line);
+
+private:
+    struct Peer;
+    enum class EiState { None, Event, End };
+
+    void onNewConnection();
+    void onReadyRead(Peer *peer);
+    void onGone(Peer *peer);
+    void purge();
+    void handleText(Peer *peer, const QByteArray &text);
+    void handleAnnounce(Peer *peer, const QByteArray &sender, const QByteArray &caption);
+    void handleStatus(Peer *peer, const QByteArray &command, const QByteArray &sender, const QByteArray &payload);
+    void handleScore(Peer *peer, const QByteArray &sender, const QByteArray &payload);
+    QByteArray resolveSender(Peer *peer, const QByteArray &sender);
+    bool heldByOther(const QByteArray &id, const Peer *except) const;
+    void catchUp(Peer *peer);
+    void applyScore(int judgeNumber, int halfPoints, const QString &source);
+    void announcePanel();
+    void announceDive();
+    void announceEnd();
+    void sendPulse();
+
+    QVector<Peer *> stationPeers(const Peer *except = nullptr) const;
+    void send(const QVector<Peer *> &to, const QByteArray &command, const QByteArray &sender,
+              const QByteArray &payload);
+    void send(Peer *to, const QByteArray &command, const QByteArray &sender, const QByteArray &payload);
+    QByteArray disciplineTag() const;
+    void note(const QString &text);
+
+    EventDefinition event_;
+    ServerOptions options_;
+    Competition competition_;
+    QTcpServer *server_ = nullptr;
+    QTimer pulseTimer_;
+    QTimer pauseTimer_;
+    std::vector<std::unique_ptr<Peer>> peers_;
+    QHash<QByteArray, EiState> eiSent_;
+    std::atomic<quint16> port_{0};
+    bool purgeScheduled_ = false;
+};

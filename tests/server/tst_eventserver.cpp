@@ -1,0 +1,521 @@
+#include "ScriptedStation.h"
+
+#include "link/ConsoleMessage.h"
+#include "server/EventServer.h"
+#include "server/EventServerThread.h"
+#include "server/OperatorConsole.h"
+
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QByteArray kEvent = "event: Test Final\n"
+                          "kind: individual\n"
+                          "judges: 5\n"
+                          "athlete: Anna Meyer | GER\n"
+                          "dive: 105B | 2.4 | 3m | Forward 2 1/2 somersaults pike\n"
+                          "athlete: Sofia Rossi | ITA\n"
+                          "dive: 107B | 3.1 | 3m | Forward 3 1/2 somersaults pike\n";
+
+ServerOptions Loopback(int pauseMs = 60000, int pulseMs = 0)
+{
+    ServerOptions o;
+    o.bindAddress = QHostAddress(QHostAddress::LocalHost);
+    o.port = 0;
+    o.pulseIntervalMs = pulseMs;
+    o.correctionPauseMs = pauseMs;
+    return o;
+}
+
+QByteArray Judge(int n)
+{
+    return JudgeStationId(n);
+}
+
+bool Has(const ScriptedStation &s, const QByteArray &command, const QByteArray &sender, const QByteArray &payload)
+{
+    for (const auto &m : s.received(command))
+        if (m.sender == sender && m.payload == payload)
+            return true;
+    return false;
+}
+
+int Count(const ScriptedStation &s, const QByteArray &command, const QByteArray &payload)
+{
+    int n = 0;
+    for (const auto &m : s.received(command))
+        n += m.payload == payload;
+    return n;
+}
+
+// Everything the server sent a station before this returns has arrived: the station's own
+// "IP" comes back to it relayed after all of it.
+bool Sync(ScriptedStation &s)
+{
+    static int serial = 0;
+    const QByteArray mark = "sync-" + QByteArray::number(++serial);
+    s.send("IP", mark);
+    return s.waitFor([&] { return Count(s, "IP", mark) == 1; });
+}
+
+} // namespace
+
+class TestEventServer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void announcementsAndStatusAreRelayed();
+    void leavingStationIsAnnounced();
+    void reconnectBeforeTheOldLinkClosed();
+    void everyScoreIsAcknowledged();
+    void refusedScoresAreNotAcknowledged();
+    void completePanelSendsScoresAndScoreboard();
+    void correctionPauseEndsWithTheNextDive();
+    void synchroPanelThroughTheServer();
+    void joinersAndReconnects();
+    void endOfEvent();
+    void testPulses();
+    void badInputIsSurvived();
+    void operatorCommands();
+    void serverOnItsOwnThread();
+    void portInUseIsReported();  // and a panel that cannot be judged
+
+private:
+    void startServer(const QByteArray &eventText = kEvent, ServerOptions options = Loopback());
+    ScriptedStation &station(int judge, bool answer = false);
+    bool joinAll(std::initializer_list<int> judges);
+
+    std::unique_ptr<EventServer> server_;
+    std::vector<std::unique_ptr<ScriptedStation>> stations_;
+    QStringList log_;
+};
+
+void TestEventServer::init()
+{
+    log_.clear();
+}
+
+void TestEventServer::cleanup()
+{
+    stations_.clear();
+    server_.reset();
+}
+
+void TestEventServer::startServer(const QByteArray &eventText, ServerOptions options)
+{
+    const auto parsed = ParseEventFile(eventText);
+    QVERIFY(parsed.ok);
+    server_ = std::make_unique<EventServer>(parsed.event, options);
+    connect(server_.get(), &EventServer::logLine, this, [this](const QString &l) { log_ << l; });
+    QString error;
+    QVERIFY2(server_->listen(&error), qPrintable(error));
+    QVERIFY(server_->port() != 0);
+}
+
+ScriptedStation &TestEventServer::station(int judge, bool answer)
+{
+    stations_.push_back(std::make_unique<ScriptedStation>(Judge(judge)));
+    stations_.back()->answerLikeAStation = answer;
+    return *stations_.back();
+}
+
+bool TestEventServer::joinAll(std::initializer_list<int> judges)
+{
+    for (int j : judges) {
+        ScriptedStation &s = station(j);
+        if (!s.join(server_->port()) || !s.waitForCount("DI", 1))
+            return false;
+    }
+    return true;
+}
+
+void TestEventServer::announcementsAndStatusAreRelayed()
+{
+    startServer();
+    ScriptedStation &a = station(1, true);
+    QVERIFY(a.join(server_->port()));
+    // The newcomer is told of itself, by its identifier.
+    QVERIFY(a.waitFor([&] { return Has(a, "CC", Judge(1), Judge(1)); }));
+
+    ScriptedStation &b = station(2, true);
+    QVERIFY(b.join(server_->port()));
+    // Everyone learns of the newcomer; the newcomer learns of everyone already there.
+    QVERIFY(a.waitFor([&] { return Has(a, "CC", Judge(2), Judge(2)); }));
+    QVERIFY(b.waitFor([&] { return Has(b, "CC", Judge(2), Judge(2)) && Has(b, "CC", Judge(1), Judge(1)); }));
+
+    // Each answers with its address, name and status, relayed to every station, the sender
+    // included, under the sender's identifier.
+    for (ScriptedStation *s : {&a, &b}) {
+        QVERIFY(s->waitFor([&] {
+            return Has(*s, "IP", Judge(1), "127.0.0.1") && Has(*s, "CN", Judge(1), "host-j1")
+                   && Has(*s, "CS", Judge(1), "Active") && Has(*s, "IP", Judge(2), "127.0.0.2")
+                   && Has(*s, "CN", Judge(2), "host-j2") && Has(*s, "CS", Judge(2), "Active");
+        }));
+    }
+    // The server's own row: "VRX " with the address the station reached it at.
+    QVERIFY(Has(b, "IP", "VRX ", "127.0.0.1"));
+    QVERIFY(Has(b, "CS", "VRX ", "Active"));
+    QCOMPARE(b.received("CN").constFirst().sender, QByteArray("VRX "));
+
+    const auto list = server_->stations();
+    QCOMPARE(list.size(), 2);
+    QCOMPARE(list[0].caption, QByteArray("Judge 1"));
+    QCOMPARE(list[1].name, QByteArray("host-j2"));
+}
+
+void TestEventServer::leavingStationIsAnnounced()
+{
+    startServer();
+    QVERIFY(joinAll({1, 2, 3}));
+    ScriptedStation &j1 = *stations_[0], &j2 = *stations_[1], &j3 = *stations_[2];
+
+    j2.close();
+    QVERIFY(j1.waitFor([&] { return Has(j1, "CD", Judge(2), Judge(2)) && Has(j3, "CD", Judge(2), Judge(2)); }));
+    // One that vanishes without a word is announced all the same.
+    j3.abort();
+    QVERIFY(j1.waitFor([&] { return Has(j1, "CD", Judge(3), Judge(3)); }));
+    QCOMPARE(j1.count("CD"), 2);
+    QVERIFY(j1.waitFor([&] { return server_->stations().size() == 1; }));
+}
+
+void TestEventServer::reconnectBeforeTheOldLinkClosed()
+{
+    startServer();
+    QVERIFY(joinAll({1, 2}));
+    ScriptedStation &old = *stations_[0], &j2 = *stations_[1];
+    j2.clear();
+
+    // Judge 1 comes back on a new link while the server still holds the old one: the old one
+    // is closed, and no "CD" for Judge 1 reaches the new one (it would send it home).
+    ScriptedStation &again = station(1);
+    QVERIFY(again.join(server_->port()));
+    QVERIFY(again.waitForCount("DI", 1));
+    QVERIFY(old.waitFor([&] { return !old.isConnected(); }));
+    QVERIFY(again.waitFor([&] { return server_->stations().size() == 2; }));
+    QVERIFY(Sync(again));
+    QVERIFY(Sync(j2));
+    QCOMPARE(Count(again, "CD", Judge(1)), 0);
+    // The others end with one line for Judge 1: dropped, then added again.
+    QCOMPARE(Count(j2, "CD", Judge(1)), 1);
+    QCOMPARE(Count(j2, "CC", Judge(1)), 1);
+    QCOMPARE(j2.received().constFirst().command, QByteArray("CD"));
+}
+
+void TestEventServer::everyScoreIsAcknowledged()
+{
+    startServer();
+    QVERIFY(joinAll({1, 3}));
+    ScriptedStation &j1 = *stations_[0], &j3 = *stations_[1];
+
+    j3.send("SD", QByteArray("6.5") + ctl::DC1);
+    j3.send("SD", QByteArray("6.5") + ctl::DC1);  // accepted again: acknowledged again
+    j1.send("sd", QByteArray("10.0") + ctl::DC1);
+    QVERIFY(j3.waitForCount("TX", 2));
+    QVERIFY(j1.waitForCount("TX", 1));
+    for (const auto &m : j3.received("TX")) {
+        QCOMPARE(m.payload, Judge(3) + ctl::DC1);
+        QCOMPARE(m.sender, QByteArray("VRX "));
+    }
+    QCOMPARE(j1.received("TX").constFirst().payload, Judge(1) + ctl::DC1);
+    QCOMPARE(server_->competition().score(3), std::optional<int>(13));
+    QCOMPARE(server_->competition().score(1), std::optional<int>(20));
+    // Cancelling an acknowledged score sends 0.0, which replaces it.
+    j3.send("SD", QByteArray("0.0") + ctl::DC1);
+    QVERIFY(j3.waitForCount("TX", 3));
+    QCOMPARE(server_->competition().score(3), std::optional<int>(0));
+}
+
+void TestEventServer::refusedScoresAreNotAcknowledged()
+{
+    startServer();
+    QVERIFY(joinAll({2, 9}));
+    ScriptedStation &j2 = *stations_[0], &j9 = *stations_[1];
+
+    // Not a score: not recorded, so not acknowledged; the judge is told why.
+    j2.send("SD", QByteArray("6.3") + ctl::DC1);
+    QVERIFY(j2.waitForCount("CE", 1));
+    QVERIFY(j2.received("CE").constFirst().payload.contains("0.0 to 10.0 in half points"));
+    // Judge 9 is not on a panel of five.
+    j9.send("SD", QByteArray("7.0") + ctl::DC1);
+    QVERIFY(j9.waitForCount("CE", 1));
+    QCOMPARE(j9.received("CE").constFirst().payload,
+             QByteArray("Judge 9 is not on this panel of 5 judges. Your score was not recorded."));
+    // A later good score goes through as usual.
+    j2.send("SD", QByteArray("7.0") + ctl::DC1);
+    QVERIFY(j2.waitForCount("TX", 1));
+    QCOMPARE(j2.count("TX") + j9.count("TX"), 1);
+    QCOMPARE(server_->competition().missingJudges(), (QVector<int>{1, 3, 4, 5}));
+}
+
+void TestEventServer::completePanelSendsScoresAndScoreboard()
+{
+    startServer();
+    QVERIFY(joinAll({1, 2, 3, 4, 5}));
+    const char *scores[] = {"6.5", "7.0", "7.5", "8.0", "6.0"};
+    for (int j = 0; j < 4; ++j)
+        stations_[j]->send("SD", QByteArray(scores[j]) + ctl::DC1);
+    QVERIFY(stations_[3]->waitForCount("TX", 1));
+    QCOMPARE(stations_[0]->count("XX"), 0);  // not before the panel is complete
+
+    stations_[4]->send("SD", QByteArray(scores[4]) + ctl::DC1);
+    for (auto &s : stations_) {
+        QVERIFY(s->waitForCount("PR", 1));
+        QCOMPARE(s->received("XX").constFirst().payload, QByteArray("#6.5^7.0^7.5^8.0^6.0^"));
+        // 6.5 + 7.0 + 7.5 = 21.0 x 2.4 = 50.40
+        QCOMPARE(s->received("PR").constFirst().payload, QByteArray("1\x11" "50.40^T 50.40^RANK 1\x12"));
+    }
+    // In the correction pause Judge 5 corrects: XX and PR again with the new result.
+    // 7.0 + 7.0 + 7.5 = 21.5 x 2.4 = 51.60
+    stations_[4]->send("SD", QByteArray("7.0") + ctl::DC1);
+    QVERIFY(stations_[0]->waitForCount("PR", 2));
+    QCOMPARE(stations_[0]->received("XX").constLast().payload, QByteArray("#6.5^7.0^7.5^8.0^7.0^"));
+    QCOMPARE(stations_[0]->received("PR").constLast().payload, QByteArray("1\x11" "51.60^T 51.60^RANK 1\x12"));
+    QCOMPARE(stations_[0]->count("AI"), 1);  // the pause (60 s here) is not over
+
+    // The operator moves on at once.
+    server_->nextDive();
+    QVERIFY(stations_[0]->waitForCount("AI", 2));
+    QCOMPARE(stations_[0]->received("AI").constLast().payload, QByteArray("1-2\x11Sofia Rossi\x12ITA\x13"));
+    QVERIFY(stations_[0]->waitForCount("DI", 2));
+    QCOMPARE(stations_[0]->received("DI").constLast().payload,
+             QByteArray("107B\x11" "3.1\x12" "3m\x13" "Forward 3 1/2 somersaults pike\x14"));
+}
+
+void TestEventServer::correctionPauseEndsWithTheNextDive()
+{
+    startServer(kEvent, Loopback(50));
+    QVERIFY(joinAll({1}));
+    for (int j = 2; j <= 5; ++j)
+        QVERIFY(server_->recordScore(j, "8.0"));
+    stations_[0]->send("SD", QByteArray("8.0") + ctl::DC1);
+    QVERIFY(stations_[0]->waitForCount("DI", 2));
+    // The order: acknowledgement, panel, scoreboard, then the next athlete and dive.
+    QStringList order;
+    for (const auto &m : stations_[0]->received())
+        order << QString::fromLatin1(m.command);
+    QCOMPARE(order.mid(order.indexOf("TX")), (QStringList{"TX", "XX", "PR", "AI", "DI"}));
+}
+
+void TestEventServer::synchroPanelThroughTheServer()
+{
+    const QByteArray synchro = "event: Synchro Final\nkind: synchro\njudges: 11\n"
+                               "athlete: Anna Meyer / Lena Roth | GER\n"
+                               "dive: 5152B | 3.4 | 3m | Forward 2 1/2 somersaults 1 twist pike\n";
+    startServer(synchro);
+    QVERIFY(joinAll({11}));
+    ScriptedStation &j11 = *stations_[0];
+    QCOMPARE(j11.received("EI").constFirst().payload, QByteArray("SYN\x11Synchro Final\x12" "11\x13"));
+    // The worked synchro figures for 11 judges: 74.46 points.
+    const char *scores[] = {"7.0", "7.5", "8.0", "6.0", "6.5", "9.0", "7.0", "7.5", "8.0", "8.5"};
+    for (int j = 1; j <= 10; ++j)
+        QVERIFY(server_->recordScore(j, scores[j - 1]));
+    QCOMPARE(j11.count("XX"), 0);
+    j11.send("SD", QByteArray("6.0") + ctl::DC1);
+    QVERIFY(j11.waitForCount("PR", 1));
+    QCOMPARE(j11.received("XX").constFirst().payload, QByteArray("#7.0^7.5^8.0^6.0^6.5^9.0^7.0^7.5^8.0^8.5^6.0^"));
+    QCOMPARE(j11.received("PR").constFirst().payload, QByteArray("1\x11" "74.46^T 74.46^RANK 1\x12"));
+}
+
+void TestEventServer::joinersAndReconnects()
+{
+    startServer();
+    ScriptedStation &first = station(1);
+    QVERIFY(first.join(server_->port()));
+    QVERIFY(first.waitForCount("DI", 1));
+    QCOMPARE(first.count("EI"), 1);
+    QCOMPARE(first.received("EI").constFirst().payload, QByteArray("IND\x11Test Final\x12" "5\x13"));
+    QCOMPARE(first.received("AI").constFirst().payload, QByteArray("1-1\x11" "Anna Meyer\x12GER\x13"));
+    first.close();
+    QVERIFY(first.waitFor([&] { return server_->stations().isEmpty(); }));
+
+    server_->nextDive();
+    // Judge 1 reconnects: its identifier has had this event's EI, so only AI and DI, for the
+    // dive now under way.
+    ScriptedStation &back = station(1);
+    QVERIFY(back.join(server_->port()));
+    QVERIFY(back.waitForCount("DI", 1));
+    QCOMPARE(back.count("EI"), 0);
+    QCOMPARE(back.received("AI").constFirst().payload, QByteArray("1-2\x11Sofia Rossi\x12ITA\x13"));
+
+    // Judge 2 joins mid-event: EI, AI and DI of the dive under way, in that order.
+    ScriptedStation &late = station(2);
+    QVERIFY(late.join(server_->port()));
+    QVERIFY(late.waitForCount("DI", 1));
+    QStringList order;
+    for (const auto &m : late.received())
+        if (m.command == "EI" || m.command == "AI" || m.command == "DI")
+            order << QString::fromLatin1(m.command);
+    QCOMPARE(order, (QStringList{"EI", "AI", "DI"}));
+    QCOMPARE(late.received("AI").constFirst().payload, QByteArray("1-2\x11Sofia Rossi\x12ITA\x13"));
+}
+
+void TestEventServer::endOfEvent()
+{
+    startServer();
+    QVERIFY(joinAll({1}));
+    server_->nextDive();
+    server_->nextDive();  // past the last dive
+    const QByteArray end = QByteArray("IND\x11" "END OF EVENT\x12" "5\x13");
+    QVERIFY(stations_[0]->waitFor([&] { return Count(*stations_[0], "EI", end) == 1; }));
+    QVERIFY(server_->competition().ended());
+
+    // A score after the end is not acknowledged.
+    stations_[0]->send("SD", QByteArray("7.0") + ctl::DC1);
+    // A station joining now is only told that the event has ended; one that was told
+    // already is told nothing more.
+    ScriptedStation &late = station(2);
+    QVERIFY(late.join(server_->port()));
+    QVERIFY(late.waitForCount("EI", 1));
+    QCOMPARE(late.received("EI").constFirst().payload, end);
+    stations_[0]->close();
+    QVERIFY(late.waitForCount("CD", 1));
+    ScriptedStation &back = station(1);
+    QVERIFY(back.join(server_->port()));
+    QVERIFY(Sync(back));
+    QCOMPARE(back.count("EI") + back.count("AI") + back.count("TX"), 0);
+    QCOMPARE(stations_[0]->count("TX"), 0);
+
+    // The operator's end works the same mid-event.
+    startServer();
+    QVERIFY(joinAll({3}));
+    server_->endEvent();
+    QVERIFY(stations_.back()->waitFor([&] { return Count(*stations_.back(), "EI", end) == 1; }));
+}
+
+void TestEventServer::testPulses()
+{
+    startServer(kEvent, Loopback(60000, 20));
+    QVERIFY(joinAll({1}));
+    QVERIFY(stations_[0]->waitForCount("TP", 3));
+    QCOMPARE(stations_[0]->received("TP").constFirst().sender, QByteArray("VRX "));
+}
+
+void TestEventServer::badInputIsSurvived()
+{
+    startServer();
+    QVERIFY(joinAll({1, 2}));
+    ScriptedStation &j1 = *stations_[0], &j2 = *stations_[1];
+
+    // Over-long: more than 16384 bytes before an EOT is dropped up to its EOT; the link stays.
+    j1.sendRaw(QByteArray(kMaxMessageBytes + 1, 'x'));
+    j1.sendRaw(QByteArray(5000, 'y') + ctl::EOT);
+    // Exactly 16384 bytes before the EOT are a message.
+    const QByteArray head = FrameConsoleMessage("CM", "IND ", Judge(1), "");
+    j1.sendRaw(head.left(head.size() - 1) + QByteArray(kMaxMessageBytes - (head.size() - 1), 'z') + ctl::EOT);
+    // Garbage, a header cut short, an unknown command, a station's control byte for the
+    // terminal, an impostor of the server.
+    j1.sendRaw(QByteArray("garbage") + ctl::EOT);
+    j1.sendRaw(QByteArray(1, ctl::SOH) + ctl::STX + ctl::EOT);
+    j1.send("QQ", "what");
+    j1.sendRaw(FrameConsoleMessage("CM", "IND ", Judge(1), "\x1b[2J"));
+    ScriptedStation impostor("VRX ");
+    QVERIFY(impostor.join(server_->port()));
+    // Judge 2 vanishes in the middle of a message.
+    j2.sendRaw(FrameConsoleMessage("SD", "IND ", Judge(2), "7.0").left(9));
+    j2.abort();
+
+    j1.send("SD", QByteArray("8.5") + ctl::DC1);
+    QVERIFY(j1.waitForCount("TX", 1));
+    QVERIFY(j1.waitFor([&] { return Has(j1, "CD", Judge(2), Judge(2)); }));
+    QVERIFY(j1.isConnected());
+    QCOMPARE(server_->competition().score(2), std::nullopt);
+    QVERIFY(Sync(j1));
+    QCOMPARE(Count(j1, "CC", "VRX "), 0);
+
+    const QString log = log_.join('\n');
+    QVERIFY(log.contains("J1: more than 16384 bytes without EOT; dropping them up to the next EOT"));
+    QVERIFY(log.contains(QStringLiteral("J1: over-long message of %1 bytes dropped").arg(kMaxMessageBytes + 5002)));
+    QVERIFY(log.contains("chat from J1: zzzz"));
+    QVERIFY(log.contains("J1: not a console message"));
+    QVERIFY(log.contains("J1: unknown command \"QQ\"; ignored"));
+    QVERIFY(log.contains("chat from J1: [1B][2J"));
+    QVERIFY(!log.contains(QChar(0x1b)));
+    QVERIFY(log.contains("which is not a station identifier; ignored"));
+    QVERIFY(log.contains("J2 left in the middle of a message; 9 bytes dropped"));
+}
+
+void TestEventServer::operatorCommands()
+{
+    startServer();
+    QVERIFY(joinAll({1, 2}));
+    ScriptedStation &j1 = *stations_[0], &j2 = *stations_[1];
+    OperatorConsole console(*server_);
+
+    QVERIFY(console.execute("help").contains("quit"));
+    QCOMPARE(console.execute("fs 2 7.5"), QString());
+    QVERIFY(j1.waitFor([&] { return Has(j1, "FS", "VRX ", "2\x11" "7.5\x12") && Has(j2, "FS", "VRX ", "2\x11" "7.5\x12"); }));
+    QVERIFY(console.execute("fs 2 7.3").startsWith("fs: a score is"));
+    QVERIFY(console.execute("fs 12 7.5").startsWith("fs: give a judge number"));
+
+    QCOMPARE(console.execute("ce J2 Please score the dive"), QString());
+    QVERIFY(j2.waitForCount("CE", 1));
+    QCOMPARE(j2.received("CE").constFirst().payload, QByteArray("Please score the dive"));
+
+    QCOMPARE(console.execute("cm Warm-up   ends soon"), QString());
+    QVERIFY(j1.waitForCount("CM", 1));
+    QCOMPARE(j1.received("CM").constFirst().payload, QByteArray("Warm-up   ends soon"));
+    QCOMPARE(j1.count("CE"), 0);
+
+    QCOMPARE(console.execute("score 3 8"), QString());
+    QCOMPARE(server_->competition().score(3), std::optional<int>(16));
+    QVERIFY(console.execute("status").contains("J3 8.0"));
+    QVERIFY(console.execute("list").contains("caption \"Judge 2\""));
+
+    QCOMPARE(console.execute("cd 2"), QString());
+    QVERIFY(j1.waitFor([&] { return Has(j1, "CD", Judge(2), Judge(2)) && Has(j2, "CD", Judge(2), Judge(2)); }));
+    j2.close();  // the station goes home
+    QVERIFY(j1.waitFor([&] { return server_->stations().size() == 1; }));
+    QVERIFY(Sync(j1));
+    QCOMPARE(Count(j1, "CD", Judge(2)), 1);  // not told twice
+
+    QCOMPARE(console.execute("repeat"), QString());
+    QVERIFY(j1.waitForCount("AI", 2));
+    QCOMPARE(server_->competition().score(3), std::nullopt);
+    QCOMPARE(console.execute("next"), QString());
+    QVERIFY(j1.waitForCount("AI", 3));
+    QCOMPARE(console.execute("end"), QString());
+    QVERIFY(j1.waitForCount("EI", 2));
+
+    QVERIFY(console.execute("dance").startsWith("unknown command \"dance\""));
+    QVERIFY(!console.quitRequested());
+    console.execute("quit");
+    QVERIFY(console.quitRequested());
+}
+
+void TestEventServer::serverOnItsOwnThread()
+{
+    EventServerThread thread(ParseEventFile(kEvent).event, Loopback());
+    QString error;
+    QVERIFY2(thread.start(&error), qPrintable(error));
+    ScriptedStation s(Judge(1));
+    QVERIFY(s.join(thread.port()));
+    QVERIFY(s.waitForCount("DI", 1));
+    QCOMPARE(s.count("EI"), 1);
+    thread.call([](EventServer &server) { server.nextDive(); });
+    QVERIFY(s.waitForCount("AI", 2));
+}
+
+void TestEventServer::portInUseIsReported()
+{
+    startServer();
+    ServerOptions same = Loopback();
+    same.port = server_->port();
+    EventServer second(ParseEventFile(kEvent).event, same);
+    QString error;
+    QVERIFY(!second.listen(&error));
+    QVERIFY2(error.startsWith(QStringLiteral("cannot listen on 127.0.0.1 port %1: ").arg(same.port)), qPrintable(error));
+
+    EventDefinition six = ParseEventFile(kEvent).event;
+    six.judges = 6;
+    EventServer refused(six, Loopback());
+    QVERIFY(!refused.listen(&error));
+    QCOMPARE(error, QStringLiteral("cannot run \"Test Final\": an individual event is judged by 5 or 7 judges, not 6"));
+}
+
+QTEST_MAIN(TestEventServer)
+#include "tst_eventserver.moc"

@@ -1,0 +1,313 @@
+// console-sim: the rehearsal event server. It serves the judges' stations on the console port,
+// runs the event of an event file (or the built-in demo event), logs every message in and out
+// on standard output and takes operator commands on standard input.
+
+#include "server/EventFile.h"
+#include "server/EventServer.h"
+#include "server/OperatorConsole.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QStringDecoder>
+#include <QTime>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kExitListen = 1;
+constexpr qsizetype kMaxCommandLine = 4096;
+
+void Print(const QString &text)
+{
+    const QString stamp = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz "));
+    QByteArray out;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        out += (stamp + line).toUtf8() + '\n';
+    // A closed standard output (the log piped into a program that has ended) is no reason to
+    // stop serving.
+    if (std::fwrite(out.constData(), 1, size_t(out.size()), stdout) == size_t(out.size()))
+        std::fflush(stdout);
+    else
+        std::clearerr(stdout);
+}
+
+void Fail(const QString &text, int code)
+{
+    std::fprintf(stderr, "console-sim: %s\n", text.toLocal8Bit().constData());
+    std::exit(code);
+}
+
+// SIGINT and SIGTERM reach the event loop through a socket pair.
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int sig)
+{
+    const char c = char(sig);
+    const ssize_t written = ::write(g_signalPipe[0], &c, 1);
+    (void)written;
+}
+
+void InstallSignalHandlers(const std::function<void(int)> &onSignal, QObject *parent)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        Fail(QStringLiteral("cannot set up signal handling"), kExitListen);
+    struct sigaction sa = {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    // A closed log pipe must not kill the server; reading the terminal from the background
+    // must not stop it.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGTTIN, SIG_IGN);
+    auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, parent, [onSignal] {
+        char c = 0;
+        if (::read(g_signalPipe[1], &c, 1) == 1)
+            onSignal(int(c));
+    });
+}
+
+// Reads operator command lines from standard input, whatever it is: a terminal, a pipe, a
+// file, or nothing at all. Its end is not the server's end.
+class CommandReader
+{
+public:
+    CommandReader(QObject *parent, std::function<void(const QString &)> onLine, std::function<void()> onClosed)
+        : parent_(parent)
+        , onLine_(std::move(onLine))
+        , onClosed_(std::move(onClosed))
+    {
+        struct stat st;
+        if (::fstat(STDIN_FILENO, &st) != 0) {
+            QTimer::singleShot(0, parent_, onClosed_);
+            return;
+        }
+        notifier_ = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, parent_);
+        QObject::connect(notifier_, &QSocketNotifier::activated, parent_, [this] { readSome(); });
+    }
+
+private:
+    void readSome()
+    {
+        char chunk[4096];
+        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n > 0) {
+            pending_.append(chunk, n);
+            qsizetype nl;
+            while ((nl = pending_.indexOf('\n')) >= 0) {
+                QByteArray line = pending_.left(nl);
+                pending_.remove(0, nl + 1);
+                if (line.endsWith('\r'))
+                    line.chop(1);
+                deliver(line);
+            }
+            if (pending_.size() > kMaxCommandLine)
+                pending_.clear();
+            return;
+        }
+        if (n < 0 && errno == EINTR)
+            return;
+        if (n < 0 && (errno == EIO || errno == EAGAIN)) {
+            // A background job reading its terminal: try again later, for when it is
+            // brought to the foreground.
+            notifier_->setEnabled(false);
+            QTimer::singleShot(1000, parent_, [this] { notifier_->setEnabled(true); });
+            return;
+        }
+        notifier_->setEnabled(false);
+        if (!pending_.isEmpty())
+            deliver(pending_);
+        pending_.clear();
+        onClosed_();
+    }
+
+    void deliver(const QByteArray &bytes)
+    {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        QString line = utf8.decode(bytes);
+        if (utf8.hasError())
+            line = QString::fromLatin1(bytes);
+        onLine_(line);
+    }
+
+    QObject *parent_;
+    std::function<void(const QString &)> onLine_;
+    std::function<void()> onClosed_;
+    QSocketNotifier *notifier_ = nullptr;
+    QByteArray pending_;
+};
+
+// A closed standard descriptor would be taken by the next file opened (the listening socket,
+// say), which would then be read as commands or written as log: point it at /dev/null first.
+void KeepStandardDescriptorsOpen()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int null = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
+}
+
+int SecondsToMs(const QCommandLineParser &args, const QCommandLineOption &option, int defaultMs)
+{
+    if (!args.isSet(option))
+        return defaultMs;
+    bool ok = false;
+    const double seconds = args.value(option).toDouble(&ok);
+    if (!ok || seconds < 0 || seconds > 86400)
+        Fail(QStringLiteral("--%1 takes a number of seconds from 0 to 86400, not \"%2\"")
+                 .arg(option.names().constLast(), args.value(option)),
+             kExitUsage);
+    return int(seconds * 1000 + 0.5);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    KeepStandardDescriptorsOpen();
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("console-sim"));
+
+    QCommandLineParser args;
+    args.setApplicationDescription(QStringLiteral(
+        "Rehearsal event server for the judges' scoring stations: serves any number of stations,\n"
+        "runs the event of EVENT-FILE (the built-in demo event when none is given), logs every\n"
+        "message on standard output and takes operator commands on standard input (type help).\n"
+        "It stops on the command quit, SIGINT or SIGTERM; when standard input ends it serves on."));
+    args.addHelpOption();
+    const QCommandLineOption portOption({QStringLiteral("p"), QStringLiteral("port")},
+                                        QStringLiteral("TCP port to listen on (default 8963; 0: any free port)."),
+                                        QStringLiteral("PORT"));
+    const QCommandLineOption bindOption({QStringLiteral("b"), QStringLiteral("bind")},
+                                        QStringLiteral("Address to listen on (default: every IPv4 address of this "
+                                                       "computer)."),
+                                        QStringLiteral("ADDRESS"));
+    const QCommandLineOption pulseOption(QStringLiteral("pulse"),
+                                         QStringLiteral("Seconds between test pulses (TP) to every station "
+                                                        "(default 10; 0: none)."),
+                                         QStringLiteral("SECONDS"));
+    const QCommandLineOption pauseOption(QStringLiteral("pause"),
+                                         QStringLiteral("Seconds between a complete panel and the next dive, in which "
+                                                        "judges may still correct (default 5)."),
+                                         QStringLiteral("SECONDS"));
+    const QCommandLineOption checkOption(QStringLiteral("check"),
+                                         QStringLiteral("Check the event file, describe it and exit."));
+    const QCommandLineOption demoOption(QStringLiteral("print-demo"),
+                                        QStringLiteral("Print the built-in demo event (an event file to start from) "
+                                                       "and exit."));
+    args.addOptions({portOption, bindOption, pulseOption, pauseOption, checkOption, demoOption});
+    args.addPositionalArgument(QStringLiteral("EVENT-FILE"),
+                               QStringLiteral("The event to run (format: docs/event-file.md)."),
+                               QStringLiteral("[EVENT-FILE]"));
+    args.process(app);
+
+    if (args.isSet(demoOption)) {
+        const QByteArray demo = DemoEventText();
+        std::fwrite(demo.constData(), 1, size_t(demo.size()), stdout);
+        return 0;
+    }
+    if (args.positionalArguments().size() > 1)
+        Fail(QStringLiteral("give at most one event file (see --help)"), kExitUsage);
+
+    ServerOptions options;
+    if (args.isSet(portOption)) {
+        bool ok = false;
+        const uint port = args.value(portOption).toUInt(&ok);
+        if (!ok || port > 65535)
+            Fail(QStringLiteral("--port takes a port number from 0 to 65535, not \"%1\"").arg(args.value(portOption)),
+                 kExitUsage);
+        options.port = quint16(port);
+    }
+    if (args.isSet(bindOption)) {
+        const QString text = args.value(bindOption);
+        QHostAddress address;
+        if (text == QLatin1String("localhost"))
+            address = QHostAddress(QHostAddress::LocalHost);
+        else if (!address.setAddress(text))
+            Fail(QStringLiteral("--bind takes an IP address such as 192.168.1.10, not \"%1\"").arg(text), kExitUsage);
+        options.bindAddress = address;
+    }
+    options.pulseIntervalMs = SecondsToMs(args, pulseOption, options.pulseIntervalMs);
+    options.correctionPauseMs = SecondsToMs(args, pauseOption, options.correctionPauseMs);
+
+    EventDefinition event;
+    QString source = QStringLiteral("the built-in demo event");
+    if (!args.positionalArguments().isEmpty()) {
+        source = args.positionalArguments().constFirst();
+        const EventFileResult loaded = LoadEventFile(source);
+        for (const QString &w : loaded.warnings)
+            std::fprintf(stderr, "console-sim: %s: warning: %s\n", source.toLocal8Bit().constData(),
+                         w.toLocal8Bit().constData());
+        if (!loaded.ok) {
+            for (const QString &e : loaded.errors)
+                std::fprintf(stderr, "console-sim: %s: %s\n", source.toLocal8Bit().constData(),
+                             e.toLocal8Bit().constData());
+            Fail(QStringLiteral("%1 is not a usable event file (format: docs/event-file.md)").arg(source), kExitUsage);
+        }
+        event = loaded.event;
+    } else {
+        event = DemoEvent();
+    }
+
+    if (args.isSet(checkOption)) {
+        std::printf("%s: \"%s\", %s, %d judges, %d athletes, %d rounds, %d dives\n", source.toLocal8Bit().constData(),
+                    event.name.constData(), EventKindName(event.kind).toLatin1().constData(), event.judges,
+                    int(event.athletes.size()), event.rounds(), event.diveCount());
+        return 0;
+    }
+
+    EventServer server(event, options);
+    QObject::connect(&server, &EventServer::logLine, &server, &Print);
+    Print(QStringLiteral("console-sim running %1").arg(source));
+    QString error;
+    if (!server.listen(&error))
+        Fail(error, kExitListen);
+
+    OperatorConsole console(server);
+    InstallSignalHandlers(
+        [&](int sig) {
+            Print(QStringLiteral("stopping on %1").arg(sig == SIGINT ? QStringLiteral("SIGINT") : QStringLiteral("SIGTERM")));
+            app.quit();
+        },
+        &app);
+    const bool interactive = ::isatty(STDIN_FILENO) == 1;
+    CommandReader reader(
+        &app,
+        [&](const QString &line) {
+            if (!line.trimmed().isEmpty() && !interactive)
+                Print(QStringLiteral("> %1").arg(line.trimmed()));
+            const QString reply = console.execute(line);
+            if (!reply.isEmpty())
+                Print(reply);
+            if (console.quitRequested())
+                app.quit();
+        },
+        [&] {
+            Print(QStringLiteral("no more operator commands (standard input closed); serving on until SIGINT or "
+                                 "SIGTERM"));
+        });
+    if (interactive)
+        Print(QStringLiteral("type help for the operator commands"));
+
+    const int rc = app.exec();
+    server.stop();
+    return rc;
+}
