@@ -10,6 +10,8 @@ PACKAGES=(
   fonts-dejavu-core
   xvfb xdotool x11-utils imagemagick
   clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix
+  iproute2 util-linux
 )
 
 missing=()
