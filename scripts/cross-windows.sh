@@ -7,8 +7,9 @@ CXX=${MINGW_CXX:-x86_64-w64-mingw32-g++-posix}
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 for f in src/platform/*.cpp; do
-  # Only the Qt-free files: the Qt wrappers are built with the station itself.
-  if grep -q -E '#include <Q|#include "(screens|widgets|link|station)/' "$f"; then
+  # Only the Qt-free files (those whose includes resolve without Qt); the Qt wrappers are
+  # built with the station itself.
+  if ! "$CXX" -std=c++20 -Isrc -E "$f" > /dev/null 2>&1; then
     continue
   fi
   echo "mingw: $f"
