@@ -3,22 +3,84 @@
 #include "link/ConsoleMessage.h"
 #include "link/TcpLink.h"
 
-#include <QCoreApplication>
-#include <QObject>
+#include <cerrno>
+#include <cstdint>
 
-HandoffEvent::HandoffEvent(std::shared_ptr<TcpLink> link_, std::vector<QByteArray> texts_,
-                           std::shared_ptr<HandoffSignal> signal)
-    : QEvent(kType), link(std::move(link_)), texts(std::move(texts_)), signal_(std::move(signal))
-{
-}
+#include <sys/eventfd.h>
+#include <unistd.h>
 
-HandoffEvent::~HandoffEvent()
+void HandoffSignal::complete()
 {
     {
-        std::lock_guard<std::mutex> lock(signal_->mutex);
-        signal_->completed = true;
+        std::lock_guard<std::mutex> lock(mutex);
+        completed = true;
     }
-    signal_->cv.notify_all();
+    cv.notify_all();
+}
+
+void HandoffSignal::abandon()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        abandoned = true;
+    }
+    cv.notify_all();
+}
+
+HandoffMailbox::HandoffMailbox() : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+HandoffMailbox::~HandoffMailbox()
+{
+    close();
+    if (wakeFd_ >= 0)
+        ::close(wakeFd_);
+}
+
+bool HandoffMailbox::post(HandoffItem item)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!open_)
+        return false;
+    items_.push_back(std::move(item));
+    // Under the lock, so the descriptor cannot be closed in between.
+    const std::uint64_t one = 1;
+    ssize_t r;
+    do {
+        r = ::write(wakeFd_, &one, sizeof one);
+    } while (r < 0 && errno == EINTR);
+    return true;
+}
+
+void HandoffMailbox::clearWake()
+{
+    std::uint64_t count;
+    ssize_t r;
+    do {
+        r = ::read(wakeFd_, &count, sizeof count);
+    } while (r < 0 && errno == EINTR);
+}
+
+bool HandoffMailbox::take(HandoffItem &item)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (items_.empty())
+        return false;
+    item = std::move(items_.front());
+    items_.pop_front();
+    return true;
+}
+
+void HandoffMailbox::close()
+{
+    std::deque<HandoffItem> discarded;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        open_ = false;
+        discarded.swap(items_);
+    }
+    for (HandoffItem &item : discarded)
+        if (item.signal)
+            item.signal->complete();
 }
 
 QByteArray HandoffText(const QByteArray &received)
@@ -29,8 +91,8 @@ QByteArray HandoffText(const QByteArray &received)
     return text;
 }
 
-TClientReader::TClientReader(std::shared_ptr<TcpLink> link, std::shared_ptr<HandoffGate> gate)
-    : link_(std::move(link)), gate_(std::move(gate)), signal_(std::make_shared<HandoffSignal>())
+TClientReader::TClientReader(std::shared_ptr<TcpLink> link, std::shared_ptr<HandoffMailbox> mailbox)
+    : link_(std::move(link)), mailbox_(std::move(mailbox)), signal_(std::make_shared<HandoffSignal>())
 {
 }
 
@@ -49,11 +111,7 @@ void TClientReader::start()
 
 void TClientReader::stop()
 {
-    {
-        std::lock_guard<std::mutex> lock(signal_->mutex);
-        signal_->abandoned = true;
-    }
-    signal_->cv.notify_all();
+    signal_->abandon();
 }
 
 bool TClientReader::abandoned()
@@ -66,12 +124,16 @@ void TClientReader::run()
 {
     QByteArray text;
     while (!abandoned() && link_->connected()) {
-        TcpLink::ReadResult r = link_->readMessage(text);
+        const TcpLink::ReadResult r = link_->readMessage(text);
         if (r != TcpLink::ReadResult::Message) {
             // A read error, the server's close, an over-long message: close the connection
             // unless the station already did, and let the main thread know.
-            if (link_->close())
-                postClosed();
+            if (link_->close()) {
+                HandoffItem closed;
+                closed.link = link_;
+                closed.linkClosed = true;
+                mailbox_->post(std::move(closed));
+            }
             break;
         }
         std::vector<QByteArray> batch;
@@ -86,36 +148,21 @@ void TClientReader::run()
 
 bool TClientReader::handOff(std::vector<QByteArray> texts)
 {
-    const auto count = texts.size();
     {
         std::lock_guard<std::mutex> lock(signal_->mutex);
         if (signal_->abandoned)
             return false;
         signal_->completed = false;
     }
-    auto *event = new HandoffEvent(link_, std::move(texts), signal_);
-    {
-        std::lock_guard<std::mutex> lock(gate_->mutex);
-        if (gate_->target) {
-            QCoreApplication::postEvent(gate_->target, event);
-            event = nullptr;
-        }
-    }
-    if (event) {
-        delete event;  // no one to hand to: the station is going away
-        return false;
-    }
+    HandoffItem item;
+    item.link = link_;
+    item.texts = std::move(texts);
+    item.signal = signal_;
+    if (!mailbox_->post(std::move(item)))
+        return false;  // the station is going away
     waiting_.store(true, std::memory_order_release);
     std::unique_lock<std::mutex> lock(signal_->mutex);
     signal_->cv.wait(lock, [this] { return signal_->completed || signal_->abandoned; });
     waiting_.store(false, std::memory_order_release);
-    handedOver_.fetch_add(count, std::memory_order_relaxed);
     return !signal_->abandoned;
-}
-
-void TClientReader::postClosed()
-{
-    std::lock_guard<std::mutex> lock(gate_->mutex);
-    if (gate_->target)
-        QCoreApplication::postEvent(gate_->target, new LinkClosedEvent(link_));
 }

@@ -1,59 +1,67 @@
 #pragma once
 
 #include <QByteArray>
-#include <QEvent>
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-class QObject;
 class TcpLink;
 
-// Where readers hand their messages: the main-thread object that handles them. The owner
-// clears `target` (under the lock) before it goes away; a reader posts only under the lock
-// and only while `target` is set, so it never posts to a destroyed object.
-struct HandoffGate {
-    std::mutex mutex;
-    QObject *target = nullptr;
-};
-
-// The completion of one hand-off, shared by the reader and the event it posted.
+// The completion of one hand-off, shared by the reader that waits for it and the main
+// thread that completes it.
 struct HandoffSignal {
     std::mutex mutex;
     std::condition_variable cv;
-    bool completed = false;  // the event was handled, or discarded
+    bool completed = false;  // the main thread has handled (or discarded) the hand-off
     bool abandoned = false;  // the station has let go of the reader's connection
+
+    void complete();
+    void abandon();
 };
 
-// The hand-off: received texts (each ending with its EOT) for the main thread. Its
-// completion is signalled when it is destroyed, which is after it has been handled and also
-// when Qt discards it because its receiver is going away; so a reader can never wait for
-// an event that no one will handle.
-class HandoffEvent : public QEvent
+// One hand-off from a reader: texts (each ending with its EOT), or the news that the
+// reader closed its connection.
+struct HandoffItem {
+    std::shared_ptr<TcpLink> link;
+    std::vector<QByteArray> texts;
+    bool linkClosed = false;
+    std::shared_ptr<HandoffSignal> signal;  // null for linkClosed: nothing waits for it
+};
+
+// The mailbox between the readers and the main thread. A reader queues an item under the
+// lock and wakes the main thread through an event descriptor; the main thread takes items
+// out under the same lock. No Qt object is created or posted from a reader thread. When
+// the main thread's side goes away it closes the mailbox: nothing more is queued, and items
+// still in it are completed as discarded, so no reader waits for a hand-off that no one will
+// handle.
+class HandoffMailbox
 {
 public:
-    static constexpr QEvent::Type kType = QEvent::Type(0x401);
-    HandoffEvent(std::shared_ptr<TcpLink> link, std::vector<QByteArray> texts, std::shared_ptr<HandoffSignal> signal);
-    ~HandoffEvent() override;
+    HandoffMailbox();
+    ~HandoffMailbox();
+    HandoffMailbox(const HandoffMailbox &) = delete;
+    HandoffMailbox &operator=(const HandoffMailbox &) = delete;
 
-    const std::shared_ptr<TcpLink> link;
-    const std::vector<QByteArray> texts;
+    // Reader side: false when the mailbox is closed (the item is then dropped).
+    bool post(HandoffItem item);
+
+    // Main thread side. The descriptor becomes readable when items are waiting.
+    int wakeDescriptor() const { return wakeFd_; }
+    void clearWake();
+    bool take(HandoffItem &item);
+    // Closes the mailbox and completes every item still in it.
+    void close();
 
 private:
-    std::shared_ptr<HandoffSignal> signal_;
-};
-
-// Posted by a reader that closed its connection after a read error (or the server's close).
-class LinkClosedEvent : public QEvent
-{
-public:
-    static constexpr QEvent::Type kType = QEvent::Type(0x402);
-    explicit LinkClosedEvent(std::shared_ptr<TcpLink> link) : QEvent(kType), link(std::move(link)) {}
-    const std::shared_ptr<TcpLink> link;
+    std::mutex mutex_;
+    bool open_ = true;
+    std::deque<HandoffItem> items_;
+    int wakeFd_ = -1;
 };
 
 // The reader of one connection, on its own thread. It reads up to each EOT, hands the text
@@ -69,9 +77,9 @@ class TClientReader
 {
 public:
     // At most this many already-received messages go in one hand-off.
-    static constexpr int kMaxBatch = 64;
+    static constexpr int kMaxBatch = 256;
 
-    TClientReader(std::shared_ptr<TcpLink> link, std::shared_ptr<HandoffGate> gate);
+    TClientReader(std::shared_ptr<TcpLink> link, std::shared_ptr<HandoffMailbox> mailbox);
     // Stops waiting and joins the thread. The connection must have been closed first, or
     // the thread may be blocked reading it.
     ~TClientReader();
@@ -86,22 +94,18 @@ public:
     const std::shared_ptr<TcpLink> &link() const { return link_; }
     // True while the reader waits for the main thread (for tests).
     bool waitingForHandoff() const { return waiting_.load(std::memory_order_acquire); }
-    // Messages handed over so far.
-    quint64 handedOver() const { return handedOver_.load(std::memory_order_relaxed); }
 
 private:
     void run();
     bool handOff(std::vector<QByteArray> texts);
-    void postClosed();
     bool abandoned();
 
     std::shared_ptr<TcpLink> link_;
-    std::shared_ptr<HandoffGate> gate_;
+    std::shared_ptr<HandoffMailbox> mailbox_;
     std::shared_ptr<HandoffSignal> signal_;
     std::thread thread_;
     std::atomic<bool> finished_ {false};
     std::atomic<bool> waiting_ {false};
-    std::atomic<quint64> handedOver_ {0};
 };
 
 // The text as handed over: up to its first NUL, then one EOT.

@@ -3,6 +3,7 @@
 #include "link/ClientReader.h"
 #include "link/ConsoleMessage.h"
 #include "link/InboundHandlers.h"
+#include "link/LinkMemos.h"
 #include "link/TcpLink.h"
 #include "platform/NeighbourTable.h"
 #include "scoring/ScoreConfirmation.h"
@@ -10,13 +11,16 @@
 #include "screens/Unit_Main.h"
 
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTime>
 
 #include <exception>
 
-ConsoleLink::ConsoleLink(TMainForm &form) : QObject(&form), form_(form), gate_(std::make_shared<HandoffGate>())
+ConsoleLink::ConsoleLink(TMainForm &form)
+    : QObject(&form), form_(form), mailbox_(std::make_shared<HandoffMailbox>())
 {
-    gate_->target = this;
+    wake_ = new QSocketNotifier(mailbox_->wakeDescriptor(), QSocketNotifier::Read, this);
+    connect(wake_, &QSocketNotifier::activated, this, [this] { DrainMailbox(); });
     showMessage = [this](BoxKind kind, const QString &text) {
         QMessageBox box(kind == BoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon, kApplicationTitle,
                         QString(text).replace(u'\r', u'\n'), QMessageBox::Ok, &form_);
@@ -27,10 +31,10 @@ ConsoleLink::ConsoleLink(TMainForm &form) : QObject(&form), form_(form), gate_(s
 
 ConsoleLink::~ConsoleLink()
 {
-    {
-        std::lock_guard<std::mutex> lock(gate_->mutex);
-        gate_->target = nullptr;
-    }
+    delete wake_;
+    wake_ = nullptr;
+    // Nothing more is handed over; what is waiting is discarded (its readers stop waiting).
+    mailbox_->close();
     // Wake every reader: shut its connection down and stop any wait for the main thread;
     // then they end at once and are joined.
     if (link_)
@@ -85,7 +89,7 @@ bool ConsoleLink::OpenLink(QString *error)
 void ConsoleLink::ConnectedHandling()
 {
     SendConsoleMessage("CC", toBytes(form_.state.ClientInfo.FunctionCaption));
-    reader_ = std::make_unique<TClientReader>(link_, gate_);
+    reader_ = std::make_unique<TClientReader>(link_, mailbox_);
     reader_->start();
 }
 
@@ -243,30 +247,45 @@ void ConsoleLink::Deliver(const QByteArray &text)
     }
 }
 
-bool ConsoleLink::event(QEvent *e)
+void ConsoleLink::DrainMailbox()
 {
-    if (e->type() == HandoffEvent::kType) {
-        auto *handoff = static_cast<HandoffEvent *>(e);
-        // Pairs with the reader's post under the same lock, so that what the reader put
-        // into the event is seen complete here.
-        { std::lock_guard<std::mutex> sync(gate_->mutex); }
-        for (const QByteArray &text : handoff->texts) {
-            // Texts of a connection the station has let go of (closed, or replaced by a
-            // reconnect, possibly while an earlier text was being handled) are dropped.
-            if (!link_ || handoff->link != link_)
-                break;
-            Deliver(text);
-        }
-        return true;  // the event's destruction completes the hand-off
+    mailbox_->clearWake();
+    HandoffItem item;
+    // One item at a time: a handler may open a modal box, whose event loop drains the
+    // mailbox further (items of a later connection); those are taken out before they run.
+    while (mailbox_->take(item)) {
+        HandleItem(item);
+        item = HandoffItem();
     }
-    if (e->type() == LinkClosedEvent::kType) {
-        auto *closed = static_cast<LinkClosedEvent *>(e);
-        { std::lock_guard<std::mutex> sync(gate_->mutex); }
-        if (link_ && closed->link == link_) {
+}
+
+void ConsoleLink::HandleItem(HandoffItem &item)
+{
+    // The hand-off completes however the handling ends.
+    struct Complete {
+        HandoffSignal *signal;
+        ~Complete()
+        {
+            if (signal)
+                signal->complete();
+        }
+    } complete {item.signal.get()};
+
+    if (item.linkClosed) {
+        // The reader closed its connection; only the current one concerns the screens.
+        if (link_ && item.link == link_) {
             LetGoOfLink();
             DisconnectedHandling();
         }
-        return true;
+        return;
     }
-    return QObject::event(e);
+    // The log lines of messages that arrived together are added to the memos together.
+    DeferMemoAppends together {form_.LogFile, form_.ChatFile};
+    for (const QByteArray &text : item.texts) {
+        // Texts of a connection the station has let go of (closed, or replaced by a
+        // reconnect, possibly while an earlier text was being handled) are dropped.
+        if (!link_ || item.link != link_)
+            break;
+        Deliver(text);
+    }
 }

@@ -11,7 +11,9 @@
 class TMainForm;
 class TcpLink;
 class TClientReader;
-struct HandoffGate;
+class HandoffMailbox;
+struct HandoffItem;
+class QSocketNotifier;
 
 // Shown when the connect action cannot open the link (carriage returns as line breaks).
 inline const QString kCouldNotConnectText =
@@ -66,10 +68,10 @@ public:
     // Readers let go of and not yet reaped (for tests).
     int retiredReaders() const { return int(retired_.size()); }
 
-protected:
-    bool event(QEvent *e) override;
-
 private:
+    // Handles what the readers have handed over, in order.
+    void DrainMailbox();
+    void HandleItem(HandoffItem &item);
     // Opens a new connection to the selected server and runs the connected handling.
     bool OpenLink(QString *error);
     void ConnectedHandling();
@@ -82,7 +84,8 @@ private:
 
     TMainForm &form_;
     quint16 port_ = kServerPort;
-    std::shared_ptr<HandoffGate> gate_;
+    std::shared_ptr<HandoffMailbox> mailbox_;
+    QSocketNotifier *wake_ = nullptr;
     std::shared_ptr<TcpLink> link_;
     std::unique_ptr<TClientReader> reader_;
     std::vector<std::unique_ptr<TClientReader>> retired_;

@@ -37,6 +37,8 @@ bool TcpLink::open(const QByteArray &host, quint16 port, QString *error)
     };
     if (fd_ >= 0)
         return fail(QStringLiteral("The connection has already been opened."));
+    if (host.isEmpty())
+        return fail(QStringLiteral("No server address to connect to."));
 
     addrinfo hints {};
     hints.ai_family = AF_INET;

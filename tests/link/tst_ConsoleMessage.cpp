@@ -39,6 +39,7 @@ private slots:
     void memoCutsLongLines_data();
     void memoCutsLongLines();
     void connectedClientsBounded();
+    void deferredAppends();
 };
 
 void TestConsoleMessage::frame_data()
@@ -247,6 +248,36 @@ void TestConsoleMessage::connectedClientsBounded()
     QCOMPARE(list.count(), kConnectedClientsMaxLines);
     QCOMPARE(list.item(0)->text(), QStringLiteral("Judge 5"));
     QCOMPARE(list.item(list.count() - 1)->text(), QStringLiteral("Judge %1").arg(kConnectedClientsMaxLines + 4));
+}
+
+void TestConsoleMessage::deferredAppends()
+{
+    QPlainTextEdit memo;
+    AppendMemoLine(&memo, QStringLiteral("a"));
+    {
+        DeferMemoAppends outer {&memo};
+        AppendMemoLine(&memo, QStringLiteral("b"));
+        {
+            DeferMemoAppends inner {&memo};
+            AppendMemoLine(&memo, QStringLiteral("c\r\nd"));
+        }
+        QCOMPARE(memo.toPlainText(), QStringLiteral("a"));  // still collected
+        // A modal box's event loop shows what has been collected so far.
+        QTRY_COMPARE(memo.toPlainText(), QStringLiteral("a\nb\nc\nd"));
+        AppendMemoLine(&memo, QStringLiteral("e"));
+    }
+    QCOMPARE(memo.toPlainText(), QStringLiteral("a\nb\nc\nd\ne"));
+    QVERIFY(!memo.document()->isUndoAvailable());
+
+    // Collected lines keep the bound too.
+    {
+        DeferMemoAppends flood {&memo};
+        for (int i = 0; i < kMemoMaxLines * 2; ++i)
+            AppendMemoLine(&memo, QStringLiteral("line %1").arg(i));
+    }
+    QCOMPARE(memo.document()->blockCount(), kMemoMaxLines);
+    QCOMPARE(memo.document()->firstBlock().text(), QStringLiteral("line %1").arg(kMemoMaxLines));
+    QCOMPARE(memo.document()->lastBlock().text(), QStringLiteral("line %1").arg(kMemoMaxLines * 2 - 1));
 }
 
 QTEST_MAIN(TestConsoleMessage)
