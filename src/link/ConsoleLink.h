@@ -55,7 +55,9 @@ public:
     enum class BoxKind { Plain, Error };
     // Shows a modal message box titled with the application title; the text is plain text.
     std::function<void(BoxKind kind, const QString &text)> showMessage;
-    // Handles one received text (with its EOT); ReceiveConsoleText by default.
+    // Handles one received text (with its EOT); ReceiveConsoleText by default. A
+    // std::exception thrown while handling a text ends the handling of that text: its what()
+    // is shown in an error box (showMessage), and the next text follows once it is closed.
     std::function<void(const QByteArray &text)> receiveText;
     // Told of every message SendConsoleMessage frames, and whether it was written.
     std::function<void(const QByteArray &frame, bool written)> sentObserver;
@@ -65,8 +67,6 @@ public:
     quint16 port() const { return port_; }
     // The reader of the open connection, if any (for tests).
     const TClientReader *currentReader() const { return reader_.get(); }
-    // Readers let go of and not yet reaped (for tests).
-    int retiredReaders() const { return int(retired_.size()); }
 
 private:
     // Handles what the readers have handed over, in order.

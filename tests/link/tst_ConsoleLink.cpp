@@ -359,21 +359,23 @@ void TestConsoleLink::goHomeAndStatusBar()
     // Status-bar double click: opening page, link closed, focus not moved.
     QVERIFY(station_->connectTo(*server_));
     form().ButtonRefresh->setFocus();
-    QWidget *focused = QApplication::focusWidget();
+    QCOMPARE(form().focusWidget(), form().ButtonRefresh);
     emit form().StatusBar1->doubleClicked();
     QCOMPARE(form().currentPage(), 0);
     QVERIFY(server_->waitForClosed());
     QVERIFY(form().ConnectConsoles->isEnabled());
-    QCOMPARE(QApplication::focusWidget(), focused);
+    QCOMPARE(form().focusWidget(), form().ButtonRefresh);
 
-    // Home: opening page, link closed.
+    // Home: opening page, link closed, focus to "Connect Console".
     QVERIFY(station_->connectTo(*server_));
+    form().ButtonRefresh->setFocus();
     form().ButtonHome2->click();
     QCOMPARE(form().currentPage(), 0);
     QVERIFY(server_->waitForClosed());
     QCOMPARE(server_->frames().mid(1, 2),
              (QList<QByteArray> {frameOf("CS", "J1  ", "Off"), QByteArray("\x01IPIND J1  \x02\x04")}));
     QVERIFY(form().ConnectConsoles->isEnabled());
+    QCOMPARE(form().focusWidget(), form().ConnectConsoles);
 
     // F9's variant also stops a pending reconnect.
     QVERIFY(station_->connectTo(*server_));
