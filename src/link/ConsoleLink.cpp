@@ -1,20 +1,65 @@
 #include "link/ConsoleLink.h"
 
+#include "link/ClientReader.h"
+#include "link/ConsoleMessage.h"
+#include "link/InboundHandlers.h"
+#include "link/LinkMemos.h"
+#include "link/TcpLink.h"
+#include "platform/NeighbourTable.h"
+#include "scoring/ScoreConfirmation.h"
+#include "screens/Unit_Invalid.h"
 #include "screens/Unit_Main.h"
 
-ConsoleLink::ConsoleLink(TMainForm &form) : QObject(&form), form_(form) {}
+#include <QMessageBox>
+#include <QSocketNotifier>
+#include <QTime>
 
-ConsoleLink::~ConsoleLink() = default;
+#include <exception>
+
+ConsoleLink::ConsoleLink(TMainForm &form)
+    : QObject(&form), form_(form), mailbox_(std::make_shared<HandoffMailbox>())
+{
+    wake_ = new QSocketNotifier(mailbox_->wakeDescriptor(), QSocketNotifier::Read, this);
+    connect(wake_, &QSocketNotifier::activated, this, [this] { DrainMailbox(); });
+    showMessage = [this](BoxKind kind, const QString &text) {
+        QMessageBox box(kind == BoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon, kApplicationTitle,
+                        QString(text).replace(u'\r', u'\n'), QMessageBox::Ok, &form_);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    };
+}
+
+ConsoleLink::~ConsoleLink()
+{
+    delete wake_;
+    wake_ = nullptr;
+    // Nothing more is handed over; what is waiting is discarded (its readers stop waiting).
+    mailbox_->close();
+    // Wake every reader: shut its connection down and stop any wait for the main thread;
+    // then they end at once and are joined.
+    if (link_)
+        link_->close();
+    if (reader_)
+        reader_->stop();
+    reader_.reset();
+    retired_.clear();
+}
 
 bool ConsoleLink::Connected() const
 {
-    return false;
+    return link_ && link_->connected();
 }
 
 void ConsoleLink::FillServerAddressList()
 {
     form_.HostIP->clear();
     form_.HostIP->addItem(QStringLiteral("This Computer"));
+    if (form_.platform.neighbours) {
+        const NeighbourQuery q = form_.platform.neighbours->query();
+        const std::string local = form_.state.ClientInfo.LocalAddress.toStdString();
+        for (const std::string &entry : NeighbourEntries(q, local))
+            form_.HostIP->addItem(QString::fromLocal8Bit(entry.data(), qsizetype(entry.size())));
+    }
     form_.HostIP->setCurrentIndex(0);
 }
 
@@ -24,8 +69,93 @@ QString ConsoleLink::ServerAddressOfSelection() const
     return t.contains(QLatin1String("This Computer")) ? form_.state.ClientInfo.LocalAddress : t;
 }
 
-void ConsoleLink::ConnectConsolesClick() {}
-void ConsoleLink::DisconnectAction() {}
+bool ConsoleLink::OpenLink(QString *error)
+{
+    // A connection still held is closed first; a reader never outlives its connection.
+    if (Connected())
+        DisconnectAction();
+    if (link_)
+        CloseLink();
+    ReapReaders();
+
+    auto link = std::make_shared<TcpLink>();
+    if (!link->open(toBytes(ServerAddressOfSelection()), port_, error))
+        return false;
+    link_ = std::move(link);
+    ConnectedHandling();
+    return true;
+}
+
+void ConsoleLink::ConnectedHandling()
+{
+    SendConsoleMessage("CC", toBytes(form_.state.ClientInfo.FunctionCaption));
+    reader_ = std::make_unique<TClientReader>(link_, mailbox_);
+    reader_->start();
+}
+
+void ConsoleLink::ConnectConsolesClick()
+{
+    QString error;
+    if (!OpenLink(&error)) {
+        if (showMessage)
+            showMessage(BoxKind::Plain, kCouldNotConnectText);
+        return;
+    }
+    form_.state.LastServerAddress = form_.HostIP->currentText();
+    form_.state.SavedFunctionIndex = form_.ClientChoice->itemIndex();
+    form_.ConnectConsoles->setEnabled(false);
+    form_.DisconnectConsoles->setEnabled(true);
+    EnterScoringScreen(form_);
+}
+
+void ConsoleLink::DisconnectAction()
+{
+    if (!Connected())
+        return;
+    SendConsoleMessage("CS", "Off");
+    SendConsoleMessage("IP", QByteArray());
+    CloseLink();
+}
+
+void ConsoleLink::LetGoOfLink()
+{
+    link_.reset();
+    if (reader_) {
+        reader_->stop();
+        retired_.push_back(std::move(reader_));
+    }
+}
+
+void ConsoleLink::CloseLink()
+{
+    if (!link_)
+        return;
+    link_->close();
+    LetGoOfLink();
+    DisconnectedHandling();
+}
+
+void ConsoleLink::ReapReaders()
+{
+    std::erase_if(retired_, [](const std::unique_ptr<TClientReader> &r) { return r->finished(); });
+}
+
+void ConsoleLink::DisconnectedHandling()
+{
+    form_.ConnectedClients->clear();
+    form_.ConnectConsoles->setEnabled(true);
+    form_.DisconnectConsoles->setEnabled(false);
+    const QString &name = form_.state.ClientInfo.LocalComputerName;
+    for (int r = 1; r <= kStationIdCount; ++r) {
+        QTableWidgetItem *nameCell = form_.GridConnections->item(r, 1);
+        if (!nameCell || nameCell->text() != name)
+            continue;
+        if (QTableWidgetItem *ip = form_.GridConnections->item(r, 2))
+            ip->setText(QString());
+        if (QTableWidgetItem *status = form_.GridConnections->item(r, 3))
+            status->setText(QStringLiteral("Off"));
+    }
+}
 
 void ConsoleLink::GoHome()
 {
@@ -53,6 +183,109 @@ void ConsoleLink::StatusBarDblClick()
         DisconnectAction();
 }
 
-void ConsoleLink::ReportLostLink() {}
-void ConsoleLink::ReconnectTimerTimer() {}
-void ConsoleLink::SendConsoleMessage(const QByteArray &, const QByteArray &) {}
+void ConsoleLink::ReportLostLink()
+{
+    if (form_.ReconnectTimer->isActive())
+        return;
+    if (form_.InvalidElements)
+        form_.InvalidElements->showOver(&form_);
+    form_.ReconnectTimer->start();
+}
+
+void ConsoleLink::ReconnectTimerTimer()
+{
+    form_.ReconnectTimer->stop();  // one attempt per lost link
+    form_.state.RetryCount += 1;
+    form_.StatusBar1->setPanelText(5, QStringLiteral("Retry Count: %1  %2")
+                                          .arg(form_.state.RetryCount)
+                                          .arg(QTime::currentTime().toString(QStringLiteral("hh:mm.ss"))));
+    form_.SelectPage(0);
+    if (form_.DisconnectConsoles->isEnabled())
+        DisconnectAction();
+    if (form_.ConnectConsoles->isEnabled())
+        form_.ConnectConsoles->setFocus();
+
+    QString error;
+    if (!OpenLink(&error)) {
+        if (showMessage)
+            showMessage(BoxKind::Error, error);
+        return;
+    }
+    form_.ConnectConsoles->setEnabled(false);
+    form_.DisconnectConsoles->setEnabled(true);
+    EnterScoringScreen(form_);
+    ButtonSendScoreClick(form_);
+}
+
+void ConsoleLink::SendConsoleMessage(const QByteArray &command, const QByteArray &payload)
+{
+    const QByteArray frame = FrameConsoleMessage(command, toBytes(form_.state.ClientInfo.DisciplineTag),
+                                                 toBytes(form_.state.ClientInfo.LocalStationId), payload);
+    const bool written = link_ && link_->writeAll(frame);
+    if (sentObserver)
+        sentObserver(frame, written);
+    const bool score = command == "SD";
+    if (!written && score && !form_.ReconnectTimer->isActive()) {
+        ReportLostLink();
+        return;
+    }
+    if (score)
+        SendConsoleMessage("CS", "Active " + toBytes(form_.LabelPower->text()));
+}
+
+void ConsoleLink::Deliver(const QByteArray &text)
+{
+    try {
+        if (receiveText)
+            receiveText(text);
+        else
+            ReceiveConsoleText(form_, text);
+    } catch (const std::exception &e) {
+        // A handler's error stops the handling of that message; the box holds back the next.
+        if (showMessage)
+            showMessage(BoxKind::Error, QString::fromLatin1(e.what()));
+    }
+}
+
+void ConsoleLink::DrainMailbox()
+{
+    mailbox_->clearWake();
+    HandoffItem item;
+    // One item at a time: a handler may open a modal box, whose event loop drains the
+    // mailbox further (items of a later connection); those are taken out before they run.
+    while (mailbox_->take(item)) {
+        HandleItem(item);
+        item = HandoffItem();
+    }
+}
+
+void ConsoleLink::HandleItem(HandoffItem &item)
+{
+    // The hand-off completes however the handling ends.
+    struct Complete {
+        HandoffSignal *signal;
+        ~Complete()
+        {
+            if (signal)
+                signal->complete();
+        }
+    } complete {item.signal.get()};
+
+    if (item.linkClosed) {
+        // The reader closed its connection; only the current one concerns the screens.
+        if (link_ && item.link == link_) {
+            LetGoOfLink();
+            DisconnectedHandling();
+        }
+        return;
+    }
+    // The log lines of messages that arrived together are added to the memos together.
+    DeferMemoAppends together {form_.LogFile, form_.ChatFile};
+    for (const QByteArray &text : item.texts) {
+        // Texts of a connection the station has let go of (closed, or replaced by a
+        // reconnect, possibly while an earlier text was being handled) are dropped.
+        if (!link_ || item.link != link_)
+            break;
+        Deliver(text);
+    }
+}

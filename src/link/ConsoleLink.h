@@ -4,17 +4,34 @@
 #include <QObject>
 #include <QString>
 
-class TMainForm;
+#include <functional>
+#include <memory>
+#include <vector>
 
-// The console link to the event server: the connection, its lifecycle, and sending.
+class TMainForm;
+class TcpLink;
+class TClientReader;
+class HandoffMailbox;
+struct HandoffItem;
+class QSocketNotifier;
+
+// Shown when the connect action cannot open the link (carriage returns as line breaks).
+inline const QString kCouldNotConnectText =
+    QStringLiteral("Could not connect\rMake sure you have the correct ip address for Quorra\rand Quorra is running");
+
+// The console link to the event server: the connection and its reader, the lifecycle
+// (connect, disconnect, lost link, automatic reconnect, go home), and sending. Everything
+// here runs on the main thread; only the reader of the open connection runs on its own.
 class ConsoleLink : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr quint16 kServerPort = 8963;
+
     explicit ConsoleLink(TMainForm &form);
     ~ConsoleLink() override;
 
-    // Whether the link reports itself connected.
+    // Whether the link reports itself connected (the socket's state, not the buttons').
     bool Connected() const;
 
     // Fills the server address list: "This Computer", then the neighbour addresses.
@@ -33,6 +50,43 @@ public:
     // The one way to send; never fails to its caller.
     void SendConsoleMessage(const QByteArray &command, const QByteArray &payload);
 
+    // --- Seams (the station leaves them as they are; tests and tools replace them) ---
+
+    enum class BoxKind { Plain, Error };
+    // Shows a modal message box titled with the application title; the text is plain text.
+    std::function<void(BoxKind kind, const QString &text)> showMessage;
+    // Handles one received text (with its EOT); ReceiveConsoleText by default. A
+    // std::exception thrown while handling a text ends the handling of that text: its what()
+    // is shown in an error box (showMessage), and the next text follows once it is closed.
+    std::function<void(const QByteArray &text)> receiveText;
+    // Told of every message SendConsoleMessage frames, and whether it was written.
+    std::function<void(const QByteArray &frame, bool written)> sentObserver;
+
+    // The server's port (8963); tests point the station at their own server.
+    void setPortForTests(quint16 port) { port_ = port; }
+    quint16 port() const { return port_; }
+    // The reader of the open connection, if any (for tests).
+    const TClientReader *currentReader() const { return reader_.get(); }
+
 private:
+    // Handles what the readers have handed over, in order.
+    void DrainMailbox();
+    void HandleItem(HandoffItem &item);
+    // Opens a new connection to the selected server and runs the connected handling.
+    bool OpenLink(QString *error);
+    void ConnectedHandling();
+    // Closes the connection and runs the disconnected handling.
+    void CloseLink();
+    void DisconnectedHandling();
+    void LetGoOfLink();
+    void ReapReaders();
+    void Deliver(const QByteArray &text);
+
     TMainForm &form_;
+    quint16 port_ = kServerPort;
+    std::shared_ptr<HandoffMailbox> mailbox_;
+    QSocketNotifier *wake_ = nullptr;
+    std::shared_ptr<TcpLink> link_;
+    std::unique_ptr<TClientReader> reader_;
+    std::vector<std::unique_ptr<TClientReader>> retired_;
 };

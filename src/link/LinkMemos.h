@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <initializer_list>
+
+class QListWidget;
+class QPlainTextEdit;
+class TMainForm;
+
+// The operator memos of the link (LogFile, ChatFile) and the list of connected stations are
+// bounded, so that a flooding server cannot grow them until the station runs out of memory.
+constexpr int kMemoMaxLines = 5000;        // newest lines kept in LogFile and ChatFile
+constexpr int kMemoMaxLineChars = 2000;    // a longer memo line is cut and marked
+constexpr int kConnectedClientsMaxLines = 1000;
+
+// `line` cut to kMemoMaxLineChars characters with a visible mark saying how much was cut;
+// unchanged when it is not longer.
+QString CutLongLine(const QString &line);
+
+// Appends `text` as a new line of `memo`. A text that holds line breaks (CR LF, LF or CR)
+// becomes several lines, as the memo shows it; each line is cut by CutLongLine, and the memo
+// keeps its newest kMemoMaxLines lines. Immediate, unless appends to the memo are deferred.
+void AppendMemoLine(QPlainTextEdit *memo, const QString &text);
+
+// While one of these lives, lines appended to the given memos are collected and added in one
+// edit when the last one ends, or earlier when the event loop runs (a modal box's included),
+// so that what has been received is on screen whenever the screen can be seen. One edit per
+// line costs far more than the line itself (layout, scroll bar, change signals) when
+// messages come fast.
+class DeferMemoAppends
+{
+public:
+    DeferMemoAppends(std::initializer_list<QPlainTextEdit *> memos);
+    ~DeferMemoAppends();
+    DeferMemoAppends(const DeferMemoAppends &) = delete;
+    DeferMemoAppends &operator=(const DeferMemoAppends &) = delete;
+
+private:
+    QPlainTextEdit *memos_[4] = {};
+};
+
+// One line of the link log.
+void AddLogLine(TMainForm &form, const QByteArray &line);
+
+// Appends one received chat text as a line of ChatFile, unchanged (but bounded).
+void AddChatLine(TMainForm &form, const QByteArray &text);
+
+// Appends a line to ConnectedClients, keeping its newest kConnectedClientsMaxLines lines.
+void AddConnectedClient(TMainForm &form, const QByteArray &text);
+void AppendBoundedListLine(QListWidget *list, const QString &text);

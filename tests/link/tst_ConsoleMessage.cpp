@@ -1,0 +1,284 @@
+// The message format: framing, cutting, log rendering, field cutting, command matching,
+// the hand-off text, and the bounded operator memos.
+#include "link/ClientReader.h"
+#include "link/ConsoleMessage.h"
+#include "link/InboundHandlers.h"
+#include "link/LinkMemos.h"
+
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTest>
+
+namespace {
+
+QByteArray hex(const char *h)
+{
+    return QByteArray::fromHex(h);
+}
+
+} // namespace
+
+class TestConsoleMessage : public QObject
+{
+    Q_OBJECT
+private slots:
+    void frame_data();
+    void frame();
+    void cut_data();
+    void cut();
+    void renderForLog_data();
+    void renderForLog();
+    void fields_data();
+    void fields();
+    void commandOf_data();
+    void commandOf();
+    void handoffText_data();
+    void handoffText();
+    void memoKeepsNewestLines();
+    void memoCutsLongLines_data();
+    void memoCutsLongLines();
+    void connectedClientsBounded();
+    void deferredAppends();
+};
+
+void TestConsoleMessage::frame_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("station");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("Judge 3 accepts 6.5") << QByteArray("SD") << QByteArray("J3  ") << QByteArray("6.5\x11")
+                                         << hex("01 53 44 49 4E 44 20 4A 33 20 20 02 36 2E 35 11 04");
+    QTest::newRow("Judge 10 connects") << QByteArray("CC") << QByteArray("J10 ") << QByteArray("Judge 10")
+                                       << hex("01 43 43 49 4E 44 20 4A 31 30 20 02 4A 75 64 67 65 20 31 30 04");
+    QTest::newRow("empty IP, 13 bytes") << QByteArray("IP") << QByteArray("J1  ") << QByteArray()
+                                        << QByteArray("\x01IPIND J1  \x02\x04");
+    QTest::newRow("status off") << QByteArray("CS") << QByteArray("J11 ") << QByteArray("Off")
+                                << QByteArray("\x01" "CSIND J11 \x02Off\x04");
+    // An EOT typed or pasted into a chat text would end the frame early.
+    QTest::newRow("EOT removed from payload") << QByteArray("CM") << QByteArray("J2  ") << QByteArray("a\x04" "b\x04")
+                                              << QByteArray("\x01" "CMIND J2  \x02" "ab\x04");
+    QTest::newRow("other bytes unchanged") << QByteArray("CM") << QByteArray("J2  ") << QByteArray("\x01\x02\xff\r\n")
+                                           << QByteArray("\x01" "CMIND J2  \x02\x01\x02\xff\r\n\x04");
+}
+
+void TestConsoleMessage::frame()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, station);
+    QFETCH(QByteArray, payload);
+    QFETCH(QByteArray, bytes);
+    const QByteArray out = FrameConsoleMessage(command, "IND ", station, payload);
+    QCOMPARE(out.toHex(' '), bytes.toHex(' '));
+    if (QByteArray(QTest::currentDataTag()) == "Judge 3 accepts 6.5")
+        QCOMPARE(out.size(), 17);
+    if (QByteArray(QTest::currentDataTag()) == "empty IP, 13 bytes")
+        QCOMPARE(out.size(), 13);
+}
+
+void TestConsoleMessage::cut_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("sender");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::newRow("athlete") << QByteArray("\x01" "AIIND VRX \x02" "1-3\x11" "Ann\x12" "Club\x13\x04")
+                             << QByteArray("AIIND VRX ") << QByteArray("AI") << QByteArray("VRX ")
+                             << QByteArray("1-3\x11" "Ann\x12" "Club\x13");
+    QTest::newRow("empty payload") << QByteArray("\x01TPIND VRX \x02\x04") << QByteArray("TPIND VRX ")
+                                   << QByteArray("TP") << QByteArray("VRX ") << QByteArray();
+    QTest::newRow("bytes before SOH") << QByteArray("xy\x01" "CSIND J4  \x02" "Active\x04") << QByteArray("CSIND J4  ")
+                                      << QByteArray("CS") << QByteArray("J4  ") << QByteArray("Active");
+    QTest::newRow("payload holds SOH and STX") << QByteArray("\x01XXIND VRX \x02" "a\x01" "b\x02" "c\x04")
+                                               << QByteArray("XXIND VRX ") << QByteArray("XX") << QByteArray("VRX ")
+                                               << QByteArray("a\x01" "b\x02" "c");
+    QTest::newRow("short header") << QByteArray("\x01" "CMIND\x02hi\x04") << QByteArray("CMIND") << QByteArray("CM")
+                                  << QByteArray() << QByteArray("hi");
+    QTest::newRow("one-letter header") << QByteArray("\x01" "C\x02hi\x04") << QByteArray("C") << QByteArray("C")
+                                       << QByteArray() << QByteArray("hi");
+    QTest::newRow("no STX") << QByteArray("\x01" "CMIND VRX hi\x04") << QByteArray() << QByteArray() << QByteArray()
+                            << QByteArray("\x01" "CMIND VRX hi");
+    QTest::newRow("STX right after SOH") << QByteArray("\x01\x02hi\x04") << QByteArray() << QByteArray()
+                                         << QByteArray() << QByteArray("hi");
+    QTest::newRow("STX before SOH") << QByteArray("a\x02" "b\x01" "c\x04") << QByteArray() << QByteArray()
+                                    << QByteArray() << QByteArray("b\x01" "c");
+    QTest::newRow("EOT alone") << QByteArray("\x04") << QByteArray() << QByteArray() << QByteArray() << QByteArray();
+}
+
+void TestConsoleMessage::cut()
+{
+    QFETCH(QByteArray, text);
+    const ConsoleText m = CutConsoleText(text);
+    QTEST(m.header, "header");
+    QTEST(m.command, "command");
+    QTEST(m.sender, "sender");
+    QTEST(m.payload, "payload");
+}
+
+void TestConsoleMessage::renderForLog_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("log");
+    QTest::newRow("frame") << QByteArray("client:\x01" "CMIND VRX \x02hi\x04")
+                           << QByteArray("client:[SOH]CMIND VRX [STX]hi[EOT]");
+    QTest::newRow("CR removed, LF shown") << QByteArray("a\r\nb\rc") << QByteArray("a[LF]bc");
+    QTest::newRow("the whole table") << QByteArray("\x01\x02\x04\x08\x0a\x0b\x0c\x10\x11\x12\x13\x14\x15\x16\x17")
+                                     << QByteArray("[SOH][STX][EOT][BS][LF][ERL][ERP][DLE][DC1][DC2][DC3][DC4][DC5]"
+                                                   "[SYN][ETB]");
+    QTest::newRow("others left as they are") << QByteArray("\x03\x05\x06\x07\x09\x0e\x0f\x18\x1b\x7f\xff")
+                                             << QByteArray("\x03\x05\x06\x07\x09\x0e\x0f\x18\x1b\x7f\xff");
+    QTest::newRow("labels are not relabelled") << QByteArray("[SOH]\x01") << QByteArray("[SOH][SOH]");
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+}
+
+void TestConsoleMessage::renderForLog()
+{
+    QFETCH(QByteArray, text);
+    QTEST(RenderForLog(text), "log");
+}
+
+void TestConsoleMessage::fields_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<char>("terminator");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("rest");
+    QTest::newRow("present") << QByteArray("a\x11" "b\x12") << char(0x11) << QByteArray("a") << QByteArray("b\x12");
+    QTest::newRow("absent") << QByteArray("a\x12") << char(0x11) << QByteArray() << QByteArray("a\x12");
+    QTest::newRow("first of two") << QByteArray("a^b^") << '^' << QByteArray("a") << QByteArray("b^");
+    QTest::newRow("at the start") << QByteArray("\x13z") << char(0x13) << QByteArray() << QByteArray("z");
+    QTest::newRow("empty") << QByteArray() << char(0x14) << QByteArray() << QByteArray();
+}
+
+void TestConsoleMessage::fields()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(char, terminator);
+    QTEST(FieldBefore(text, terminator), "before");
+    QTEST(RestAfter(text, terminator), "rest");
+}
+
+void TestConsoleMessage::commandOf_data()
+{
+    QTest::addColumn<QByteArray>("code");
+    QTest::addColumn<int>("command");
+    const char *codes[] = {"CC", "CD", "TP", "CE", "CM", "IP", "CN", "CS", "XX", "AI", "DI", "PR", "FS", "EI", "TX"};
+    for (int i = 0; i < 15; ++i) {
+        const QByteArray c(codes[i]);
+        QTest::addRow("%s", codes[i]) << c << i + 1;
+        QTest::addRow("%s lower", codes[i]) << c.toLower() << i + 1;
+    }
+    QTest::newRow("mixed case") << QByteArray("aI") << int(InboundCommand::AI);
+    QTest::newRow("empty") << QByteArray() << int(InboundCommand::None);
+    QTest::newRow("one letter") << QByteArray("C") << int(InboundCommand::None);
+    QTest::newRow("outbound only") << QByteArray("SD") << int(InboundCommand::None);
+    // Only A to Z fold: Latin-1 letters and neighbouring bytes do not.
+    QTest::newRow("latin-1") << QByteArray("\xe1i") << int(InboundCommand::None);
+    QTest::newRow("byte next to a") << QByteArray("`i") << int(InboundCommand::None);
+    QTest::newRow("byte next to z") << QByteArray("{x") << int(InboundCommand::None);
+}
+
+void TestConsoleMessage::commandOf()
+{
+    QFETCH(QByteArray, code);
+    QFETCH(int, command);
+    QCOMPARE(int(InboundCommandOf(code)), command);
+}
+
+void TestConsoleMessage::handoffText_data()
+{
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<QByteArray>("handed");
+    QTest::newRow("plain") << QByteArray("\x01" "CMIND VRX \x02hi") << QByteArray("\x01" "CMIND VRX \x02hi\x04");
+    QTest::newRow("NUL cuts") << QByteArray("\x01" "CMIND VRX \x02" "ab\0cd", 16) << QByteArray("\x01" "CMIND VRX \x02" "ab\x04");
+    QTest::newRow("NUL first") << QByteArray("\0abc", 4) << QByteArray("\x04");
+    QTest::newRow("empty") << QByteArray() << QByteArray("\x04");
+}
+
+void TestConsoleMessage::handoffText()
+{
+    QFETCH(QByteArray, received);
+    QTEST(HandoffText(received), "handed");
+}
+
+void TestConsoleMessage::memoKeepsNewestLines()
+{
+    QPlainTextEdit memo;
+    for (int i = 0; i < kMemoMaxLines + 10; ++i)
+        AppendMemoLine(&memo, QStringLiteral("line %1").arg(i));
+    QCOMPARE(memo.document()->blockCount(), kMemoMaxLines);
+    QCOMPARE(memo.document()->firstBlock().text(), QStringLiteral("line 10"));
+    QCOMPARE(memo.document()->lastBlock().text(), QStringLiteral("line %1").arg(kMemoMaxLines + 9));
+}
+
+void TestConsoleMessage::memoCutsLongLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("lines");
+    const QString a2000(2000, u'a');
+    const QString b3000(3000, u'b');
+    const QString c80000(80000, u'c');
+    QTest::newRow("exactly 2000") << a2000 << QStringList {a2000};
+    QTest::newRow("3000") << b3000 << QStringList {QString(2000, u'b') + QStringLiteral(" [... 1000 more characters cut]")};
+    QTest::newRow("80000") << c80000 << QStringList {QString(2000, u'c') + QStringLiteral(" [... 78000 more characters cut]")};
+    QTest::newRow("each line of a chat text") << (b3000 + QStringLiteral("\r\nshort\n") + a2000 + u'x' + u'\r' + u'z')
+                                              << QStringList {QString(2000, u'b') + QStringLiteral(" [... 1000 more characters cut]"),
+                                                              QStringLiteral("short"),
+                                                              a2000 + QStringLiteral(" [... 1 more characters cut]"),
+                                                              QStringLiteral("z")};
+}
+
+void TestConsoleMessage::memoCutsLongLines()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, lines);
+    QPlainTextEdit memo;
+    AppendMemoLine(&memo, QStringLiteral("first"));
+    AppendMemoLine(&memo, text);
+    QCOMPARE(memo.toPlainText(), QStringLiteral("first\n") + lines.join(u'\n'));
+}
+
+void TestConsoleMessage::connectedClientsBounded()
+{
+    QListWidget list;
+    for (int i = 0; i < kConnectedClientsMaxLines + 5; ++i)
+        AppendBoundedListLine(&list, QStringLiteral("Judge %1").arg(i));
+    QCOMPARE(list.count(), kConnectedClientsMaxLines);
+    QCOMPARE(list.item(0)->text(), QStringLiteral("Judge 5"));
+    QCOMPARE(list.item(list.count() - 1)->text(), QStringLiteral("Judge %1").arg(kConnectedClientsMaxLines + 4));
+}
+
+void TestConsoleMessage::deferredAppends()
+{
+    QPlainTextEdit memo;
+    AppendMemoLine(&memo, QStringLiteral("a"));
+    {
+        DeferMemoAppends outer {&memo};
+        AppendMemoLine(&memo, QStringLiteral("b"));
+        {
+            DeferMemoAppends inner {&memo};
+            AppendMemoLine(&memo, QStringLiteral("c\r\nd"));
+        }
+        QCOMPARE(memo.toPlainText(), QStringLiteral("a"));  // still collected
+        // A modal box's event loop shows what has been collected so far.
+        QTRY_COMPARE(memo.toPlainText(), QStringLiteral("a\nb\nc\nd"));
+        AppendMemoLine(&memo, QStringLiteral("e"));
+    }
+    QCOMPARE(memo.toPlainText(), QStringLiteral("a\nb\nc\nd\ne"));
+    QVERIFY(!memo.document()->isUndoAvailable());
+
+    // Collected lines keep the bound too.
+    {
+        DeferMemoAppends flood {&memo};
+        for (int i = 0; i < kMemoMaxLines * 2; ++i)
+            AppendMemoLine(&memo, QStringLiteral("line %1").arg(i));
+    }
+    QCOMPARE(memo.document()->blockCount(), kMemoMaxLines);
+    QCOMPARE(memo.document()->firstBlock().text(), QStringLiteral("line %1").arg(kMemoMaxLines));
+    QCOMPARE(memo.document()->lastBlock().text(), QStringLiteral("line %1").arg(kMemoMaxLines * 2 - 1));
+}
+
+QTEST_MAIN(TestConsoleMessage)
+#include "tst_ConsoleMessage.moc"

@@ -1,0 +1,217 @@
+#include "LoopbackServer.h"
+
+#include <QTest>
+
+#include <cerrno>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int bindLoopback(quint16 port, quint16 *bound)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    socklen_t len = sizeof a;
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0
+        || ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    *bound = ntohs(a.sin_port);
+    return fd;
+}
+
+} // namespace
+
+LoopbackServer::LoopbackServer(QObject *parent) : QObject(parent) {}
+
+LoopbackServer::~LoopbackServer()
+{
+    stopListening();
+    for (auto &c : conns_)
+        close(c.get());
+}
+
+bool LoopbackServer::listen(quint16 port)
+{
+    if (listenFd_ >= 0)
+        return false;
+    listenFd_ = bindLoopback(port, &port_);
+    if (listenFd_ < 0 || ::listen(listenFd_, 16) != 0) {
+        stopListening();
+        return false;
+    }
+    ::fcntl(listenFd_, F_SETFL, ::fcntl(listenFd_, F_GETFL) | O_NONBLOCK);
+    listenNotifier_ = std::make_unique<QSocketNotifier>(listenFd_, QSocketNotifier::Read);
+    connect(listenNotifier_.get(), &QSocketNotifier::activated, this, [this] { accept(); });
+    return true;
+}
+
+void LoopbackServer::stopListening()
+{
+    listenNotifier_.reset();
+    if (listenFd_ >= 0)
+        ::close(listenFd_);
+    listenFd_ = -1;
+}
+
+quint16 LoopbackServer::unusedPort()
+{
+    quint16 port = 1;
+    const int fd = bindLoopback(0, &port);
+    if (fd >= 0)
+        ::close(fd);  // bound but never listening: a connect is refused
+    return port;
+}
+
+void LoopbackServer::accept()
+{
+    for (;;) {
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            return;
+        const int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        auto c = std::make_unique<Conn>();
+        c->fd = fd;
+        c->notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        Conn *raw = c.get();
+        connect(c->notifier.get(), &QSocketNotifier::activated, this, [this, raw] { read(raw); });
+        conns_.push_back(std::move(c));
+    }
+}
+
+void LoopbackServer::read(Conn *k)
+{
+    if (k->closed)
+        return;
+    char buf[65536];
+    const ssize_t n = ::recv(k->fd, buf, sizeof buf, MSG_DONTWAIT);
+    if (n > 0) {
+        k->data.append(buf, n);
+        return;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return;
+    close(k);  // the station closed the connection, or it failed
+}
+
+void LoopbackServer::close(Conn *k)
+{
+    k->notifier.reset();
+    if (k->fd >= 0)
+        ::close(k->fd);
+    k->fd = -1;
+    k->closed = true;
+}
+
+LoopbackServer::Conn *LoopbackServer::conn(int c) const
+{
+    if (conns_.empty())
+        return nullptr;
+    if (c < 0)
+        return conns_.back().get();
+    return c < int(conns_.size()) ? conns_[std::size_t(c)].get() : nullptr;
+}
+
+bool LoopbackServer::waitForConnections(int count, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return connectionCount() >= count; }, timeoutMs);
+}
+
+QByteArray LoopbackServer::received(int c) const
+{
+    const Conn *k = conn(c);
+    return k ? k->data : QByteArray();
+}
+
+QList<QByteArray> LoopbackServer::frames(int c) const
+{
+    QList<QByteArray> out;
+    const QByteArray data = received(c);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        if (data[i] == '\x04') {
+            out << data.mid(start, i + 1 - start);
+            start = i + 1;
+        }
+    }
+    return out;
+}
+
+bool LoopbackServer::waitForFrames(int count, int c, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return frames(c).size() >= count; }, timeoutMs);
+}
+
+bool LoopbackServer::waitForBytes(qsizetype count, int c, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return received(c).size() >= count; }, timeoutMs);
+}
+
+void LoopbackServer::clearReceived(int c)
+{
+    if (Conn *k = conn(c))
+        k->data.clear();
+}
+
+bool LoopbackServer::isClosed(int c) const
+{
+    const Conn *k = conn(c);
+    return !k || k->closed;
+}
+
+bool LoopbackServer::waitForClosed(int c, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return isClosed(c); }, timeoutMs);
+}
+
+void LoopbackServer::send(const QByteArray &bytes, int c)
+{
+    Conn *k = conn(c);
+    if (!k || k->closed)
+        return;
+    const char *p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::send(k->fd, p, size_t(left), MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        p += n;
+        left -= n;
+    }
+}
+
+void LoopbackServer::sendBytewise(const QByteArray &bytes, int c)
+{
+    for (char b : bytes)
+        send(QByteArray(1, b), c);
+}
+
+void LoopbackServer::drop(int c)
+{
+    if (Conn *k = conn(c); k && !k->closed)
+        close(k);
+}
+
+QByteArray LoopbackServer::frame(const QByteArray &command, const QByteArray &payload, const QByteArray &sender,
+                                 const QByteArray &tag)
+{
+    return '\x01' + command + tag + sender + '\x02' + payload + '\x04';
+}

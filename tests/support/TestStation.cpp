@@ -1,0 +1,38 @@
+#include "TestStation.h"
+
+#include "LoopbackServer.h"
+
+#include "link/ConsoleLink.h"
+#include "screens/Unit_Main.h"
+
+#include <QDir>
+#include <QTest>
+
+TestStation::TestStation() : previousDir_(QDir::currentPath())
+{
+    QDir::setCurrent(dir_.path());
+    form = std::make_unique<TMainForm>(fakes.platform());
+    form->confirmClose = [] { return true; };
+    form->link->showMessage = [this](ConsoleLink::BoxKind, const QString &text) { boxes << text; };
+}
+
+TestStation::~TestStation()
+{
+    form.reset();
+    QDir::setCurrent(previousDir_);
+}
+
+bool TestStation::start(int timeoutMs)
+{
+    form->show();
+    return QTest::qWaitFor([this] { return form->startedUp(); }, timeoutMs);
+}
+
+bool TestStation::connectTo(LoopbackServer &server, int judgeIndex)
+{
+    form->ClientChoice->setItemIndex(judgeIndex);
+    form->link->setPortForTests(server.port());
+    const int before = server.connectionCount();
+    form->link->ConnectConsolesClick();
+    return server.waitForConnections(before + 1) && server.waitForFrames(1);
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Fakes.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class LoopbackServer;
+class TMainForm;
+
+// A station for tests: the real main window on fake platform seams (host "JUDGE-PC" at
+// 127.0.0.1), in a temporary working directory (so Settings.ini is the test's own), with
+// the link's message boxes recorded instead of shown and the close confirmed.
+class TestStation
+{
+public:
+    TestStation();
+    ~TestStation();
+    TestStation(const TestStation &) = delete;
+    TestStation &operator=(const TestStation &) = delete;
+
+    // Shows the window and waits for the end of the deferred start-up.
+    bool start(int timeoutMs = 5000);
+    // Selects the judge (0 = Judge 1), points the link at `server` and presses
+    // "Connect Console"; true when the server has accepted the station and got its "CC".
+    bool connectTo(LoopbackServer &server, int judgeIndex = 0);
+
+    QString workDir() const { return dir_.path(); }
+
+    FakePlatform fakes;
+    std::unique_ptr<TMainForm> form;
+    QStringList boxes;  // texts of the link's message boxes, in order
+
+private:
+    QTemporaryDir dir_;
+    QString previousDir_;
+};
