@@ -2,6 +2,11 @@
 
 #include "link/ConsoleLink.h"
 #include "link/ConsoleMessage.h"
+#include "link/InboundFields.h"
+#include "scoring/JudgePosition.h"
+#include "scoring/ScoreConfirmation.h"
+#include "screens/Layout.h"
+#include "screens/LayoutGeometry.h"
 #include "screens/Unit_Main.h"
 
 namespace {
@@ -67,20 +72,189 @@ void ReceiveConsoleText(TMainForm &form, const QByteArray &text)
 }
 
 // The handlers are filled in by the inbound message handling.
-void HandleCC(TMainForm &, const QByteArray &) {}
-void HandleCD(TMainForm &, const QByteArray &) {}
-void HandleTP(TMainForm &, const QByteArray &) {}
-void HandleCE(TMainForm &, const QByteArray &) {}
-void HandleCM(TMainForm &, const QByteArray &) {}
-void HandleIP(TMainForm &, const QByteArray &, const QByteArray &) {}
-void HandleCN(TMainForm &, const QByteArray &, const QByteArray &) {}
-void HandleCS(TMainForm &, const QByteArray &, const QByteArray &) {}
-void HandleXX(TMainForm &, const QByteArray &) {}
-void HandleAI(TMainForm &, const QByteArray &) {}
-void HandleDI(TMainForm &, const QByteArray &) {}
-void HandlePR(TMainForm &, const QByteArray &) {}
-void HandleFS(TMainForm &, const QByteArray &) {}
-void HandleEI(TMainForm &, const QByteArray &) {}
-void HandleTX(TMainForm &, const QByteArray &) {}
+namespace {
 
-void ButtonSendMessageClick(TMainForm &) {}
+QChar dc(char c)
+{
+    return QChar::fromLatin1(c);
+}
+
+// The default error box: modal, titled with the application's title, one OK button, plain
+// text. The next message is handled once it is closed.
+void ShowErrorBox(TMainForm &form, const QString &text)
+{
+    if (form.link->showMessage)
+        form.link->showMessage(ConsoleLink::BoxKind::Error, text);
+}
+
+void fillGridCell(TMainForm &form, const QByteArray &sender, int column, const QByteArray &payload)
+{
+    const QString id = fromBytes(sender);
+    for (int r = 1; r <= kStationIdCount; ++r) {
+        if (form.state.Protocols.StationIdTable[r - 1] == id) {
+            if (QTableWidgetItem *cell = form.GridConnections->item(r, column))
+                cell->setText(fromBytes(payload));
+        }
+    }
+}
+
+} // namespace
+
+void HandleCC(TMainForm &form, const QByteArray &payload)
+{
+    AddConnectedClient(form, payload);
+    form.link->SendConsoleMessage("IP", toBytes(form.state.ClientInfo.LocalAddress));
+    form.link->SendConsoleMessage("CN", toBytes(form.state.ClientInfo.LocalComputerName));
+    form.link->SendConsoleMessage("CS", "Active");
+}
+
+void HandleCD(TMainForm &form, const QByteArray &payload)
+{
+    const QString id = fromBytes(payload);
+    if (id == form.state.ClientInfo.LocalStationId) {
+        form.link->GoHome();
+        return;
+    }
+    for (int i = 0; i < form.ConnectedClients->count(); ++i) {
+        if (form.ConnectedClients->item(i)->text().compare(id, Qt::CaseInsensitive) == 0) {
+            delete form.ConnectedClients->takeItem(i);
+            return;
+        }
+    }
+}
+
+void HandleTP(TMainForm &form, const QByteArray &)
+{
+    form.link->SendConsoleMessage("CS", "Active " + toBytes(form.LabelPower->text()));
+}
+
+void HandleCE(TMainForm &form, const QByteArray &payload)
+{
+    ShowErrorBox(form, fromBytes(payload));
+}
+
+void HandleCM(TMainForm &form, const QByteArray &payload)
+{
+    AddChatLine(form, payload);
+}
+
+void HandleIP(TMainForm &form, const QByteArray &payload, const QByteArray &sender)
+{
+    fillGridCell(form, sender, 2, payload);
+}
+
+void HandleCN(TMainForm &form, const QByteArray &payload, const QByteArray &sender)
+{
+    fillGridCell(form, sender, 1, payload);
+}
+
+void HandleCS(TMainForm &form, const QByteArray &payload, const QByteArray &sender)
+{
+    fillGridCell(form, sender, 3, payload);
+}
+
+void HandleXX(TMainForm &form, const QByteArray &payload)
+{
+    ArrangeScoreDisplays(form);
+    const QString p = fromBytes(payload);
+    const qsizetype stx = p.indexOf(dc(ctl::STX));
+    QString rest = stx < 0 ? p.mid(1) : p.mid(stx + 2);
+    // A judge count outside the eleven displays is bounded as the layout bounds it.
+    const int n = layout::shownDisplayCount(form.state.JudgeCount);
+    for (int i = 0; i < n && i < form.ScoreDisplays.size(); ++i) {
+        form.ScoreDisplays[i]->setCaption(fieldBefore(rest, QLatin1Char('^')));
+        rest = restAfter(rest, QLatin1Char('^'));
+    }
+}
+
+void HandleAI(TMainForm &form, const QByteArray &payload)
+{
+    const QString p = fromBytes(payload);
+    form.ScoreConfirmTitle->setText(QStringLiteral("Score Confirmation"));
+    const RoundAndStart first = splitRoundAndStart(fieldBefore(p, dc(ctl::DC1)));
+    form.LabelRound->setText(QStringLiteral("Round ") + first.round);
+    form.LabelStart->setText(first.start);
+    QString rest = restAfter(p, dc(ctl::DC1));
+    SetFittedText(form.LabelAthlete, QStringLiteral(" ") + fieldBefore(rest, dc(ctl::DC2)));
+    rest = restAfter(rest, dc(ctl::DC2));
+    SetFittedText(form.LabelClub, QStringLiteral(" ") + fieldBefore(rest, dc(ctl::DC3)));
+    NewAthlete(form);
+}
+
+void HandleDI(TMainForm &form, const QByteArray &payload)
+{
+    const QString p = fromBytes(payload);
+    form.LabelDive->setText(fieldBefore(p, dc(ctl::DC1)));
+    QString rest = restAfter(p, dc(ctl::DC1));
+    form.LabelDD->setText(QStringLiteral("DD: ") + fieldBefore(rest, dc(ctl::DC2)));
+    rest = restAfter(rest, dc(ctl::DC2));
+    form.LabelHeight->setText(fieldBefore(rest, dc(ctl::DC3)));
+    rest = restAfter(rest, dc(ctl::DC3));
+    SetFittedText(form.LabelDiveDescription, QStringLiteral(" ") + fieldBefore(rest, dc(ctl::DC4)));
+}
+
+void HandlePR(TMainForm &form, const QByteArray &payload)
+{
+    const QString p = fromBytes(payload);
+    form.PanelScoreboard->show();
+    form.ScoreboardOrder->setCaption(QStringLiteral("ORDER ") + PadToWidth(fieldBefore(p, dc(ctl::DC1)), 3));
+    QString lines = fieldBefore(restAfter(p, dc(ctl::DC1)), dc(ctl::DC2));
+    form.Scoreboard1->setCaption(PadToWidth(fieldBefore(lines, QLatin1Char('^')), 9));
+    lines = restAfter(lines, QLatin1Char('^'));
+    form.Scoreboard2->setCaption(PadToWidth(fieldBefore(lines, QLatin1Char('^')), 9));
+    lines = restAfter(lines, QLatin1Char('^'));
+    form.Scoreboard3->setCaption(PadToWidth(lines, 9));
+}
+
+void HandleFS(TMainForm &form, const QByteArray &payload)
+{
+    const QString p = fromBytes(payload);
+    const QString numberText = fieldBefore(p, dc(ctl::DC1));
+    const std::optional<qint32> number = parseWholeNumber(numberText);
+    if (!number) {
+        ShowErrorBox(form, notAnIntegerMessage(numberText));
+        return;
+    }
+    const QString score = trimControls(fieldBefore(restAfter(p, dc(ctl::DC1)), dc(ctl::DC2)));
+    if (*number == form.ClientChoice->itemIndex() + 1)
+        form.ScoreEdit->setText(score);
+}
+
+void HandleEI(TMainForm &form, const QByteArray &payload)
+{
+    const QString p = fromBytes(payload);
+    if (fieldBefore(p, dc(ctl::DC1)) == QLatin1String("IND")) {
+        form.DisciplineSelection->setItemIndex(0);
+        form.LabelDisc->setText(QStringLiteral("IND"));
+    } else {
+        form.DisciplineSelection->setItemIndex(1);
+        form.LabelDisc->setText(QStringLiteral("SYNCHRO"));
+    }
+    QString rest = restAfter(p, dc(ctl::DC1));
+    const QString event = fieldBefore(rest, dc(ctl::DC2));
+    EndOfEventState(form, event);
+    SetFittedText(form.LabelEvent, event);
+    rest = restAfter(rest, dc(ctl::DC2));
+    const QString countText = trimControls(fieldBefore(rest, dc(ctl::DC3)));
+    const std::optional<qint32> count = parseWholeNumber(countText);
+    if (!count) {
+        ShowErrorBox(form, notAnIntegerMessage(countText));
+        return;
+    }
+    form.state.JudgeCount = *count;
+    UpdateJudgePositionLabel(form);
+}
+
+void HandleTX(TMainForm &form, const QByteArray &payload)
+{
+    if (fromBytes(FieldBefore(payload, ctl::DC1)) == form.state.ClientInfo.LocalStationId)
+        Acknowledge(form);
+}
+
+void ButtonSendMessageClick(TMainForm &form)
+{
+    const QString text = form.EditMessage->text();
+    if (trimControls(text).isEmpty() || !form.link->Connected())
+        return;
+    form.link->SendConsoleMessage("CM", toBytes(text));
+}

@@ -1,0 +1,502 @@
+// What each message from the event server does to the station: labels, state, replies.
+#include "LoopbackServer.h"
+#include "TestStation.h"
+
+#include "link/ConsoleLink.h"
+#include "link/ConsoleMessage.h"
+#include "link/InboundHandlers.h"
+#include "scoring/ScoreConfirmation.h"
+#include "screens/Unit_Main.h"
+
+#include <QMessageBox>
+#include <QtTest>
+
+namespace {
+
+const QByteArray DC1("\x11"), DC2("\x12"), DC3("\x13"), DC4("\x14"), STX("\x02");
+
+void receive(TestStation &s, const QByteArray &command, const QByteArray &payload, const QByteArray &sender = "VRX ")
+{
+    ReceiveConsoleText(*s.form, LoopbackServer::frame(command, payload, sender));
+}
+
+// The payloads of the frames a connection received, by command.
+QList<QByteArray> sent(const LoopbackServer &server, const QByteArray &command)
+{
+    QList<QByteArray> out;
+    for (const QByteArray &f : server.frames()) {
+        const ConsoleText m = CutConsoleText(f);
+        if (m.command == command)
+            out << m.payload;
+    }
+    return out;
+}
+
+QStringList commandsOf(const LoopbackServer &server)
+{
+    QStringList out;
+    for (const QByteArray &f : server.frames())
+        out << QString::fromLatin1(CutConsoleText(f).command);
+    return out;
+}
+
+const char *kMarkup = "<b>x</b><img src=\"file:///etc/hostname\">";
+
+} // namespace
+
+class TestInbound : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void athlete_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QString>("round");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("athlete");
+        QTest::addColumn<QString>("club");
+        QTest::newRow("12-3") << "12-3" + DC1 + "Jane Diver" + DC2 + "Pool Club" + DC3 << "Round 12" << "3"
+                              << " Jane Diver" << " Pool Club";
+        QTest::newRow("3-12") << "3-12" + DC1 + "A" + DC2 + "B" + DC3 << "Round 3" << "12" << " A" << " B";
+        QTest::newRow("1-3") << "1-3" + DC1 + "A" + DC2 + "B" + DC3 << "Round 1" << "3" << " A" << " B";
+        QTest::newRow("7") << "7" + DC1 + "A" + DC2 + "B" + DC3 << "Round " << "" << " A" << " B";
+        QTest::newRow("3-1-2") << "3-1-2" + DC1 + "A" + DC2 + "B" + DC3 << "Round 3" << "2" << " A" << " B";
+        QTest::newRow("no terminators") << QByteArray("12-3") << "Round " << "" << " " << " ";
+        QTest::newRow("no DC3") << "1-2" + DC1 + "Ann" + DC2 + "Club" << "Round 1" << "2" << " Ann" << " ";
+        QTest::newRow("empty") << QByteArray() << "Round " << "" << " " << " ";
+    }
+    void athlete()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(QString, round);
+        QFETCH(QString, start);
+        QFETCH(QString, athlete);
+        QFETCH(QString, club);
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        f.ScoreConfirmTitle->setText(QStringLiteral("Received - Thank You"));
+        f.state.ZeroPressCount = 2;
+        receive(s, "AI", payload);
+        QCOMPARE(f.LabelRound->text(), round);
+        QCOMPARE(f.LabelStart->text(), start);
+        QCOMPARE(f.LabelAthlete->text(), athlete);
+        QCOMPARE(f.LabelClub->text(), club);
+        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
+        QCOMPARE(f.state.ZeroPressCount, 0);
+    }
+
+    void dive_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QString>("dive");
+        QTest::addColumn<QString>("dd");
+        QTest::addColumn<QString>("height");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("full") << "105B" + DC1 + "2.4" + DC2 + "3m" + DC3 + "Forward 2 1/2 somersaults pike" + DC4 << "105B"
+                              << "DD: 2.4" << "3m" << " Forward 2 1/2 somersaults pike";
+        QTest::newRow("nothing trimmed") << " 105B " + DC1 + " 2.4" + DC2 + "3m " + DC3 + " x " + DC4 << " 105B "
+                                         << "DD:  2.4" << "3m " << "  x ";
+        QTest::newRow("no terminators") << QByteArray("105B") << "" << "DD: " << "" << " ";
+        QTest::newRow("no DC4") << "1" + DC1 + "2" + DC2 + "3" + DC3 + "desc" << "1" << "DD: 2" << "3" << " ";
+    }
+    void dive()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(QString, dive);
+        QFETCH(QString, dd);
+        QFETCH(QString, height);
+        QFETCH(QString, description);
+        TestStation s;
+        QVERIFY(s.start());
+        receive(s, "DI", payload);
+        QCOMPARE(s.form->LabelDive->text(), dive);
+        QCOMPARE(s.form->LabelDD->text(), dd);
+        QCOMPARE(s.form->LabelHeight->text(), height);
+        QCOMPARE(s.form->LabelDiveDescription->text(), description);
+    }
+
+    void scoreboard_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QStringList>("lines");  // order, line 1, 2, 3
+        QTest::newRow("start order 5") << "5" + DC1 + "66.50^T 183.20^RANK 2" + DC2
+                                       << QStringList{"ORDER   5", "    66.50", " T 183.20", "   RANK 2"};
+        QTest::newRow("long lines cut") << " 123456 " + DC1 + "  1234567890123  ^a^b" + DC2
+                                        << QStringList{"ORDER 123", "123456789", "        a", "        b"};
+        QTest::newRow("no separators") << "12" + DC1 + "only" + DC2
+                                       << QStringList{"ORDER  12", "         ", "         ", "     only"};
+        QTest::newRow("no DC2") << "4" + DC1 + "a^b^c" << QStringList{"ORDER   4", "         ", "         ", "         "};
+        QTest::newRow("no terminators") << QByteArray("5")
+                                        << QStringList{"ORDER    ", "         ", "         ", "         "};
+    }
+    void scoreboard()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(QStringList, lines);
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        QVERIFY(f.PanelScoreboard->isHidden());
+        receive(s, "PR", payload);
+        QVERIFY(!f.PanelScoreboard->isHidden());
+        QCOMPARE(QStringList({f.ScoreboardOrder->Caption(), f.Scoreboard1->Caption(), f.Scoreboard2->Caption(),
+                              f.Scoreboard3->Caption()}),
+                 lines);
+    }
+
+    void panelScores_data()
+    {
+        QTest::addColumn<int>("judges");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QStringList>("texts");  // of the shown displays
+        QTest::newRow("five") << 5 << QByteArray("#6.5^7.0^7.5^8.0^6.0^") << QStringList{"6.5", "7.0", "7.5", "8.0", "6.0"};
+        QTest::newRow("last ^ missing") << 5 << QByteArray("#6.5^7.0^7.5^8.0^6.0") << QStringList{"6.5", "7.0", "7.5", "8.0", ""};
+        QTest::newRow("lead after STX") << 3 << "ab" + STX + "Z1.0^2.0^3.0^" << QStringList{"1.0", "2.0", "3.0"};
+        QTest::newRow("texts unchanged") << 2 << QByteArray("x 9.5 ^abc^") << QStringList{" 9.5 ", "abc"};
+        QTest::newRow("no scores") << 2 << QByteArray("#") << QStringList{"", ""};
+        QTest::newRow("none for 0") << 0 << QByteArray("#1^2^") << QStringList{};
+        QTest::newRow("negative") << -3 << QByteArray("#1^2^") << QStringList{};
+        QTest::newRow("beyond eleven") << 40 << QByteArray("#1^2^3^4^5^6^7^8^9^10^11^12^13^")
+                                       << QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"};
+    }
+    void panelScores()
+    {
+        QFETCH(int, judges);
+        QFETCH(QByteArray, payload);
+        QFETCH(QStringList, texts);
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        f.state.JudgeCount = judges;
+        receive(s, "XX", payload);
+        QCOMPARE(f.state.JudgeCount, judges);
+        for (int i = 0; i < 11; ++i) {
+            if (i < texts.size()) {
+                QVERIFY2(!f.ScoreDisplays[i]->isHidden(), qPrintable(QString::number(i)));
+                QCOMPARE(f.ScoreDisplays[i]->Caption(), texts[i]);
+            } else {
+                QVERIFY2(f.ScoreDisplays[i]->isHidden(), qPrintable(QString::number(i)));
+                QCOMPARE(f.ScoreDisplays[i]->Caption(), QStringLiteral("10.0"));
+            }
+        }
+    }
+
+    void eventDiscipline_data()
+    {
+        QTest::addColumn<QByteArray>("discipline");
+        QTest::addColumn<int>("item");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("IND") << QByteArray("IND") << 0 << "IND";
+        QTest::newRow("IND with a blank") << QByteArray("IND ") << 1 << "SYNCHRO";
+        QTest::newRow("ind") << QByteArray("ind") << 1 << "SYNCHRO";
+        QTest::newRow("SYNC") << QByteArray("SYNC") << 1 << "SYNCHRO";
+        QTest::newRow("empty") << QByteArray() << 1 << "SYNCHRO";
+    }
+    void eventDiscipline()
+    {
+        QFETCH(QByteArray, discipline);
+        QFETCH(int, item);
+        QFETCH(QString, label);
+        TestStation s;
+        QVERIFY(s.start());
+        receive(s, "EI", discipline + DC1 + "Men 10m" + DC2 + "7" + DC3);
+        QCOMPARE(s.form->DisciplineSelection->itemIndex(), item);
+        QCOMPARE(s.form->LabelDisc->text(), label);
+        QCOMPARE(s.form->LabelEvent->text(), QStringLiteral("Men 10m"));
+        QCOMPARE(s.form->state.JudgeCount, 7);
+    }
+
+    void endOfEventAndTheNext()
+    {
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        EnterScoringScreen(f);
+        ButtonSendScoreClick(f);
+        Acknowledge(f);
+        receive(s, "EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3);
+        QVERIFY(!f.ScoreConfirmAccept->isEnabled());
+        QVERIFY(!f.ScoreConfirmDecline->isEnabled());
+        QVERIFY(!f.ButtonSendScore->isEnabled());
+        QVERIFY(!f.ButtonHome3->isHidden());
+        QVERIFY(!f.ScoreConfirmMain->isHidden());  // a shown panel stays shown
+        QVERIFY(ScoreAcknowledged(f));
+        QCOMPARE(f.LabelEvent->text(), QStringLiteral("END OF EVENT"));
+        receive(s, "EI", "IND" + DC1 + "Women 3m" + DC2 + "5" + DC3);
+        QVERIFY(f.ScoreConfirmAccept->isEnabled());
+        QVERIFY(f.ScoreConfirmDecline->isEnabled());
+        QVERIFY(f.ButtonSendScore->isEnabled());
+        QVERIFY(f.ButtonHome3->isHidden());
+        QVERIFY(f.ScoreConfirmMain->isHidden());
+        QVERIFY(!f.PanelKeypad->isHidden());
+        QCOMPARE(f.state.JudgeCount, 5);
+    }
+
+    void eventJudgeCount_data()
+    {
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<int>("count");  // -1: not a whole number
+        QTest::addColumn<QString>("box");
+        QTest::newRow("7") << QByteArray("7") << 7 << "";
+        QTest::newRow("blanks around") << QByteArray("  9 ") << 9 << "";
+        QTest::newRow("controls around") << QByteArray("\x01" "11\t") << 11 << "";
+        QTest::newRow("zero") << QByteArray("0") << 0 << "";
+        QTest::newRow("x") << QByteArray("x") << -1 << "'x' is not a valid integer value.";
+        QTest::newRow("empty") << QByteArray() << -1 << "'' is not a valid integer value.";
+        QTest::newRow("decimal") << QByteArray(" 7.0 ") << -1 << "'7.0' is not a valid integer value.";
+        QTest::newRow("too large") << QByteArray("2147483648") << -1 << "'2147483648' is not a valid integer value.";
+    }
+    void eventJudgeCount()
+    {
+        QFETCH(QByteArray, field);
+        QFETCH(int, count);
+        QFETCH(QString, box);
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        f.state.JudgeCount = 3;
+        receive(s, "EI", "SYNC" + DC1 + "Men 3m Synchro" + DC2 + field + DC3);
+        // The steps before the count stay in effect.
+        QCOMPARE(f.LabelDisc->text(), QStringLiteral("SYNCHRO"));
+        QCOMPARE(f.LabelEvent->text(), QStringLiteral("Men 3m Synchro"));
+        if (count < 0) {
+            QCOMPARE(f.state.JudgeCount, 3);
+            QCOMPARE(s.boxes, QStringList{box});
+        } else {
+            QCOMPARE(f.state.JudgeCount, count);
+            QVERIFY(s.boxes.isEmpty());
+        }
+    }
+
+    void eventUpdatesTheJudgePosition()
+    {
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        f.ClientChoice->setItemIndex(2);  // Judge 3
+        receive(s, "EI", "SYNC" + DC1 + "Synchro" + DC2 + "11" + DC3);
+        QCOMPARE(f.JudgeNum->text(), QStringLiteral("E3.1"));
+        receive(s, "EI", "SYNC" + DC1 + "Synchro" + DC2 + "7" + DC3);
+        QCOMPARE(f.JudgeNum->text(), QStringLiteral("S: 1"));
+        receive(s, "EI", "IND" + DC1 + "Individual" + DC2 + "7" + DC3);
+        QCOMPARE(f.JudgeNum->text(), QStringLiteral("J: 3"));
+    }
+
+    void acknowledgement_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<bool>("acknowledged");
+        QTest::newRow("this station") << "J3  " + DC1 << true;
+        QTest::newRow("without the blanks") << "J3" + DC1 << false;
+        QTest::newRow("another station") << "J4  " + DC1 << false;
+        QTest::newRow("lower case") << "j3  " + DC1 << false;
+        QTest::newRow("no DC1") << QByteArray("J3  ") << false;
+    }
+    void acknowledgement()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(bool, acknowledged);
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        f.ClientChoice->setItemIndex(2);
+        EnterScoringScreen(f);
+        ButtonSendScoreClick(f);
+        receive(s, "TX", payload);
+        QCOMPARE(ScoreAcknowledged(f), acknowledged);
+        QCOMPARE(f.ScoreConfirmTitle->text(),
+                 acknowledged ? QStringLiteral("Received - Thank You") : QStringLiteral("Score Confirmation"));
+        QVERIFY(!f.ScoreConfirmMain->isHidden());
+    }
+
+    void acknowledgementWhileKeying()
+    {
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        EnterScoringScreen(f);
+        receive(s, "TX", "J1  " + DC1);
+        QVERIFY(f.ScoreConfirmMain->isHidden());
+        QVERIFY(ScoreAcknowledged(f));
+    }
+
+    void serverScore_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QString>("score");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("this judge") << "3" + DC1 + " 7.5 " + DC2 << "7.5" << "";
+        QTest::newRow("leading blanks") << "  3" + DC1 + "8.0" + DC2 << "8.0" << "";
+        QTest::newRow("another judge") << "4" + DC1 + "7.5" + DC2 << "6.5" << "";
+        QTest::newRow("not a number") << "x" + DC1 + "7.5" + DC2 << "6.5" << "'x' is not a valid integer value.";
+        QTest::newRow("trailing blank") << "3 " + DC1 + "7.5" + DC2 << "6.5" << "'3 ' is not a valid integer value.";
+        QTest::newRow("no DC2") << "3" + DC1 + "7.5" << "" << "";
+        QTest::newRow("no DC1") << QByteArray("3") << "6.5" << "'' is not a valid integer value.";
+    }
+    void serverScore()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(QString, score);
+        QFETCH(QString, box);
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        f.ClientChoice->setItemIndex(2);
+        EnterScoringScreen(f);
+        f.ScoreEdit->setText(QStringLiteral("6.5"));
+        f.state.ZeroPressCount = 1;
+        receive(s, "FS", payload);
+        QCOMPARE(f.ScoreEdit->text(), score);
+        QCOMPARE(f.state.ZeroPressCount, 1);
+        QCOMPARE(s.boxes, box.isEmpty() ? QStringList() : QStringList{box});
+    }
+
+    void stationRows_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("sender");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::newRow("CS J4") << QByteArray("CS") << QByteArray("J4  ") << 4 << 3;
+        QTest::newRow("CS VRX") << QByteArray("CS") << QByteArray("VRX ") << 12 << 3;
+        QTest::newRow("IP J11") << QByteArray("IP") << QByteArray("J11 ") << 11 << 2;
+        QTest::newRow("CN J1") << QByteArray("CN") << QByteArray("J1  ") << 1 << 1;
+        QTest::newRow("unknown") << QByteArray("CS") << QByteArray("J12 ") << -1 << 3;
+        QTest::newRow("without blanks") << QByteArray("CS") << QByteArray("J4") << -1 << 3;
+    }
+    void stationRows()
+    {
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, sender);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        TestStation s;
+        QVERIFY(s.start());
+        receive(s, command, "Active", sender);
+        for (int r = 1; r <= 12; ++r)
+            QCOMPARE(s.form->GridConnections->item(r, column)->text(), r == row ? QStringLiteral("Active") : QString());
+    }
+
+    void stationListAndReplies()
+    {
+        LoopbackServer server;
+        QVERIFY(server.listen());
+        TestStation s;
+        QVERIFY(s.start());
+        QVERIFY(s.connectTo(server, 1));
+        server.clearReceived();
+        TMainForm &f = *s.form;
+        receive(s, "CC", "Judge 5");
+        receive(s, "CC", "Judge 5");
+        receive(s, "CC", "J7  ");
+        QCOMPARE(f.ConnectedClients->count(), 3);
+        QVERIFY(server.waitForFrames(9));
+        QCOMPARE(commandsOf(server), QStringList({"IP", "CN", "CS", "IP", "CN", "CS", "IP", "CN", "CS"}));
+        QCOMPARE(sent(server, "IP").first(), QByteArray("127.0.0.1"));
+        QCOMPARE(sent(server, "CN").first(), QByteArray("JUDGE-PC"));
+        QCOMPARE(sent(server, "CS").first(), QByteArray("Active"));
+        // Another station leaves, in any letter case: its first line goes.
+        receive(s, "CD", "j7  ");
+        QCOMPARE(f.ConnectedClients->count(), 2);
+        receive(s, "CD", "JUDGE 5");
+        QCOMPARE(f.ConnectedClients->count(), 1);
+        QCOMPARE(f.ConnectedClients->item(0)->text(), QStringLiteral("Judge 5"));
+        receive(s, "CD", "J9  ");
+        QCOMPARE(f.ConnectedClients->count(), 1);
+        // A test pulse asks for the status.
+        server.clearReceived();
+        receive(s, "TP", "anything");
+        QVERIFY(server.waitForFrames(1));
+        QCOMPARE(sent(server, "CS"), QList<QByteArray>{"Active Power"});
+        // This station's own identifier sends it home and closes the link.
+        QVERIFY(f.link->Connected());
+        receive(s, "CD", "J2  ");
+        QCOMPARE(f.currentPage(), 0);
+        QVERIFY(!f.link->Connected());
+        QVERIFY(f.ConnectConsoles->isEnabled());
+        QVERIFY(server.waitForClosed());
+        QCOMPARE(commandsOf(server).mid(1), QStringList({"CS", "IP"}));
+    }
+
+    void chat()
+    {
+        LoopbackServer server;
+        QVERIFY(server.listen());
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        receive(s, "CM", "Hello judges");
+        QCOMPARE(f.ChatFile->toPlainText(), QStringLiteral("Hello judges"));
+        // Not connected: nothing is sent, nothing said.
+        f.EditMessage->setText(QStringLiteral("ready"));
+        QTest::mouseClick(f.ButtonSendMessage, Qt::LeftButton);
+        QVERIFY(s.boxes.isEmpty());
+        QVERIFY(s.connectTo(server));
+        server.clearReceived();
+        f.EditMessage->setText(QStringLiteral("   "));
+        QTest::mouseClick(f.ButtonSendMessage, Qt::LeftButton);
+        f.EditMessage->setText(QStringLiteral("  ready  "));
+        QTest::mouseClick(f.ButtonSendMessage, Qt::LeftButton);
+        QVERIFY(server.waitForFrames(1));
+        QCOMPARE(sent(server, "CM"), QList<QByteArray>{"  ready  "});
+        QCOMPARE(server.frames().size(), 1);
+        QCOMPARE(f.EditMessage->text(), QStringLiteral("  ready  "));
+        QCOMPARE(f.ChatFile->toPlainText(), QStringLiteral("Hello judges"));
+    }
+
+    // Text from the network is shown as it is, never as markup.
+    void markupIsShownAsText()
+    {
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        const QByteArray m(kMarkup);
+        const QString text = QString::fromLatin1(m);
+        receive(s, "AI", m + "-" + m + DC1 + m + DC2 + m + DC3);
+        receive(s, "DI", m + DC1 + m + DC2 + m + DC3 + m + DC4);
+        receive(s, "EI", m + DC1 + m + DC2 + "5" + DC3);
+        receive(s, "CC", m);
+        receive(s, "CN", m, "J2  ");
+        receive(s, "CM", m);
+        receive(s, "CE", m);
+        receive(s, "FS", m + DC1);
+        for (QLabel *l : {f.LabelRound, f.LabelStart, f.LabelAthlete, f.LabelClub, f.LabelDive, f.LabelDD, f.LabelHeight,
+                          f.LabelDiveDescription, f.LabelEvent, f.LabelDisc}) {
+            QCOMPARE(l->textFormat(), Qt::PlainText);
+            QVERIFY2(l->text().contains(text) || l->text() == QStringLiteral("SYNCHRO"), qPrintable(l->objectName()));
+        }
+        QCOMPARE(f.LabelAthlete->text(), QStringLiteral(" ") + text);
+        QCOMPARE(f.ConnectedClients->item(0)->text(), text);
+        QCOMPARE(f.GridConnections->item(2, 1)->text(), text);
+        QCOMPARE(f.ChatFile->toPlainText(), text);
+        QCOMPARE(s.boxes.value(0), text);
+        QCOMPARE(s.boxes.value(1), QStringLiteral("'%1' is not a valid integer value.").arg(text));
+    }
+
+    // The station's own message boxes are plain text too.
+    void realBoxIsPlainText()
+    {
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        ConsoleLink plain(f);
+        f.link->showMessage = plain.showMessage;  // the station's own box
+        QString shownText;
+        Qt::TextFormat shownFormat = Qt::AutoText;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shownText = box->text();
+            shownFormat = box->textFormat();
+            box->accept();
+        });
+        receive(s, "CE", kMarkup);
+        QCOMPARE(shownText, QString::fromLatin1(kMarkup));
+        QCOMPARE(shownFormat, Qt::PlainText);
+    }
+};
+
+QTEST_MAIN(TestInbound)
+#include "tst_inbound.moc"
