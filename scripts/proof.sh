@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The proofs beyond the test suite, run by CI after scripts/test.sh:
+#   1. the whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
+#   2. the link, integration and end-to-end tests built with ThreadSanitizer;
+#   3. each libFuzzer target for a bounded time (FUZZ_SECONDS, 60 by default);
+#   4. the Windows platform code compiled with mingw-w64;
+#   5. the Debian package built.
+# Any sanitizer report fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+jobs=$(nproc)
+FUZZ_SECONDS=${FUZZ_SECONDS:-60}
+export QT_QPA_PLATFORM=offscreen
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer: whole test suite"
+BUILD_DIR=build-asan bash scripts/build.sh -DMARLO_SANITIZE="address;undefined"
+(cd build-asan &&
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  ctest --output-on-failure -j"$jobs")
+
+step "ThreadSanitizer: link, integration and end-to-end tests"
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARLO_SANITIZE=thread > /dev/null
+tsan_targets=$(cd tests && ls link/tst_*.cpp integration/tst_*.cpp 2>/dev/null | xargs -n1 basename | sed 's/\.cpp$//')
+cmake --build build-tsan -j"$jobs" --target marlo-dv tst_e2e $tsan_targets
+(cd build-tsan &&
+  TSAN_OPTIONS="halt_on_error=1:ignore_noninstrumented_modules=1" \
+  ctest --output-on-failure -j"$jobs" -L "link|integration|e2e")
+
+step "libFuzzer: ${FUZZ_SECONDS} s per target"
+cmake -S . -B build-fuzz -DMARLO_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DBUILD_TESTING=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+fuzz_targets=$(ls fuzz/fuzz_*.cpp | xargs -n1 basename | sed 's/\.cpp$//')
+cmake --build build-fuzz -j"$jobs" --target $fuzz_targets
+for t in $fuzz_targets; do
+  corpus=$(mktemp -d)
+  cp fuzz/corpus/* "$corpus"/
+  echo "fuzz: $t"
+  build-fuzz/fuzz/"$t" -max_total_time="$FUZZ_SECONDS" -max_len=20000 -print_final_stats=1 "$corpus" 2>&1 |
+    grep -E "stat::number_of_executed_units|stat::peak_rss|ERROR|SUMMARY|Done" || true
+  test "${PIPESTATUS[0]}" -eq 0
+  rm -rf "$corpus"
+done
+
+step "mingw-w64: the Windows platform code"
+bash scripts/cross-windows.sh
+
+step "Debian package"
+(cd build && cpack -G DEB > /dev/null && ls -1 ./*.deb)
+
+printf '\nproof: all passed\n'
