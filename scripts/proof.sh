@@ -39,10 +39,15 @@ for t in $fuzz_targets; do
   corpus=$(mktemp -d)
   cp fuzz/corpus/* "$corpus"/
   echo "fuzz: $t"
-  build-fuzz/fuzz/"$t" -max_total_time="$FUZZ_SECONDS" -max_len=20000 -print_final_stats=1 "$corpus" 2>&1 |
-    grep -E "stat::number_of_executed_units|stat::peak_rss|ERROR|SUMMARY|Done" || true
-  test "${PIPESTATUS[0]}" -eq 0
+  status=0
+  build-fuzz/fuzz/"$t" -max_total_time="$FUZZ_SECONDS" -max_len=20000 -print_final_stats=1 \
+    -artifact_prefix=build-fuzz/ "$corpus" > build-fuzz/"$t".log 2>&1 || status=$?
+  grep -E "stat::number_of_executed_units|stat::peak_rss_mb|ERROR|SUMMARY|Done" build-fuzz/"$t".log || true
   rm -rf "$corpus"
+  if [ "$status" -ne 0 ]; then
+    tail -n 60 build-fuzz/"$t".log
+    exit "$status"
+  fi
 done
 
 step "mingw-w64: the Windows platform code"
