@@ -158,14 +158,14 @@ QByteArray run(const XServer &x, const QString &program, const QStringList &args
 void click(const XServer &x, int screenX, int screenY)
 {
     run(x, QStringLiteral("xdotool"),
-        {QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(screenX), QString::number(screenY),
+        {QStringLiteral("mousemove"), QString::number(screenX), QString::number(screenY),
          QStringLiteral("click"), QStringLiteral("1")});
 }
 
 void doubleClick(const XServer &x, int screenX, int screenY)
 {
     run(x, QStringLiteral("xdotool"),
-        {QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(screenX), QString::number(screenY),
+        {QStringLiteral("mousemove"), QString::number(screenX), QString::number(screenY),
          QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("--delay"),
          QStringLiteral("80"), QStringLiteral("1")});
 }

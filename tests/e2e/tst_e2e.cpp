@@ -19,6 +19,34 @@ const QPoint kConnectButton(kOpeningX + 14 + 113, kOpeningY + 104 + 42);
 const QPoint kCloseButton(kOpeningX + 16 + 112, kOpeningY + 270 + 53);
 const QPoint kLogFile(kOpeningX + 1208 - 460 + 16 + 100, kOpeningY + 8 + 70);
 
+// The scoring page at 1218 x 805: keypad keys of 105 at columns 320, 446, 572 and rows 75,
+// 201, 327, 453 of the page area; the confirmation panel covers the keypad area.
+constexpr int kPageX = 5, kPageY = 131;
+QPoint keypadKey(int column, int row)
+{
+    static const int cols[] = {320, 446, 572};
+    static const int rows[] = {75, 201, 327, 453};
+    return QPoint(kPageX + cols[column] + 52, kPageY + rows[row] + 52);
+}
+const QPoint kPanelTitle(kPageX + 20, kPageY + 20);             // inside the confirmation title strip
+const QPoint kLostWindowLow(378 + 20, 342 + 110);               // low in the lost-connection window
+const QColor kRed(255, 0, 0), kGreen(0, 128, 0);
+
+QByteArray frame(const QByteArray &command, const QByteArray &payload)
+{
+    return FrameConsoleMessage(command, "IND ", "VRX ", payload);
+}
+
+QStringList commands(const ScriptedServer &server, int connection = -1)
+{
+    QStringList out;
+    for (const QByteArray &m : server.messages(connection)) {
+        const ConsoleText t = CutConsoleText(m + ctl::EOT);
+        out << QString::fromLatin1(t.command + ' ' + t.payload).replace(QChar(0x11), QStringLiteral("<DC1>"));
+    }
+    return out;
+}
+
 QByteArray readSettings(const QString &dir)
 {
     QFile f(dir + QStringLiteral("/Settings.ini"));
@@ -83,7 +111,188 @@ private slots:
         QVERIFY(ini.contains("Who=0"));
     }
 
+    void connectAndScoreADive()
+    {
+        Session s(dir_->path());
+        QVERIFY(s.up());
+        QVERIFY(s.connect());
+        // The keypad: 6, 6 on the screen's keys.
+        click(s.x, keypadKey(2, 1).x(), keypadKey(2, 1).y());
+        click(s.x, keypadKey(2, 1).x(), keypadKey(2, 1).y());
+        key(s.x, QStringLiteral("Return"));
+        QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);
+        key(s.x, QStringLiteral("Return"));
+        QTRY_COMPARE(commands(s.server).mid(1), QStringList({"SD 6.5<DC1>", "CS Active Power"}));
+        QCOMPARE(s.server.messages().at(1) + ctl::EOT, QByteArray::fromHex("015344494E44204A31202002362E351104"));
+        s.server.send("TX", QByteArray("J1  ") + ctl::DC1);
+        QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kGreen);
+    }
+
+    void keyRulesThroughRealKeys_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("sent");
+        QTest::newRow("main keys") << "6 6" << "SD 6.5<DC1>";
+        QTest::newRow("numeric pad") << "KP_7 KP_5" << "SD 7.5<DC1>";
+        QTest::newRow("x with shift") << "3 shift+x" << "SD 10.0<DC1>";
+        QTest::newRow("x") << "x" << "SD 10.0<DC1>";
+        QTest::newRow("ctrl held") << "ctrl+8 ctrl+8" << "SD 8.5<DC1>";
+        QTest::newRow("shift 6") << "shift+6" << "SD 6.0<DC1>";
+        QTest::newRow("zero zero") << "0 0" << "SD 0.5<DC1>";
+        QTest::newRow("escape clears") << "9 Escape 5" << "SD 5.0<DC1>";
+    }
+    void keyRulesThroughRealKeys()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, sent);
+        Session s(dir_->path());
+        QVERIFY(s.up());
+        QVERIFY(s.connect());
+        for (const QString &k : keys.split(QLatin1Char(' ')))
+            key(s.x, k);
+        key(s.x, QStringLiteral("Return"));
+        key(s.x, QStringLiteral("Return"));
+        QTRY_VERIFY(commands(s.server).size() >= 3);
+        QCOMPARE(commands(s.server).at(1), sent);
+    }
+
+    void goingHome_data()
+    {
+        QTest::addColumn<bool>("byServer");
+        QTest::newRow("F9") << false;
+        QTest::newRow("CD for this station") << true;
+    }
+    void goingHome()
+    {
+        QFETCH(bool, byServer);
+        Session s(dir_->path());
+        QVERIFY(s.up());
+        QVERIFY(s.connect());
+        if (byServer)
+            s.server.send("CD", "J1  ");
+        else
+            key(s.x, QStringLiteral("F9"));
+        QTRY_COMPARE(commands(s.server).mid(1), QStringList({"CS Off", "IP "}));
+        QCOMPARE(s.server.messages().last() + ctl::EOT, QByteArray("\x01IPIND J1  \x02\x04"));
+        QTRY_COMPARE(screenshot(s.x).pixelColor(12, 140), QColor(0, 0, 255));  // the Opening page
+        QTRY_VERIFY(s.server.latest() == nullptr || s.server.latest()->state() != QAbstractSocket::ConnectedState
+                    || s.server.latest()->atEnd());
+    }
+
+    // The server drops the link; the judge accepts; the lost-connection window; the
+    // reconnect 2 s later; the same score shown red and accepted on the new connection.
+    void lostLink()
+    {
+        Session s(dir_->path());
+        QVERIFY(s.up());
+        QVERIFY(s.connect());
+        key(s.x, QStringLiteral("7"));
+        key(s.x, QStringLiteral("Return"));
+        QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);
+        s.server.dropLatest();
+        // Accept until the write fails (the first write after the server's close may still be
+        // taken by the system): the lost-connection window.
+        QVERIFY(acceptUntilLost(s));
+        QTRY_COMPARE_WITH_TIMEOUT(s.server.connectionCount(), 2, 6000);
+        QTRY_COMPARE(commands(s.server, 1).value(0), QStringLiteral("CC Judge 1"));
+        QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);
+        key(s.x, QStringLiteral("Return"));
+        QTRY_COMPARE(commands(s.server, 1).mid(1), QStringList({"SD 7.0<DC1>", "CS Active Power"}));
+        // The window has closed itself.
+        QTRY_VERIFY_WITH_TIMEOUT(screenshot(s.x).pixelColor(kLostWindowLow).green() < 150, 4000);
+    }
+
+    void reconnectFails()
+    {
+        Session s(dir_->path());
+        QVERIFY(s.up());
+        QVERIFY(s.connect());
+        key(s.x, QStringLiteral("7"));
+        key(s.x, QStringLiteral("Return"));
+        s.server.close();
+        s.server.dropLatest();
+        QVERIFY(acceptUntilLost(s));
+        // The failed reconnect shows an error box; it is closed with Enter and no further
+        // attempt is made: the station stays on the Opening page.
+        QTRY_VERIFY_WITH_TIMEOUT(screenshot(s.x).pixelColor(12, 140) == QColor(0, 0, 255), 8000);
+        QTest::qWait(500);
+        key(s.x, QStringLiteral("Return"));
+        QTest::qWait(2500);
+        QCOMPARE(s.server.connectionCount(), 1);
+        QCOMPARE(screenshot(s.x).pixelColor(12, 140), QColor(0, 0, 255));
+        QVERIFY(s.station.running());
+    }
+
+    // A message box holds back the next message until it is closed.
+    void messageBoxHoldsBackTheNextMessage()
+    {
+        Session s(dir_->path());
+        QVERIFY(s.up());
+        QVERIFY(s.connect());
+        key(s.x, QStringLiteral("5"));
+        key(s.x, QStringLiteral("Return"));
+        QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);
+        s.server.sendRaw(frame("CE", "Please wait for the referee") + frame("TX", QByteArray("J1  ") + ctl::DC1));
+        QTest::qWait(1500);
+        QCOMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);  // the acknowledgement waits
+        key(s.x, QStringLiteral("Return"));                       // closes the box
+        QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kGreen);
+    }
+
+    void portraitArrangement()
+    {
+        Session s(dir_->path(), 768, 1024);
+        QVERIFY(s.up());
+        QVERIFY(s.connect());
+        const QImage shot = screenshot(s.x);
+        QCOMPARE(shot.size(), QSize(768, 1024));
+        // Keypad keys of 120 at columns 175, 319, 463 and rows 85, ... of the page area.
+        const QPoint six(5 + 463 + 60, 131 + 229 + 60);
+        click(s.x, six.x(), six.y());
+        click(s.x, six.x(), six.y());
+        key(s.x, QStringLiteral("Return"));
+        key(s.x, QStringLiteral("Return"));
+        QTRY_VERIFY(commands(s.server).size() >= 3);
+        QCOMPARE(commands(s.server).at(1), QStringLiteral("SD 6.5<DC1>"));
+        // The send button lies in the column above the hint line, centred.
+        s.server.send("TX", QByteArray("J1  ") + ctl::DC1);
+        key(s.x, QStringLiteral("Escape"));  // green: back to the keypad, "0.0" sent
+        QTRY_VERIFY(commands(s.server).contains(QStringLiteral("SD 0.0<DC1>")));
+    }
+
 private:
+    struct Session;
+    // Presses Enter (Accept) until the lost-connection window shows, three times at most.
+    static bool acceptUntilLost(Session &s)
+    {
+        for (int i = 0; i < 3; ++i) {
+            key(s.x, QStringLiteral("Return"));
+            if (QTest::qWaitFor([&] { return screenshot(s.x).pixelColor(kLostWindowLow).green() > 150; }, 1500))
+                return true;
+        }
+        return false;
+    }
+
+    // An X server, a scripted event server and the station on the Opening page.
+    struct Session {
+        Session(const QString &dir, int width = 1218, int height = 805) : dir(dir), width(width), height(height), station(x) {}
+        bool up()
+        {
+            return x.start(width, height) && server.listen() && station.start(dir) && station.waitForOpeningPage();
+        }
+        // Clicks "Connect Console"; the server gets "CC" with the function caption.
+        bool connect()
+        {
+            click(x, kConnectButton.x(), kConnectButton.y());
+            return QTest::qWaitFor([this] { return commands(server).value(0) == QStringLiteral("CC Judge 1"); }, 10000);
+        }
+        QString dir;
+        int width, height;
+        XServer x;
+        ScriptedServer server;
+        Station station;
+    };
+
     std::unique_ptr<QTemporaryDir> dir_;
 };
 
