@@ -94,7 +94,7 @@ int main(int argc, char **argv)
     bool portrait = false;
     print("screen turned (fit window + ApplyOrientation)", turns, measure(turns, [&] {
               portrait = !portrait;
-              fakes.screen->change(portrait ? QRect(0, 0, 768, 1024) : QRect(0, 0, 1218, 805));
+              fakes.screen->setGeometry(portrait ? QRect(0, 0, 768, 1024) : QRect(0, 0, 1218, 805));
           }));
     return 0;
 }

@@ -1,6 +1,6 @@
 // Score entry rules, the key map and the judge position label.
-#include "platform/HostIdentity.h"
-#include "platform/ScreenInfo.h"
+#include "Fakes.h"
+
 #include "scoring/JudgePosition.h"
 #include "scoring/ScoreConfirmation.h"
 #include "scoring/ScoreEntry.h"
@@ -12,24 +12,11 @@
 
 namespace {
 
-class TestHost : public HostIdentity
-{
-public:
-    QString hostName() override { return QStringLiteral("judge"); }
-    QString firstIPv4() override { return QStringLiteral("127.0.0.1"); }
-};
-
-class TestScreen : public ScreenInfo
-{
-public:
-    QRect screenGeometry() const override { return QRect(0, 0, 1218, 805); }
-};
-
 StationPlatform testPlatform()
 {
-    StationPlatform p;
-    p.host = std::make_shared<TestHost>();
-    p.screen = std::make_shared<TestScreen>();
+    FakePlatform p;
+    p.host->name = QStringLiteral("judge");
+    p.host->address = QStringLiteral("127.0.0.1");
     return p;
 }
 

@@ -265,7 +265,7 @@ void TestLayout::resolutionChangeRearrangesEverything()
     ArrangeScoreDisplays(f);
 
     // Turned to portrait: the column, the keypad and the displays, at once.
-    s->fakes.screen->change(kPortrait);
+    s->fakes.screen->setGeometry(kPortrait);
     QCOMPARE(f.size(), kPortrait.size());
     QCOMPARE(dockIn(f.PanelIND, f.PanelRight), DockLayout::Bottom);
     QCOMPARE(f.PanelRight->geometry(), QRect(0, 722, 758, 130));
@@ -277,7 +277,7 @@ void TestLayout::resolutionChangeRearrangesEverything()
     QCOMPARE(f.LabelClub->width(), 180);
 
     // And back.
-    s->fakes.screen->change(kLandscape);
+    s->fakes.screen->setGeometry(kLandscape);
     QCOMPARE(dockIn(f.PanelIND, f.PanelRight), DockLayout::Right);
     QCOMPARE(f.PanelKeypad->geometry(), QRect(0, 0, 997, 633));
     QCOMPARE(displayLefts(f, 11), (QList<int>{10, 95, 180, 280, 365, 450, 550, 637, 725, 813, 900}));
@@ -403,7 +403,7 @@ void TestLayout::battery()
     TimerPowerMeterTimer(f);
     QCOMPARE(f.LabelPower->text(), QStringLiteral("87 %"));
 
-    fakes.power->succeeds = succeeds;
+    fakes.power->ok = succeeds;
     fakes.power->percent = percent;
     TimerPowerMeterTimer(f);
     QCOMPARE(fakes.power->queries, 2);

@@ -1,7 +1,7 @@
 // The station shell: start-up order, settings, state, the frame's docking and the small windows.
 #include "link/ConsoleLink.h"
-#include "platform/HostIdentity.h"
-#include "platform/ScreenInfo.h"
+#include "Fakes.h"
+
 #include "screens/Unit_Invalid.h"
 #include "screens/Unit_Main.h"
 #include "station/Settings.h"
@@ -15,24 +15,11 @@
 
 namespace {
 
-class TestHost : public HostIdentity
-{
-public:
-    QString hostName() override { return QStringLiteral("judge-laptop"); }
-    QString firstIPv4() override { return QStringLiteral("10.1.2.3"); }
-};
-
-class TestScreen : public ScreenInfo
-{
-public:
-    QRect screenGeometry() const override { return QRect(0, 0, 1218, 805); }
-};
-
 StationPlatform testPlatform()
 {
-    StationPlatform p;
-    p.host = std::make_shared<TestHost>();
-    p.screen = std::make_shared<TestScreen>();
+    FakePlatform p;
+    p.host->name = QStringLiteral("judge-laptop");
+    p.host->address = QStringLiteral("10.1.2.3");
     return p;
 }
 

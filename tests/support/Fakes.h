@@ -78,7 +78,6 @@ public:
 
 class FakeScreenInfo : public ScreenInfo
 {
-    Q_OBJECT
 public:
     explicit FakeScreenInfo(QRect geometry = QRect(0, 0, 1218, 805)) : geometry_(geometry) {}
     QRect screenGeometry() const override { return geometry_; }
