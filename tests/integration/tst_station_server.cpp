@@ -1,0 +1,221 @@
+// The real station against the rehearsal event server, both in this process and talking over
+// loopback TCP: the road of one dive from the event's announcement to the scoreboard, and a
+// second station showing up in the first one's list and table of stations.
+#include "TestStation.h"
+
+#include "link/ConsoleLink.h"
+#include "scoring/ScoreConfirmation.h"
+#include "scoring/ScoreEntry.h"
+#include "screens/Unit_Main.h"
+#include "server/EventFile.h"
+#include "server/EventServer.h"
+#include "server/EventServerThread.h"
+
+#include <QtTest>
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+const QByteArray kEvent = "event: Integration Final\n"
+                          "kind: individual\n"
+                          "judges: 5\n"
+                          "athlete: Anna Meyer | GER\n"
+                          "dive: 105B | 2.4 | 3m | Forward 2 1/2 somersaults pike\n";
+
+ServerOptions LoopbackOptions()
+{
+    ServerOptions o;
+    o.bindAddress = QHostAddress(QHostAddress::LocalHost);
+    o.port = 0;
+    o.pulseIntervalMs = 0;
+    o.correctionPauseMs = 0;  // overridden where the test moves on itself
+    return o;
+}
+
+// The station selects the judge, points its link at the server and presses "Connect Console".
+bool Connect(TestStation &s, quint16 port, int judgeIndex)
+{
+    s.form->ClientChoice->setItemIndex(judgeIndex);
+    s.form->link->setPortForTests(port);
+    s.form->link->ConnectConsolesClick();
+    return s.form->link->Connected();
+}
+
+QString Cell(const TMainForm &f, int row, int column)
+{
+    const QTableWidgetItem *item = f.GridConnections->item(row, column);
+    return item ? item->text() : QString();
+}
+
+QStringList Lines(const QListWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+QStringList Captions(const QList<TLedTextLabel *> &displays, int n)
+{
+    QStringList out;
+    for (int i = 0; i < n; ++i)
+        out << displays[i]->Caption();
+    return out;
+}
+
+} // namespace
+
+class TestStationServer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(ParseEventFile(kEvent).ok);
+    }
+
+    void oneDiveFromEventToScoreboard()
+    {
+        ServerOptions options = LoopbackOptions();
+        options.correctionPauseMs = 600000;  // the test moves on to the next dive itself
+        EventServerThread server(ParseEventFile(kEvent).event, options);
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        QVERIFY(Connect(s, server.port(), 0));
+        QCOMPARE(f.currentPage(), 1);
+
+        // "EI", "AI" and "DI" fill the header.
+        QTRY_COMPARE(f.LabelDiveDescription->text(), QStringLiteral(" Forward 2 1/2 somersaults pike"));
+        QCOMPARE(f.LabelEvent->text(), QStringLiteral("Integration Final"));
+        QCOMPARE(f.LabelDisc->text(), QStringLiteral("IND"));
+        QCOMPARE(f.state.JudgeCount, 5);
+        QCOMPARE(f.LabelRound->text(), QStringLiteral("Round 1"));
+        QCOMPARE(f.LabelStart->text(), QStringLiteral("1"));
+        QCOMPARE(f.LabelAthlete->text(), QStringLiteral(" Anna Meyer"));
+        QCOMPARE(f.LabelClub->text(), QStringLiteral(" GER"));
+        QCOMPARE(f.LabelDive->text(), QStringLiteral("105B"));
+        QCOMPARE(f.LabelDD->text(), QStringLiteral("DD: 2.4"));
+        QCOMPARE(f.LabelHeight->text(), QStringLiteral("3m"));
+        QVERIFY(f.PanelScoreboard->isHidden());
+
+        // 6, 6 on the keyboard, Enter: the red panel with the score.
+        FormKeyDown(f, vk::Digit0 + 6);
+        FormKeyDown(f, vk::Digit0 + 6);
+        QCOMPARE(f.ScoreEdit->text(), QStringLiteral("6.5"));
+        FormKeyDown(f, vk::Enter);
+        QVERIFY(!f.ScoreConfirmMain->isHidden());
+        QVERIFY(f.PanelKeypad->isHidden());
+        QCOMPARE(f.ScoreConfirmScore0->text(), QStringLiteral("6.5"));
+        QVERIFY(!ScoreAcknowledged(f));
+
+        // Enter again accepts: the server records judge 1's score and answers "TX".
+        FormKeyDown(f, vk::Enter);
+        QTRY_VERIFY(ScoreAcknowledged(f));
+        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Received - Thank You"));
+        QVERIFY(!f.ScoreConfirmMain->isHidden());
+        std::optional<int> recorded;
+        QVector<int> missing;
+        server.call([&](EventServer &e) {
+            recorded = e.competition().score(1);
+            missing = e.competition().missingJudges();
+        });
+        QCOMPARE(recorded.value_or(-1), 13);  // half points
+        QCOMPARE(missing, QVector<int>({2, 3, 4, 5}));
+
+        // The other four judges' scores, as the operator enters them.
+        bool allRecorded = true;
+        server.call([&](EventServer &e) {
+            allRecorded = e.recordScore(2, "7.0") && e.recordScore(3, "6.0") && e.recordScore(4, "6.5")
+                          && e.recordScore(5, "7.5");
+        });
+        QVERIFY(allRecorded);
+
+        // "XX": the five scores on displays 1 to 5, the rest hidden.
+        QTRY_COMPARE(Captions(f.ScoreDisplays, 5), QStringList({"6.5", "7.0", "6.0", "6.5", "7.5"}));
+        for (int i = 0; i < f.ScoreDisplays.size(); ++i)
+            QCOMPARE(f.ScoreDisplays[i]->isHidden(), i >= 5);
+        // "PR": 7.5 and 6.0 cancelled, (6.5 + 7.0 + 6.5) x 2.4 = 48.00, the first total and rank.
+        QTRY_VERIFY(!f.PanelScoreboard->isHidden());
+        QTRY_COMPARE(f.Scoreboard3->Caption(), QStringLiteral("   RANK 1"));
+        QCOMPARE(f.ScoreboardOrder->Caption(), QStringLiteral("ORDER   1"));
+        QCOMPARE(f.Scoreboard1->Caption(), QStringLiteral("    48.00"));
+        QCOMPARE(f.Scoreboard2->Caption(), QStringLiteral("  T 48.00"));
+        // Still green and still showing the accepted score.
+        QVERIFY(ScoreAcknowledged(f));
+        QVERIFY(!f.ScoreConfirmMain->isHidden());
+
+        // The only dive is over: "END OF EVENT" stops the sending and offers "Home".
+        server.call([](EventServer &e) { e.nextDive(); });
+        QTRY_VERIFY(!f.ButtonHome3->isHidden());
+        QCOMPARE(f.LabelEvent->text(), QStringLiteral("END OF EVENT"));
+        QVERIFY(!f.ScoreConfirmAccept->isEnabled());
+        QVERIFY(!f.ScoreConfirmDecline->isEnabled());
+        QVERIFY(!f.ButtonSendScore->isEnabled());
+        QVERIFY(f.link->Connected());
+    }
+
+    void secondStationIsListedAndLeaves()
+    {
+        EventServerThread server(ParseEventFile(kEvent).event, LoopbackOptions());
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+
+        TestStation first;
+        TestStation second;
+        second.fakes.host->name = QStringLiteral("JUDGE-2");
+        QVERIFY(first.start());
+        QVERIFY(second.start());
+        TMainForm &f = *first.form;
+
+        QVERIFY(Connect(first, server.port(), 0));
+        // The station is listed under its identifier and files its own row and the server's.
+        QTRY_COMPARE(Lines(f.ConnectedClients), QStringList({"J1  "}));
+        QTRY_COMPARE(Cell(f, 1, 3), QStringLiteral("Active"));
+        QCOMPARE(Cell(f, 1, 1), QStringLiteral("JUDGE-PC"));
+        QCOMPARE(Cell(f, 1, 2), QStringLiteral("127.0.0.1"));
+        QTRY_COMPARE(Cell(f, 12, 3), QStringLiteral("Active"));
+        QCOMPARE(Cell(f, 12, 2), QStringLiteral("127.0.0.1"));
+
+        QVERIFY(Connect(second, server.port(), 1));
+        QTRY_COMPARE(Lines(f.ConnectedClients), QStringList({"J1  ", "J2  "}));
+        QTRY_COMPARE(Cell(f, 2, 3), QStringLiteral("Active"));
+        QTRY_COMPARE(Cell(f, 2, 1), QStringLiteral("JUDGE-2"));
+        QCOMPARE(Cell(f, 2, 2), QStringLiteral("127.0.0.1"));
+        // The newcomer learns of the station already there.
+        QTRY_COMPARE(Lines(second.form->ConnectedClients), QStringList({"J2  ", "J1  "}));
+        QTRY_COMPARE(Cell(*second.form, 1, 1), QStringLiteral("JUDGE-PC"));
+        QTRY_COMPARE(Cell(*second.form, 1, 3), QStringLiteral("Active"));
+        for (int row = 3; row <= 11; ++row)
+            QCOMPARE(Cell(f, row, 1), QString());
+
+        // Both see the same dive; the second judge's score is acknowledged on its own station only.
+        QTRY_COMPARE(second.form->LabelAthlete->text(), QStringLiteral(" Anna Meyer"));
+        FormKeyDown(*second.form, vk::Digit0 + 8);
+        FormKeyDown(*second.form, vk::Enter);
+        FormKeyDown(*second.form, vk::Enter);
+        QTRY_VERIFY(ScoreAcknowledged(*second.form));
+        QVERIFY(!ScoreAcknowledged(f));
+        std::optional<int> recorded;
+        server.call([&](EventServer &e) { recorded = e.competition().score(2); });
+        QCOMPARE(recorded.value_or(-1), 16);
+
+        // F9 on the second station: it says goodbye, and the first one drops it from its list.
+        FormKeyDown(*second.form, vk::F9);
+        QVERIFY(!second.form->link->Connected());
+        QTRY_COMPARE(Lines(f.ConnectedClients), QStringList({"J1  "}));
+        QCOMPARE(Cell(f, 2, 3), QStringLiteral("Off"));
+        QCOMPARE(Cell(f, 2, 2), QString());
+        QCOMPARE(Cell(f, 2, 1), QStringLiteral("JUDGE-2"));
+        QVERIFY(f.link->Connected());
+    }
+};
+
+QTEST_MAIN(TestStationServer)
+#include "tst_station_server.moc"
