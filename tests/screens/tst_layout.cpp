@@ -80,6 +80,8 @@ private slots:
     void fittedText();
     void fittedTextImpossibleEndsAtFloor();
     void fittedTextIsPlain();
+    void fittedSizeIsTheFirstThatFitsGoingDown_data();
+    void fittedSizeIsTheFirstThatFitsGoingDown();
 
     void battery_data();
     void battery();
@@ -412,3 +414,27 @@ void TestLayout::battery()
 
 QTEST_MAIN(TestLayout)
 #include "tst_layout.moc"
+
+void TestLayout::fittedSizeIsTheFirstThatFitsGoingDown_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("one letter") << "W";
+    QTest::newRow("name") << " Anna Meyer";
+    QTest::newRow("pair") << " Anna Meyer / Lena Roth-Schneider";
+    QTest::newRow("description") << " Forward 4 1/2 somersaults tuck from a handstand, armstand group";
+    QTest::newRow("narrow glyphs") << " iiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiii";
+    QTest::newRow("latin-1") << QString::fromLatin1(" J\xf6rg M\xfcller-\xc5str\xf6m");
+}
+
+// The size search agrees with stepping down one point at a time from 22, for every width.
+void TestLayout::fittedSizeIsTheFirstThatFitsGoingDown()
+{
+    QFETCH(QString, text);
+    const QString measured = text + QLatin1Char(' ');
+    for (int width = 0; width <= 1300; width += 3) {
+        int points = 22;
+        while (points > 6 && fittedTextWidth(measured, points) > width)
+            --points;
+        QCOMPARE(fittedPointSize(text, width), points);
+    }
+}
