@@ -24,7 +24,7 @@ BUILD_DIR=build-asan bash scripts/build.sh -DMARLO_SANITIZE="address;undefined"
 
 step "ThreadSanitizer: link, integration and end-to-end tests"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARLO_SANITIZE=thread > /dev/null
-tsan_targets=$(cd tests && ls link/tst_*.cpp integration/tst_*.cpp 2>/dev/null | xargs -n1 basename | sed 's/\.cpp$//')
+tsan_targets=$(find tests/link tests/integration -name 'tst_*.cpp' -printf '%f\n' 2>/dev/null | sed 's/\.cpp$//' || true)
 cmake --build build-tsan -j"$jobs" --target marlo-dv tst_e2e $tsan_targets
 (cd build-tsan &&
   TSAN_OPTIONS="halt_on_error=1:ignore_noninstrumented_modules=1" \
@@ -33,7 +33,7 @@ cmake --build build-tsan -j"$jobs" --target marlo-dv tst_e2e $tsan_targets
 step "libFuzzer: ${FUZZ_SECONDS} s per target"
 cmake -S . -B build-fuzz -DMARLO_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DBUILD_TESTING=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-fuzz_targets=$(ls fuzz/fuzz_*.cpp | xargs -n1 basename | sed 's/\.cpp$//')
+fuzz_targets=$(find fuzz -maxdepth 1 -name 'fuzz_*.cpp' -printf '%f\n' | sed 's/\.cpp$//')
 cmake --build build-fuzz -j"$jobs" --target $fuzz_targets
 for t in $fuzz_targets; do
   corpus=$(mktemp -d)
