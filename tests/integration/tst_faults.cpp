@@ -307,7 +307,7 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
         FormKeyDown(form(), key);
     QCOMPARE(form().ScoreEdit->text(), score);
     FormKeyDown(form(), vk::Enter);
-    QVERIFY(panelRedWith(score));
+    QVERIFY2(panelRedWith(score), qPrintable(panelState()));
     QCOMPARE(form().ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
     awaiting_ = true;
 
@@ -319,7 +319,7 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
                              + FaultServer::frame("TX", "J33 \x11") + FaultServer::frame("TP", QByteArray()));
         QTRY_VERIFY(server_->frames(c).size() > framesBefore);
         QCOMPARE(commandOf(server_->frames(c).last()), QByteArray("CS"));
-        QVERIFY(panelRedWith(score));
+        QVERIFY2(panelRedWith(score), qPrintable(panelState()));
     }
 
     // Accept; then, as long as the panel is red, accept again after a while; after a lost
@@ -344,7 +344,7 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
 
         // Lost link: the lost-connection window, the panel still red with the unsent score.
         QVERIFY(form().InvalidElements->isVisible());
-        QVERIFY(panelRedWith(score));
+        QVERIFY2(panelRedWith(score), qPrintable(panelState()));
         const int connections = server_->connectionCount();
         if (fault.realTimer) {
             QVERIFY(QTest::qWaitFor([&] { return form().state.RetryCount > retriesBefore + reconnects; }, 6000));
@@ -358,7 +358,7 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
         QVERIFY(link().Connected());
         QCOMPARE(form().currentPage(), 1);
         // The same score, red, for the judge to accept again.
-        QVERIFY(panelRedWith(score));
+        QVERIFY2(panelRedWith(score), qPrintable(panelState()));
         QTRY_VERIFY(server_->connectionCount() > connections);
         c = server_->latest();
         QTRY_VERIFY(!server_->frames(c).isEmpty());
