@@ -3,9 +3,11 @@
 // message every 100 ms, of every kind an event brings, and reads the station's answers; the
 // resident memory is printed as it goes, to show that it does not grow.
 //
-//   build/bench/bench_soak [--seconds N] [--idle S] [--interval MS]
+//   build/bench/bench_soak [--seconds N] [--idle S] [--interval MS] [--fill N]
 //
-// Defaults: 60 s of messages, 10 s idle, 100 ms between messages. The station runs on this
+// Defaults: 60 s of messages, 10 s idle, 100 ms between messages. Before the paced messages,
+// --fill sends 70,000 messages at once (0: none), enough to fill the bounded link log, chat
+// memo and list of connected stations, so that what follows shows growth beyond those bounds. The station runs on this
 // machine's platform (battery, screen), offscreen unless QT_QPA_PLATFORM says otherwise, in a
 // temporary working folder, talking to 127.0.0.1.
 #include "link/ConsoleLink.h"
@@ -22,6 +24,8 @@
 #include <QTimer>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -121,7 +125,7 @@ public:
     }
     ~PacedServer()
     {
-        stop_ = true;
+        command(stop_);
         ::shutdown(listenFd_, SHUT_RDWR);
         if (thread_.joinable())
             thread_.join();
@@ -133,12 +137,41 @@ public:
     {
         thread_ = std::thread([this, interval, duration] { run(interval, duration); });
     }
-    void go() { go_ = true; }
+    // Sends `count` messages as fast as the station takes them (reading its answers all the
+    // while), then waits for go(). The server sleeps until told.
+    void fill(qint64 count)
+    {
+        fill_ = count;
+        command(fillRequested_);
+    }
+    void go() { command(go_); }
 
     std::atomic<qint64> sent {0}, statusAsked {0}, statusAnswered {0}, replies {0};
+    std::atomic<bool> filled {false};
     std::atomic<bool> finished {false};
 
 private:
+    void command(bool &flag)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            flag = true;
+        }
+        cv_.notify_all();
+    }
+    // Sleeps until `flag` is set; false when the server is stopping.
+    bool await(const bool &flag)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        cv_.wait(lock, [&] { return flag || stop_; });
+        return !stop_;
+    }
+    bool stopping()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return stop_;
+    }
+
     // Waits up to `timeoutMs` for the station's answers and counts them; false once the
     // connection has ended.
     bool readReplies(int fd, QByteArray &in, int timeoutMs)
@@ -160,6 +193,35 @@ private:
         return true;
     }
 
+    void sendFill(int fd, QByteArray &in)
+    {
+        for (qint64 i = 0; i < fill_.load() && !stopping();) {
+            QByteArray out;
+            for (const qint64 end = std::min(fill_.load(), i + 1000); i < end; ++i) {
+                bool asks = false;
+                out += message(i, &asks);
+                if (asks)
+                    ++statusAsked;
+            }
+            for (qsizetype pos = 0; pos < out.size() && !stopping();) {
+                pollfd p {fd, short(POLLIN | POLLOUT), 0};
+                if (::poll(&p, 1, 100) <= 0)
+                    continue;
+                if ((p.revents & POLLIN) && !readReplies(fd, in, 0))
+                    return;
+                if (p.revents & POLLOUT) {
+                    const ssize_t w = ::send(fd, out.constData() + pos, size_t(out.size() - pos), MSG_NOSIGNAL | MSG_DONTWAIT);
+                    if (w > 0)
+                        pos += w;
+                    else if (w < 0 && errno != EAGAIN && errno != EINTR)
+                        return;
+                }
+            }
+            sent = i;
+        }
+        filled = true;
+    }
+
     void run(std::chrono::milliseconds interval, std::chrono::seconds duration)
     {
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -170,40 +232,33 @@ private:
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         QByteArray in;
+        if (await(fillRequested_))
+            sendFill(fd, in);
         using Clock = std::chrono::steady_clock;
-        Clock::time_point next {};
-        Clock::time_point end {};
-        bool sending = false;
-        while (!stop_) {
-            if (!sending && go_) {
-                sending = true;
-                next = Clock::now();
-                end = next + duration;
-            }
-            int timeoutMs = 100;
-            if (sending) {
-                const auto now = Clock::now();
-                if (now >= end)
+        const bool going = await(go_);
+        Clock::time_point next = Clock::now();
+        const Clock::time_point end = next + duration;
+        while (going && !stopping()) {
+            const auto now = Clock::now();
+            if (now >= end)
+                break;
+            if (now >= next) {
+                bool asks = false;
+                const QByteArray m = message(sent, &asks);
+                if (::send(fd, m.constData(), size_t(m.size()), MSG_NOSIGNAL) != m.size())
                     break;
-                if (now >= next) {
-                    bool asks = false;
-                    const QByteArray m = message(sent, &asks);
-                    if (::send(fd, m.constData(), size_t(m.size()), MSG_NOSIGNAL) != m.size())
-                        break;
-                    ++sent;
-                    if (asks)
-                        ++statusAsked;
-                    next += interval;
-                }
-                timeoutMs = int(std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count());
-                timeoutMs = std::max(0, timeoutMs);
+                ++sent;
+                if (asks)
+                    ++statusAsked;
+                next += interval;
             }
-            if (!readReplies(fd, in, timeoutMs))
+            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count();
+            if (!readReplies(fd, in, int(std::max<qint64>(0, wait))))
                 break;
         }
         // Give the last answers a moment, then let go.
         const auto until = Clock::now() + std::chrono::seconds(1);
-        while (!stop_ && statusAnswered < statusAsked && Clock::now() < until) {
+        while (!stopping() && statusAnswered < statusAsked && Clock::now() < until) {
             if (!readReplies(fd, in, 50))
                 break;
         }
@@ -213,8 +268,12 @@ private:
 
     int listenFd_ = -1;
     quint16 port_ = 0;
-    std::atomic<bool> go_ {false};
-    std::atomic<bool> stop_ {false};
+    std::atomic<qint64> fill_ {0};
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool fillRequested_ = false;
+    bool go_ = false;
+    bool stop_ = false;
     std::thread thread_;
 };
 
@@ -234,6 +293,7 @@ int main(int argc, char **argv)
     int seconds = 60;
     int idleSeconds = 10;
     int intervalMs = 100;
+    int fillCount = 70000;
     for (int i = 1; i + 1 < argc; i += 2) {
         const QByteArray opt = argv[i];
         const int value = std::atoi(argv[i + 1]);
@@ -243,8 +303,10 @@ int main(int argc, char **argv)
             idleSeconds = std::max(1, value);
         else if (opt == "--interval")
             intervalMs = std::max(1, value);
+        else if (opt == "--fill")
+            fillCount = std::max(0, value);
         else {
-            std::fprintf(stderr, "usage: %s [--seconds N] [--idle S] [--interval MS]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--seconds N] [--idle S] [--interval MS] [--fill N]\n", argv[0]);
             return 2;
         }
     }
@@ -290,8 +352,24 @@ int main(int argc, char **argv)
     std::printf("idle after connecting: %.1f s, CPU %.3f s: %.3f %% of one core (goal < 0.5 %%)\n", idleWall, idleCpu,
                 100.0 * idleCpu / idleWall);
 
+    // The bounded memos and lists filled at once.
+    if (fillCount > 0) {
+        const qint64 rssBeforeFill = residentKb();
+        QElapsedTimer fillClock;
+        fillClock.start();
+        server.fill(fillCount);
+        while (!(server.filled && handled >= fillCount) && fillClock.elapsed() < 600000)
+            runFor(50);
+        runFor(500);
+        std::printf("filled with %lld messages in %.1f s: VmRSS %lld kB before, %lld kB after\n", handled,
+                    double(fillClock.elapsed()) / 1000.0, rssBeforeFill, residentKb());
+    } else {
+        server.fill(0);
+    }
+
     // Paced messages.
     std::printf("one message every %d ms for %d s:\n", intervalMs, seconds);
+    const qint64 handledBefore = handled;
     const qint64 rss0 = residentKb();
     const double cpu0 = cpuSeconds();
     QElapsedTimer run;
@@ -307,7 +385,7 @@ int main(int argc, char **argv)
         rssMax = std::max(rssMax, residentKb());
         if (run.elapsed() >= nextReport) {
             std::printf("  %6.0f s  VmRSS %lld kB, %lld messages handled\n", double(run.elapsed()) / 1000.0,
-                        residentKb(), handled);
+                        residentKb(), handled - handledBefore);
             std::fflush(stdout);
             nextReport += reportEveryMs;
         }
