@@ -36,6 +36,19 @@ HandoffMailbox::~HandoffMailbox()
         ::close(wakeFd_);
 }
 
+namespace {
+
+void signalDescriptor(int fd)
+{
+    const std::uint64_t one = 1;
+    ssize_t r;
+    do {
+        r = ::write(fd, &one, sizeof one);
+    } while (r < 0 && errno == EINTR);
+}
+
+} // namespace
+
 bool HandoffMailbox::post(HandoffItem item)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -43,12 +56,15 @@ bool HandoffMailbox::post(HandoffItem item)
         return false;
     items_.push_back(std::move(item));
     // Under the lock, so the descriptor cannot be closed in between.
-    const std::uint64_t one = 1;
-    ssize_t r;
-    do {
-        r = ::write(wakeFd_, &one, sizeof one);
-    } while (r < 0 && errno == EINTR);
+    signalDescriptor(wakeFd_);
     return true;
+}
+
+void HandoffMailbox::wakeIfWaiting()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (open_ && !items_.empty())
+        signalDescriptor(wakeFd_);
 }
 
 void HandoffMailbox::clearWake()

@@ -54,6 +54,9 @@ public:
     int wakeDescriptor() const { return wakeFd_; }
     void clearWake();
     bool take(HandoffItem &item);
+    // Makes the descriptor readable again when items are still waiting (for a main thread
+    // that stops taking before the mailbox is empty).
+    void wakeIfWaiting();
     // Closes the mailbox and completes every item still in it.
     void close();
 

@@ -10,6 +10,7 @@
 #include "screens/Unit_Invalid.h"
 #include "screens/Unit_Main.h"
 
+#include <QDeadlineTimer>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTime>
@@ -250,12 +251,21 @@ void ConsoleLink::Deliver(const QByteArray &text)
 void ConsoleLink::DrainMailbox()
 {
     mailbox_->clearWake();
+    // For a bounded time: while the server keeps sending, the reader hands the next messages
+    // over as soon as the last ones are handled, and taking them all in one go would keep the
+    // main thread from everything else (keys, painting, timers) for as long as the flow
+    // lasts. What is left is taken up once the event loop has gone round.
+    const QDeadlineTimer budget(kDrainBudgetMs);
     HandoffItem item;
     // One item at a time: a handler may open a modal box, whose event loop drains the
     // mailbox further (items of a later connection); those are taken out before they run.
     while (mailbox_->take(item)) {
         HandleItem(item);
         item = HandoffItem();
+        if (budget.hasExpired()) {
+            mailbox_->wakeIfWaiting();
+            return;
+        }
     }
 }
 

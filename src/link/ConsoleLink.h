@@ -27,6 +27,9 @@ class ConsoleLink : public QObject
     Q_OBJECT
 public:
     static constexpr quint16 kServerPort = 8963;
+    // How long the main thread goes on handling received messages before it lets its other
+    // events through.
+    static constexpr int kDrainBudgetMs = 20;
 
     explicit ConsoleLink(TMainForm &form);
     ~ConsoleLink() override;
