@@ -223,6 +223,11 @@ void ConsoleLink::SendConsoleMessage(const QByteArray &command, const QByteArray
     const QByteArray frame = FrameConsoleMessage(command, toBytes(form_.state.ClientInfo.DisciplineTag),
                                                  toBytes(form_.state.ClientInfo.LocalStationId), payload);
     const bool written = link_ && link_->writeAll(frame);
+    if (!written && link_ && !link_->connected()) {
+        // The write gave up on a peer that took nothing and closed the link.
+        LetGoOfLink();
+        DisconnectedHandling();
+    }
     if (sentObserver)
         sentObserver(frame, written);
     const bool score = command == "SD";

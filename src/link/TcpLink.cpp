@@ -67,6 +67,9 @@ bool TcpLink::open(const QByteArray &host, quint16 port, QString *error)
             // Each message goes out in one write; do not hold the next small one back.
             const int one = 1;
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            const int ms = sendTimeoutMs();
+            const timeval timeout {ms / 1000, (ms % 1000) * 1000};
+            ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
             fd_ = fd;
             break;
         }
@@ -91,6 +94,8 @@ bool TcpLink::writeAll(const QByteArray &data)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                close();  // the peer has taken nothing for the whole send time-out
             return false;
         }
         p += n;

@@ -27,8 +27,14 @@ public:
     bool open(const QByteArray &host, quint16 port, QString *error = nullptr);
 
     // Writes the whole buffer; false when not connected or the write fails. Never raises a
-    // signal for a connection the peer has closed.
+    // signal for a connection the peer has closed. A peer that takes nothing for
+    // sendTimeoutMs() would otherwise hold the station's main thread for good: the write
+    // then fails and the connection is closed, as if the peer had dropped it.
     bool writeAll(const QByteArray &data);
+
+    static int sendTimeoutMs() { return sendTimeoutMs_.load(std::memory_order_relaxed); }
+    // For connections opened from now on (tests shorten it).
+    static void setSendTimeoutMs(int ms) { sendTimeoutMs_.store(ms, std::memory_order_relaxed); }
 
     enum class ReadResult {
         Message,  // `text` holds the bytes before the next EOT (the EOT is consumed)
@@ -52,6 +58,7 @@ public:
     bool close();
 
 private:
+    static inline std::atomic<int> sendTimeoutMs_ {5000};
     int fd_ = -1;
     std::atomic<bool> connected_ {false};
     // Reader side: received bytes not yet handed out start at readPos_.

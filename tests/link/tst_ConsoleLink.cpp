@@ -6,6 +6,7 @@
 
 #include "link/ClientReader.h"
 #include "link/ConsoleLink.h"
+#include "link/TcpLink.h"
 #include "link/ConsoleMessage.h"
 #include "link/InboundHandlers.h"
 #include "screens/Unit_Invalid.h"
@@ -90,6 +91,7 @@ private slots:
     void replacedReaderNeverTouchesNewLink();
     void newLinkWorksWhileOldBoxIsUp();
     void closingStationWhileReaderWaits();
+    void serverThatStopsReading();
 
 private:
     TMainForm &form() { return *station_->form; }
@@ -570,3 +572,31 @@ void TestConsoleLink::closingStationWhileReaderWaits()
 
 QTEST_MAIN(TestConsoleLink)
 #include "tst_ConsoleLink.moc"
+
+// A server that stops taking the station's bytes must not hold the main thread for good: a
+// write that gets nowhere for the send time-out fails and closes the link, and a score that
+// cannot be written then starts the reconnection.
+void TestConsoleLink::serverThatStopsReading()
+{
+    const int before = TcpLink::sendTimeoutMs();
+    TcpLink::setSendTimeoutMs(300);
+    QVERIFY(station_->start());
+    QVERIFY(station_->connectTo(*server_, 0));
+    TcpLink::setSendTimeoutMs(before);
+    // The test does not run the event loop here, so the server reads nothing.
+    const QByteArray chunk(64 * 1024, 'x');
+    QElapsedTimer clock;
+    int writes = 0;
+    while (link().Connected() && writes < 4000) {
+        clock.start();
+        link().SendConsoleMessage("CM", chunk);
+        ++writes;
+    }
+    QVERIFY2(!link().Connected(), "the link stayed open with nothing read");
+    qInfo("the link gave up after %d writes of 64 KiB; the last took %lld ms", writes, clock.elapsed());
+    QVERIFY(form().ConnectConsoles->isEnabled());  // the disconnected handling ran
+    QVERIFY(clock.elapsed() < 3000);  // the blocked write gave up after its time-out
+    link().SendConsoleMessage("SD", "7.0\x11");
+    QVERIFY(form().ReconnectTimer->isActive());
+    form().ReconnectTimer->stop();
+}
