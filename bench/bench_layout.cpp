@@ -4,7 +4,7 @@
 //
 //   build/bench/bench_layout [iterations]
 
-#include "../tests/support/LayoutFakes.h"
+#include "BenchStation.h"
 
 #include "screens/Layout.h"
 #include "screens/Unit_Main.h"
@@ -53,8 +53,7 @@ void print(const char *what, int iterations, const Figures &f)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    preferOffscreen();
     QApplication app(argc, argv);
     const int iterations = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
 
@@ -63,15 +62,8 @@ int main(int argc, char **argv)
 
     LayoutPlatform fakes(QRect(0, 0, 1218, 805));
     TMainForm form(fakes.platform);
-    form.show();
-    QElapsedTimer wait;
-    wait.start();
-    while (!form.startedUp() && wait.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (!form.startedUp()) {
-        std::fprintf(stderr, "the station did not start\n");
+    if (!startForBench(form))
         return 1;
-    }
     form.SelectPage(1);
     form.state.JudgeCount = 11;
     ArrangeScoreDisplays(form);

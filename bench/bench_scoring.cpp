@@ -8,7 +8,7 @@
 //
 //   build/bench/bench_scoring [runs]
 
-#include "../tests/support/LayoutFakes.h"
+#include "BenchStation.h"
 
 #include "scoring/ScoreConfirmation.h"
 #include "screens/Unit_Main.h"
@@ -79,8 +79,7 @@ void paintNow()
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    preferOffscreen();
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(10, std::atoi(argv[1])) : 2000;
 
@@ -89,15 +88,8 @@ int main(int argc, char **argv)
 
     LayoutPlatform fakes(QRect(0, 0, 1218, 805));
     TMainForm form(fakes.platform);
-    form.show();
-    QElapsedTimer wait;
-    wait.start();
-    while (!form.startedUp() && wait.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (!form.startedUp()) {
-        std::fprintf(stderr, "the station did not start\n");
+    if (!startForBench(form))
         return 1;
-    }
     EnterScoringScreen(form);
     QCoreApplication::processEvents();
     std::printf("window %dx%d, platform %s, key events sent to the main window\n", form.width(), form.height(),
