@@ -10,6 +10,7 @@
 // memo and list of connected stations, so that what follows shows growth beyond those bounds. The station runs on this
 // machine's platform (battery, screen), offscreen unless QT_QPA_PLATFORM says otherwise, in a
 // temporary working folder, talking to 127.0.0.1.
+#include "../tests/support/ResidentMemory.h"
 #include "link/ConsoleLink.h"
 #include "link/InboundHandlers.h"
 #include "platform/HostIdentity.h"
@@ -40,17 +41,6 @@
 #include <unistd.h>
 
 namespace {
-
-qint64 residentKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
 
 // CPU time of this process (user + system), in seconds.
 double cpuSeconds()

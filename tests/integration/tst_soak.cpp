@@ -8,6 +8,7 @@
 //
 // MARLO_SOAK_MESSAGES=<n> changes the count. Sanitizer builds send a tenth and do not hold
 // the memory to the bound (their allocators keep freed memory aside on purpose).
+#include "ResidentMemory.h"
 #include "TestStation.h"
 #include "Watchdog.h"
 
@@ -47,18 +48,6 @@
 #endif
 
 namespace {
-
-// Resident memory of this process, in kB (VmRSS).
-qint64 residentKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
 
 QByteArray frame(const QByteArray &command, const QByteArray &payload, const QByteArray &sender = "VRX ")
 {
