@@ -1,6 +1,7 @@
 // The message format: framing, cutting, log rendering, field cutting, command matching,
 // the hand-off text, and the bounded operator memos.
 #include "link/ClientReader.h"
+#include "link/CodePage.h"
 #include "link/ConsoleMessage.h"
 #include "link/InboundHandlers.h"
 #include "link/LinkMemos.h"
@@ -29,6 +30,9 @@ private slots:
     void cut();
     void renderForLog_data();
     void renderForLog();
+    void codePage_data();
+    void codePage();
+    void codePageLossy();
     void fields_data();
     void fields();
     void commandOf_data();
@@ -137,6 +141,37 @@ void TestConsoleMessage::renderForLog()
 {
     QFETCH(QByteArray, text);
     QTEST(RenderForLog(text), "log");
+}
+
+void TestConsoleMessage::codePage_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ascii") << QByteArray("Ana 6.5") << QStringLiteral("Ana 6.5");
+    QTest::newRow("names") << QByteArray("\x8A\x8E\x9A\x9E\x8C\x9C\x9F", 7)
+                           << QStringLiteral(u"\u0160\u017D\u0161\u017E\u0152\u0153\u0178");
+    QTest::newRow("quotes, dashes, euro") << QByteArray("\x93\x94\x96\x97\x80", 5)
+                                          << QStringLiteral(u"\u201C\u201D\u2013\u2014\u20AC");
+    QTest::newRow("undefined stay") << QByteArray("\x81\x8D\x8F\x90\x9D", 5)
+                                    << QStringLiteral(u"\u0081\u008D\u008F\u0090\u009D");
+    QTest::newRow("latin-1 half") << QByteArray("\xE9\xFC\xA0", 3) << QStringLiteral(u"\u00E9\u00FC\u00A0");
+}
+
+void TestConsoleMessage::codePage()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(DecodeConsoleText(bytes), text);
+    bool exact = false;
+    QCOMPARE(EncodeConsoleText(text, &exact), bytes);
+    QVERIFY(exact);
+}
+
+void TestConsoleMessage::codePageLossy()
+{
+    bool exact = true;
+    QCOMPARE(EncodeConsoleText(QStringLiteral(u"Zo\u00EB \u4E2D\u0100"), &exact), QByteArray("Zo\xEB ??"));
+    QVERIFY(!exact);
 }
 
 void TestConsoleMessage::fields_data()

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Builds Qt 6.4.2 for 64-bit Windows (mingw-w64) from Debian's own qt6-base source, once per
+# machine, into a cache folder outside the checkout. Later runs find the stamp and return at
+# once. Prints the folder of the installed Qt on its last line.
+#
+#   bash scripts/windows-toolchain.sh          # build when missing, print the folder
+#
+# About an hour of CPU time (30 to 40 minutes on 2 cores) and about 90 MB installed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+QT_VERSION=6.4.2
+CACHE=${XDG_CACHE_HOME:-$HOME/.cache}/marlo-dv
+PREFIX=$CACHE/qt-$QT_VERSION-mingw
+OPTIONS=(
+  -G Ninja
+  -DCMAKE_BUILD_TYPE=Release
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
+  -DQT_HOST_PATH=/usr
+  -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+  -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
+  -DFEATURE_tabletevent=OFF
+  -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF
+  -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF
+  -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF
+)
+stamp_text="qt-$QT_VERSION ${OPTIONS[*]}"
+stamp_text=${stamp_text//$root/ROOT}
+
+if [ -f "$PREFIX/.marlo-stamp" ] && [ "$(cat "$PREFIX/.marlo-stamp")" = "$stamp_text" ]; then
+  echo "$PREFIX"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+# Debian's source packages: a deb-src entry for the same suites as the machine's sources.
+src_list=/etc/apt/sources.list.d/marlo-dv-deb-src.sources
+if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+  $SUDO tee "$src_list" > /dev/null <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  $SUDO apt-get update -qq
+fi
+
+need=()
+for p in g++-mingw-w64-x86-64-posix ninja-build dpkg-dev cmake qt6-base-dev qt6-base-dev-tools; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi
+
+work=$CACHE/qt-build
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+echo "windows-toolchain: fetching Debian's qt6-base $QT_VERSION source" >&2
+apt-get source -qq qt6-base="$QT_VERSION*" >&2 || apt-get source -qq qt6-base >&2
+srcdir=$(find . -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
+[ -n "$srcdir" ] || { echo "windows-toolchain: no qt6-base source" >&2; exit 1; }
+
+echo "windows-toolchain: configuring Qt for mingw-w64 into $PREFIX" >&2
+rm -rf "$PREFIX"
+cmake -S "$srcdir" -B build "${OPTIONS[@]}" -DCMAKE_INSTALL_PREFIX="$PREFIX" > configure.log 2>&1 ||
+  { tail -n 40 configure.log >&2; exit 1; }
+echo "windows-toolchain: building (about 30 to 40 minutes on 2 cores)" >&2
+cmake --build build --parallel "$(nproc)" > build.log 2>&1 || { tail -n 60 build.log >&2; exit 1; }
+cmake --install build > install.log 2>&1 || { tail -n 40 install.log >&2; exit 1; }
+printf '%s' "$stamp_text" > "$PREFIX/.marlo-stamp"
+cd "$CACHE" && rm -rf "$work"
+echo "$PREFIX"
