@@ -1,5 +1,7 @@
 #include "server/EventFile.h"
 
+#include "link/CodePage.h"
+
 #include <QFile>
 #include <QStringDecoder>
 
@@ -40,10 +42,12 @@ private:
 
     bool text(const QString &raw, const QString &what, QByteArray &out, bool required)
     {
-        bool lossy = false;
-        out = ToStationText(raw, &lossy);
-        if (lossy)
-            warning(QStringLiteral("the %1 has characters the stations cannot show; they are shown as \"?\"").arg(what));
+        QString lost;
+        out = ToStationText(raw, nullptr, &lost);
+        if (!lost.isEmpty())
+            warning(QStringLiteral("the %1 has characters that the stations' code page (Windows-1252) cannot hold: "
+                                   "\"%2\"; they are shown as \"?\"")
+                        .arg(what, lost));
         if (out.size() > kMaxTextLength) {
             error(QStringLiteral("the %1 is longer than %2 characters").arg(what).arg(kMaxTextLength));
             return false;
@@ -197,7 +201,7 @@ private:
         for (const AthleteSpec &a : result.event.athletes)
             if (a.dives.isEmpty())
                 error(QStringLiteral("%1 has no dives (\"dive: number | degree of difficulty | height | description\" "
-                                     "after the athlete)").arg(QString::fromLatin1(a.name)));
+                                     "after the athlete)").arg(DecodeConsoleText(a.name)));
         lineNo_ = lastLine;
         result.ok = result.errors.isEmpty();
     }
@@ -205,23 +209,39 @@ private:
 
 } // namespace
 
-QByteArray ToStationText(const QString &text, bool *lossy)
+QByteArray ToStationText(const QString &text, bool *lossy, QString *lost)
 {
-    QByteArray out;
-    out.reserve(text.size());
-    for (QChar c : text) {
+    // Control characters would end a message's fields early; a character beyond the basic
+    // plane is one character for the judge, so it becomes one "?".
+    QString clean;
+    clean.reserve(text.size());
+    QString missing;
+    auto remember = [&](const QString &c) {
+        if (!missing.contains(c) && missing.size() < 40)
+            missing += c;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
         const char16_t u = c.unicode();
-        if (u > 0xFF) {
-            if (lossy)
-                *lossy = true;
-            out += '?';
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            remember(text.mid(i, 2));
+            clean += QChar(0xFFFD);
+            ++i;
         } else if (u < 0x20 || (u >= 0x7F && u < 0xA0)) {
-            out += ' ';
+            clean += QLatin1Char(' ');
         } else {
-            out += char(u);
+            bool exact = true;
+            EncodeConsoleText(QStringView(&c, 1), &exact);
+            if (!exact)
+                remember(u == 0xFFFD || c.isSurrogate() ? QString(QChar(0xFFFD)) : QString(c));
+            clean += c;
         }
     }
-    return out.trimmed();
+    if (lossy)
+        *lossy = !missing.isEmpty();
+    if (lost)
+        *lost = missing;
+    return EncodeConsoleText(clean).trimmed();
 }
 
 int EventDefinition::rounds() const
@@ -245,10 +265,11 @@ EventFileResult ParseEventFile(const QByteArray &content)
     QByteArray bytes = content;
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
+    // UTF-8, or else a file saved in the code page of the stations' computers.
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(bytes);
     if (utf8.hasError())
-        text = QString::fromLatin1(bytes);
+        text = DecodeConsoleText(bytes);
     Parser p;
     p.parse(text);
     return p.result;

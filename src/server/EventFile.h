@@ -7,8 +7,8 @@
 #include <QStringList>
 #include <QVector>
 
-// One competition as the rehearsal server runs it. Texts are single-byte (Latin-1), ready
-// for the link.
+// One competition as the rehearsal server runs it. Texts are single-byte, in the stations'
+// code page (Windows-1252), ready for the link.
 struct DiveSpec {
     QByteArray number;       // "107B"
     int ddTenths = 0;        // degree of difficulty in tenths: 3.0 is 30
@@ -41,8 +41,8 @@ struct EventFileResult {
     QStringList warnings;  // the file is used, but the operator should know
 };
 
-// Reads the text of an event file (format in docs/event-file.md). UTF-8 or Latin-1; texts
-// are converted to Latin-1 for the stations.
+// Reads the text of an event file (format in docs/event-file.md). UTF-8 or Windows-1252;
+// texts are converted to Windows-1252 for the stations.
 EventFileResult ParseEventFile(const QByteArray &content);
 // Reads the file at `path`; a file that cannot be read is an error.
 EventFileResult LoadEventFile(const QString &path);
@@ -51,10 +51,10 @@ EventFileResult LoadEventFile(const QString &path);
 QByteArray DemoEventText();
 EventDefinition DemoEvent();
 
-// Turns a text into the single-byte text the stations show: characters that Latin-1 cannot
-// hold become "?" (and set *lossy), control characters become blanks (they would end fields of
-// a message early), blanks around the text are removed.
-QByteArray ToStationText(const QString &text, bool *lossy = nullptr);
+// Turns a text into the single-byte text the stations show (Windows-1252): characters that
+// code page cannot hold become "?" (and set *lossy; *lost lists them), control characters
+// become blanks (they would end fields of a message early), blanks around the text are removed.
+QByteArray ToStationText(const QString &text, bool *lossy = nullptr, QString *lost = nullptr);
 
 // "individual" / "synchro".
 QString EventKindName(EventKind kind);

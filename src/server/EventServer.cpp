@@ -1,10 +1,14 @@
 #include "server/EventServer.h"
 
+#include "link/CodePage.h"
 #include "link/ConsoleMessage.h"
 
 #include <QHostInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -58,14 +62,15 @@ int JudgeNumberOf(const QByteArray &stationId)
 QString RenderForServerLog(const QByteArray &text)
 {
     const QByteArray labelled = RenderForLog(text);
+    const QString shown = DecodeConsoleText(labelled);
     QString out;
-    out.reserve(labelled.size());
-    for (char ch : labelled) {
-        const uchar c = uchar(ch);
+    out.reserve(shown.size());
+    for (QChar ch : shown) {
+        const char16_t c = ch.unicode();
         if (c < 0x20 || (c >= 0x7F && c < 0xA0))
-            out += QStringLiteral("[%1]").arg(c, 2, 16, QLatin1Char('0')).toUpper();
+            out += QStringLiteral("[%1]").arg(uint(c), 2, 16, QLatin1Char('0')).toUpper();
         else
-            out += QChar(c);
+            out += ch;
     }
     return out;
 }
@@ -80,6 +85,8 @@ struct EventServer::Peer {
     qint64 discarded = 0;
     bool gone = false;         // disconnected; removed at the next purge
     bool leaveSent = false;    // the others have been told "CD" for it already
+    bool saidOff = false;      // its last "CS" was "Off": the station left on purpose
+    bool superseded = false;   // its judge connected again; what it still sends is ignored
 
     QString who() const
     {
@@ -112,7 +119,7 @@ bool EventServer::listen(QString *error)
 {
     if (!PanelSupported(event_.kind, event_.judges)) {
         const QString why = QStringLiteral("cannot run \"%1\": %2")
-                                .arg(QString::fromLatin1(event_.name), PanelRefusal(event_.kind, event_.judges));
+                                .arg(DecodeConsoleText(event_.name), PanelRefusal(event_.kind, event_.judges));
         if (error)
             *error = why;
         note(why);
@@ -134,14 +141,16 @@ bool EventServer::listen(QString *error)
         pulseTimer_.start();
 
     competition_.start();
-    eiSent_.clear();
+    diveSerial_ = 0;
+    lostInDive_.clear();
+    fillRandom_.seed(options_.fillSeed);
     note(QStringLiteral("event \"%1\": %2, %3 judges, %4 athletes, %5 dives")
-             .arg(QString::fromLatin1(event_.name), EventKindName(event_.kind))
+             .arg(DecodeConsoleText(event_.name), EventKindName(event_.kind))
              .arg(event_.judges)
              .arg(event_.athletes.size())
              .arg(event_.diveCount()));
     if (!competition_.ended())
-        note(QStringLiteral("dive 1 of %1: %2").arg(event_.diveCount()).arg(QString::fromLatin1(competition_.describeDive())));
+        note(QStringLiteral("dive 1 of %1: %2").arg(event_.diveCount()).arg(DecodeConsoleText(competition_.describeDive())));
     return true;
 }
 
@@ -196,9 +205,13 @@ void EventServer::onReadyRead(Peer *peer)
 {
     if (peer->gone)
         return;
+    if (peer->superseded) {
+        peer->socket->readAll();
+        return;
+    }
     peer->buffer += peer->socket->readAll();
     qsizetype from = 0;
-    while (!peer->gone) {
+    while (!peer->gone && !peer->superseded) {
         const qsizetype eot = peer->buffer.indexOf(ctl::EOT, from);
         if (peer->discarding) {
             if (eot < 0) {
@@ -233,8 +246,10 @@ void EventServer::onReadyRead(Peer *peer)
         from = eot + 1;
         handleText(peer, text);
     }
-    if (!peer->gone)
+    if (!peer->gone && !peer->superseded)
         peer->buffer.remove(0, std::min(from, peer->buffer.size()));
+    else if (peer->superseded)
+        peer->buffer.clear();
 }
 
 void EventServer::onGone(Peer *peer)
@@ -247,6 +262,13 @@ void EventServer::onGone(Peer *peer)
                  .arg(peer->who())
                  .arg(peer->buffer.size() + peer->discarded));
     note(QStringLiteral("%1 (%2) left").arg(peer->who(), peer->endpoint));
+    if (!peer->id.isEmpty() && !heldByOther(peer->id, peer)) {
+        // Without its "Off" the station may come back by itself with a score it could not send.
+        if (peer->saidOff)
+            lostInDive_.remove(peer->id);
+        else
+            lostInDive_[peer->id] = diveSerial_;
+    }
     if (!peer->id.isEmpty() && !peer->leaveSent && !heldByOther(peer->id, peer))
         send(stationPeers(peer), "CD", peer->id, peer->id);
     peer->socket->disconnect(this);
@@ -332,6 +354,7 @@ void EventServer::handleAnnounce(Peer *peer, const QByteArray &sender, const QBy
         return;
     }
     QVector<Peer *> stale;
+    bool keepUnsentScore = false;
     if (peer->id != sender) {
         if (!peer->id.isEmpty()) {
             // The connection changes its identity: the old one has left.
@@ -341,15 +364,23 @@ void EventServer::handleAnnounce(Peer *peer, const QByteArray &sender, const QBy
             if (!heldByOther(old, peer))
                 send(stationPeers(peer), "CD", old, old);
         }
-        // A station has one link: an earlier connection under the same identifier is one that
-        // the station has given up (a reconnect before the old link was seen to close).
-        for (const auto &p : peers_) {
-            if (p.get() != peer && !p->gone && p->id == sender) {
-                note(QStringLiteral("%1 announced itself again from %2; closing its earlier connection from %3")
-                         .arg(Shown(sender), peer->endpoint, p->endpoint));
-                p->id.clear();
+        // One station per judge: an earlier connection under the same identifier is either
+        // one that its station has given up (a reconnect before the old link was seen to
+        // close) or a second station set to the same judge. Either way the newer one holds.
+        for (const auto &p : peers_)
+            if (p.get() != peer && !p->gone && p->id == sender)
                 stale.append(p.get());
-            }
+        // A judge whose station was lost, or is taken over, without its "Off" during the dive
+        // under way is most likely the station's own reconnection, which shows the score it
+        // could not send again; an "EI" would take it back to the keypad and lose that score.
+        if (const auto lost = lostInDive_.constFind(sender); lost != lostInDive_.cend()) {
+            keepUnsentScore = *lost == diveSerial_;
+            lostInDive_.erase(lost);
+        }
+        for (Peer *p : stale) {
+            if (!p->saidOff)
+                keepUnsentScore = true;
+            supersede(p, peer);
         }
         // The others drop the old line before the new "CC" adds it again.
         if (!stale.isEmpty())
@@ -377,27 +408,40 @@ void EventServer::handleAnnounce(Peer *peer, const QByteArray &sender, const QBy
     send(peer, "CN", kServerId, QHostInfo::localHostName().toLatin1());
     send(peer, "CS", kServerId, "Active");
 
-    catchUp(peer);
-
-    for (Peer *p : stale)
-        if (!p->gone)
-            p->socket->abort();
+    catchUp(peer, keepUnsentScore);
 }
 
-void EventServer::catchUp(Peer *peer)
+void EventServer::supersede(Peer *older, Peer *newer)
 {
-    EiState &state = eiSent_[peer->id];
+    const QByteArray id = older->id;
+    note(QStringLiteral("%1 connected again from %2 while its connection from %3 was open: the older "
+                        "connection is sent home (\"CD\") and closed")
+             .arg(Shown(id), newer->endpoint, older->endpoint));
+    // Its "CD" sends that station to its opening page; its "Off" in reply does not mean that
+    // the judge has left, so nothing it sends from now on is read.
+    send(older, "CD", id, id);
+    older->id.clear();
+    older->superseded = true;
+    older->buffer.clear();
+    QTcpSocket *socket = older->socket;
+    socket->disconnectFromHost();
+    // A link that is no longer read by its station would hold the "CD" for ever.
+    if (!older->gone)
+        QTimer::singleShot(kLeaveGraceMs, socket, [socket] { socket->abort(); });
+}
+
+void EventServer::catchUp(Peer *peer, bool keepUnsentScore)
+{
     if (competition_.ended()) {
-        if (state != EiState::End)
-            send(peer, "EI", kServerId, competition_.endEiPayload());
-        state = EiState::End;
+        send(peer, "EI", kServerId, competition_.endEiPayload());
         return;
     }
-    // A station that has had this event's "EI" is reconnecting: another "EI" would take it
-    // back to the keypad and hide the score it is about to show again.
-    if (state == EiState::None)
+    if (keepUnsentScore)
+        note(QStringLiteral("%1 is back within the dive it left without \"Off\": no \"EI\", so that a score it "
+                            "could not send stays on its screen")
+                 .arg(Shown(peer->id)));
+    else
         send(peer, "EI", kServerId, competition_.eiPayload());
-    state = EiState::Event;
     send(peer, "AI", kServerId, competition_.aiPayload());
     send(peer, "DI", kServerId, competition_.diPayload());
     if (competition_.panelComplete()) {
@@ -412,12 +456,14 @@ void EventServer::handleStatus(Peer *peer, const QByteArray &command, const QByt
     const QByteArray id = resolveSender(peer, sender);
     if (id.isEmpty())
         return;
-    if (command == "IP")
+    if (command == "IP") {
         peer->address = payload;
-    else if (command == "CN")
+    } else if (command == "CN") {
         peer->name = payload;
-    else
+    } else {
         peer->status = payload;
+        peer->saidOff = payload == "Off";
+    }
     send(stationPeers(), command, id, payload);
 }
 
@@ -432,7 +478,10 @@ void EventServer::handleScore(Peer *peer, const QByteArray &sender, const QByteA
         return;
     }
     if (competition_.ended()) {
+        // Answered all the same: a station left without an answer stays red for ever, and a
+        // "TX" would turn it green for a score that no result holds.
         note(QStringLiteral("Judge %1 sent a score after the end of the event; not recorded").arg(judge));
+        send(peer, "CE", kServerId, "The event has ended. Your score was not recorded.");
         return;
     }
     if (judge > competition_.judges()) {
@@ -467,12 +516,21 @@ void EventServer::applyScore(int judgeNumber, int halfPoints, const QString &sou
 {
     const bool wasComplete = competition_.panelComplete();
     const auto previous = competition_.score(judgeNumber);
+    if (previous == halfPoints) {
+        // Accepted again, or sent again after a reconnection: the result stands as it is.
+        note(QStringLiteral("judge %1 scores %2 again; no change%3")
+                 .arg(judgeNumber)
+                 .arg(QString::fromLatin1(FormatScore(halfPoints)), source));
+        return;
+    }
     competition_.setScore(judgeNumber, halfPoints);
     QString what = QStringLiteral("judge %1 scores %2").arg(judgeNumber).arg(QString::fromLatin1(FormatScore(halfPoints)));
     if (previous)
         what += QStringLiteral(", replacing %1").arg(QString::fromLatin1(FormatScore(*previous)));
     note(what + source);
 
+    if (!competition_.panelComplete() && options_.fillMissing)
+        fillMissingJudges();
     if (!competition_.panelComplete()) {
         note(QStringLiteral("waiting for judge(s) %1").arg(JudgeList(competition_.missingJudges())));
         return;
@@ -497,6 +555,45 @@ void EventServer::applyScore(int judgeNumber, int halfPoints, const QString &sou
         nextDive();
 }
 
+QVector<int> EventServer::connectedPanelJudges() const
+{
+    QVector<int> out;
+    for (Peer *p : stationPeers()) {
+        const int n = JudgeNumberOf(p->id);
+        if (n >= 1 && n <= competition_.judges() && !out.contains(n))
+            out.append(n);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+void EventServer::fillMissingJudges()
+{
+    const QVector<int> connected = connectedPanelJudges();
+    if (connected.isEmpty())
+        return;
+    int sum = 0;
+    for (int j : connected) {
+        const auto s = competition_.score(j);
+        if (!s)
+            return;  // a connected judge has still to score
+        sum += *s;
+    }
+    const int n = int(connected.size());
+    // Half points h within 0.5 of the mean sum / n (in half points): |h - sum / n| <= 1.
+    QVector<int> near;
+    for (int h = 0; h <= 20; ++h)
+        if (std::abs(h * n - sum) <= n)
+            near.append(h);
+    for (int j : competition_.missingJudges()) {
+        const int h = near[int(fillRandom_() % quint32(near.size()))];
+        competition_.setScore(j, h);
+        note(QStringLiteral("judge %1 scores %2 (filled in: no station connected)")
+                 .arg(j)
+                 .arg(QString::fromLatin1(FormatScore(h))));
+    }
+}
+
 void EventServer::announcePanel()
 {
     const auto to = stationPeers();
@@ -509,8 +606,12 @@ void EventServer::announceDive()
     note(QStringLiteral("dive %1 of %2: %3")
              .arg(competition_.diveIndex() + 1)
              .arg(event_.diveCount())
-             .arg(QString::fromLatin1(competition_.describeDive())));
+             .arg(DecodeConsoleText(competition_.describeDive())));
+    ++diveSerial_;
+    // Every dive begins with "EI": it brings each station back to its keypad, whatever its
+    // confirmation panel still shows of the dive before.
     const auto to = stationPeers();
+    send(to, "EI", kServerId, competition_.eiPayload());
     send(to, "AI", kServerId, competition_.aiPayload());
     send(to, "DI", kServerId, competition_.diPayload());
 }
@@ -527,13 +628,11 @@ void EventServer::announceEnd()
     for (int i : order)
         standings << QStringLiteral("%1. %2 %3")
                          .arg(competition_.rank(i))
-                         .arg(QString::fromLatin1(event_.athletes[i].name))
+                         .arg(DecodeConsoleText(event_.athletes[i].name))
                          .arg(QString::fromLatin1(FormatPoints(competition_.totalHundredths(i))));
     note(QStringLiteral("END OF EVENT; standings: %1").arg(standings.join(QLatin1String("; "))));
-    const auto to = stationPeers();
-    send(to, "EI", kServerId, competition_.endEiPayload());
-    for (Peer *p : to)
-        eiSent_[p->id] = EiState::End;
+    ++diveSerial_;
+    send(stationPeers(), "EI", kServerId, competition_.endEiPayload());
 }
 
 void EventServer::nextDive()
@@ -708,11 +807,11 @@ QVector<EventServer::StationInfo> EventServer::stations() const
 QString EventServer::statusText() const
 {
     if (competition_.ended())
-        return QStringLiteral("the event \"%1\" has ended").arg(QString::fromLatin1(event_.name));
+        return QStringLiteral("the event \"%1\" has ended").arg(DecodeConsoleText(event_.name));
     QString out = QStringLiteral("dive %1 of %2: %3\n")
                       .arg(competition_.diveIndex() + 1)
                       .arg(event_.diveCount())
-                      .arg(QString::fromLatin1(competition_.describeDive()));
+                      .arg(DecodeConsoleText(competition_.describeDive()));
     QStringList scores;
     for (int j = 1; j <= competition_.judges(); ++j) {
         const auto s = competition_.score(j);

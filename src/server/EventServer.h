@@ -11,6 +11,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <random>
 #include <memory>
 #include <vector>
 
@@ -22,15 +23,19 @@ struct ServerOptions {
     quint16 port = 8963;               // 0: any free port (see EventServer::port)
     int pulseIntervalMs = 10000;       // "TP" to every station; 0: none
     int correctionPauseMs = 5000;      // after a complete panel, before the next dive
+    // Scores for the panel's judges who have no station connected, once every connected
+    // judge has scored: a half point within 0.5 of the connected judges' mean.
+    bool fillMissing = false;
+    quint32 fillSeed = 0;              // the same seed and the same scores fill the same
 };
 
 // "J1  " ... "J11 " for judges 1 to 11; empty for any other number.
 QByteArray JudgeStationId(int judgeNumber);
 // 1 to 11 for "J1  " ... "J11 " exactly; 0 for any other identifier.
 int JudgeNumberOf(const QByteArray &stationId);
-// The server log's form of a message: the link log's labels ("[SOH]", "[DC1]"...), and every
+// The server log's form of a message: the link log's labels ("[SOH]", "[DC1]"...), every
 // other control byte as its code in hex ("[1B]"), so that nothing a station sends can steer
-// the operator's terminal.
+// the operator's terminal, and the other bytes as the stations show them (Windows-1252).
 QString RenderForServerLog(const QByteArray &text);
 
 // The rehearsal event server: accepts any number of stations on one TCP port, keeps the
@@ -93,7 +98,6 @@ signals:
 
 private:
     struct Peer;
-    enum class EiState { None, Event, End };
 
     void onNewConnection();
     void onReadyRead(Peer *peer);
@@ -105,8 +109,11 @@ private:
     void handleScore(Peer *peer, const QByteArray &sender, const QByteArray &payload);
     QByteArray resolveSender(Peer *peer, const QByteArray &sender);
     bool heldByOther(const QByteArray &id, const Peer *except) const;
-    void catchUp(Peer *peer);
+    void catchUp(Peer *peer, bool keepUnsentScore);
+    void supersede(Peer *older, Peer *newer);
     void applyScore(int judgeNumber, int halfPoints, const QString &source);
+    void fillMissingJudges();
+    QVector<int> connectedPanelJudges() const;
     void announcePanel();
     void announceDive();
     void announceEnd();
@@ -126,7 +133,12 @@ private:
     QTimer pulseTimer_;
     QTimer pauseTimer_;
     std::vector<std::unique_ptr<Peer>> peers_;
-    QHash<QByteArray, EiState> eiSent_;
+    // Counts the dives put under way ("next", "repeat", the end of the event): a judge's
+    // station that was lost without saying "Off" comes back within the same count for the
+    // score it could not send.
+    int diveSerial_ = 0;
+    QHash<QByteArray, int> lostInDive_;  // judge's identifier -> diveSerial_ when it was lost
+    std::mt19937 fillRandom_;
     std::atomic<quint16> port_{0};
     bool purgeScheduled_ = false;
 };

@@ -34,7 +34,7 @@ QString OperatorConsole::helpText()
     return QStringLiteral(
         "commands:\n"
         "  next                 move on to the next dive now (also: n)\n"
-        "  repeat               judge the dive under way again: clears its scores, sends AI and DI again\n"
+        "  repeat               judge the dive under way again: clears its scores, sends EI, AI and DI again\n"
         "  status               the dive under way and the scores received (also: s)\n"
         "  fs JUDGE SCORE       place SCORE on the judge's station for the judge to accept, e.g. fs 3 7.5\n"
         "  score JUDGE SCORE    record SCORE for the judge here, as if the judge had sent it\n"

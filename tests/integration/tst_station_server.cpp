@@ -1,6 +1,7 @@
 // The real station against the rehearsal event server, both in this process and talking over
-// loopback TCP: the road of one dive from the event's announcement to the scoreboard, and a
-// second station showing up in the first one's list and table of stations.
+// loopback TCP: the road of one dive from the event's announcement to the scoreboard, two
+// dives in a row keyed on the keypad, and a second station showing up in the first one's list
+// and table of stations.
 #include "TestStation.h"
 
 #include "link/ConsoleLink.h"
@@ -23,6 +24,14 @@ const QByteArray kEvent = "event: Integration Final\n"
                           "judges: 5\n"
                           "athlete: Anna Meyer | GER\n"
                           "dive: 105B | 2.4 | 3m | Forward 2 1/2 somersaults pike\n";
+
+const QByteArray kTwoDives = "event: Integration Final\n"
+                             "kind: individual\n"
+                             "judges: 5\n"
+                             "athlete: Anna Meyer | GER\n"
+                             "dive: 105B | 2.4 | 3m | Forward 2 1/2 somersaults pike\n"
+                             "athlete: Sofia Rossi | ITA\n"
+                             "dive: 107B | 3.1 | 3m | Forward 3 1/2 somersaults pike\n";
 
 ServerOptions LoopbackOptions()
 {
@@ -159,6 +168,63 @@ private slots:
         QVERIFY(!f.ScoreConfirmDecline->isEnabled());
         QVERIFY(!f.ButtonSendScore->isEnabled());
         QVERIFY(f.link->Connected());
+    }
+
+    void twoDivesInARow()
+    {
+        ServerOptions options = LoopbackOptions();
+        options.correctionPauseMs = 600000;  // the test moves on itself
+        EventServerThread server(ParseEventFile(kTwoDives).event, options);
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+        QStringList log;
+        QObject context;
+        connect(server.server(), &EventServer::logLine, &context, [&log](const QString &l) { log << l; },
+                Qt::QueuedConnection);
+
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        QVERIFY(Connect(s, server.port(), 0));
+        QTRY_COMPARE(f.LabelAthlete->text(), QStringLiteral(" Anna Meyer"));
+
+        // Dive 1: 6, 6, Enter, Enter; acknowledged, the other four entered by the operator.
+        for (int key : {vk::Digit0 + 6, vk::Digit0 + 6, vk::Enter, vk::Enter})
+            FormKeyDown(f, key);
+        QTRY_VERIFY(ScoreAcknowledged(f));
+        bool recorded = false;
+        server.call([&](EventServer &e) {
+            recorded = e.recordScore(2, "7.0") && e.recordScore(3, "6.0") && e.recordScore(4, "6.5")
+                       && e.recordScore(5, "7.5");
+        });
+        QVERIFY(recorded);
+        QTRY_COMPARE(f.Scoreboard1->Caption(), QStringLiteral("    48.00"));
+        QVERIFY(!f.ScoreConfirmMain->isHidden());  // still green
+
+        // The next dive's "EI" brings the keypad back: digits key the new score at once.
+        server.call([](EventServer &e) { e.nextDive(); });
+        QTRY_COMPARE(f.LabelAthlete->text(), QStringLiteral(" Sofia Rossi"));
+        QVERIFY(f.ScoreConfirmMain->isHidden());
+        QVERIFY(!f.PanelKeypad->isHidden());
+        QVERIFY(f.ButtonSendScore->isEnabled());
+        for (int key : {vk::Digit0 + 7, vk::Enter})
+            FormKeyDown(f, key);
+        QCOMPARE(f.ScoreConfirmScore0->text(), QStringLiteral("7.0"));
+        QVERIFY(!ScoreAcknowledged(f));
+        FormKeyDown(f, vk::Enter);
+        QTRY_VERIFY(ScoreAcknowledged(f));
+
+        std::optional<int> second;
+        qint64 firstTotal = 0;
+        server.call([&](EventServer &e) {
+            second = e.competition().score(1);
+            firstTotal = e.competition().totalHundredths(0);
+        });
+        QCOMPARE(second.value_or(-1), 14);
+        QCOMPARE(firstTotal, 4800);
+        // No "0.0" was ever recorded for the judge.
+        QTRY_VERIFY(log.join('\n').contains("judge 1 scores 7.0"));
+        QVERIFY2(!log.join('\n').contains("scores 0.0"), qPrintable(log.join('\n')));
     }
 
     void secondStationIsListedAndLeaves()

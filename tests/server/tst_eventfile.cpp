@@ -113,20 +113,28 @@ void TestEventFile::refusesBadFiles()
 
 void TestEventFile::textsForTheStations()
 {
-    // UTF-8 is turned into the stations' single-byte text; what Latin-1 cannot hold becomes
-    // "?" with a warning; control bytes (which would end a message field) become blanks.
-    const auto r = ParseEventFile(Replace(Replace(kTwoAthletes, "Anna Meyer", "J\xC3\xBCrgen \xC5\x81\x61\x64"),
-                                          "GER", "G\tE\x11R"));
+    // UTF-8 is turned into the stations' code page, Windows-1252 ("\u0160" is 0x8A there, the
+    // quotes 0x93 and 0x94); what it cannot hold becomes "?" with a warning that names the
+    // line, the field and the characters (an emoji is one "?"); control bytes (which would end
+    // a message field) become blanks.
+    const auto r = ParseEventFile(Replace(Replace(Replace(kTwoAthletes, "Anna Meyer", "J\xC3\xBCrgen \xC5\x81\x61\x64 \xC5\xA0"),
+                                                  "GER", "G\tE\x11R"),
+                                          "Sofia Rossi", "\xE2\x80\x9CSofia\xE2\x80\x9D \xF0\x9F\x98\x80"));
     QVERIFY(r.ok);
-    QCOMPARE(r.event.athletes[0].name, QByteArray("J\xFCrgen ?ad"));
+    QCOMPARE(r.event.athletes[0].name, QByteArray("J\xFCrgen ?ad \x8A"));
     QCOMPARE(r.event.athletes[0].team, QByteArray("G E R"));
-    QCOMPARE(r.warnings.size(), 1);
-    QVERIFY(r.warnings[0].startsWith("line 4:"));
+    QCOMPARE(r.event.athletes[1].name, QByteArray("\x93Sofia\x94 ?"));
+    QCOMPARE(r.warnings.size(), 2);
+    QCOMPARE(r.warnings[0], QStringLiteral("line 4: the athlete's name has characters that the stations' code page "
+                                           "(Windows-1252) cannot hold: \"\u0141\"; they are shown as \"?\""));
+    QVERIFY2(r.warnings[1].startsWith("line 7: the athlete's name") && r.warnings[1].contains(QString::fromUtf8("\xF0\x9F\x98\x80")),
+             qPrintable(r.warnings[1]));
 
-    // A Latin-1 file is taken as it is.
-    const auto latin = ParseEventFile(Replace(kTwoAthletes, "Anna Meyer", "J\xFCrgen"));
-    QVERIFY(latin.ok);
-    QCOMPARE(latin.event.athletes[0].name, QByteArray("J\xFCrgen"));
+    // A file that is not UTF-8 is read as Windows-1252: 0x80 is the euro sign.
+    const auto ansi = ParseEventFile(Replace(kTwoAthletes, "Anna Meyer", "J\xFCrgen \x80"));
+    QVERIFY(ansi.ok);
+    QVERIFY(ansi.warnings.isEmpty());
+    QCOMPARE(ansi.event.athletes[0].name, QByteArray("J\xFCrgen \x80"));
 
     // A byte-order mark is not part of the first key.
     QVERIFY(ParseEventFile("\xEF\xBB\xBF" + kTwoAthletes).ok);

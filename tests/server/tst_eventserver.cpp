@@ -5,6 +5,7 @@
 #include "server/EventServerThread.h"
 #include "server/OperatorConsole.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <memory>
@@ -78,6 +79,11 @@ private slots:
     void correctionPauseEndsWithTheNextDive();
     void synchroPanelThroughTheServer();
     void joinersAndReconnects();
+    void everyDiveBeginsWithTheEvent();
+    void stationBackWithinItsDive_data();
+    void stationBackWithinItsDive();
+    void secondStationOfAJudgeTakesOver();
+    void fillMissingJudges();
     void endOfEvent();
     void testPulses();
     void badInputIsSurvived();
@@ -269,6 +275,13 @@ void TestEventServer::completePanelSendsScoresAndScoreboard()
         // 6.5 + 7.0 + 7.5 = 21.0 x 2.4 = 50.40
         QCOMPARE(s->received("PR").constFirst().payload, QByteArray("1\x11" "50.40^T 50.40^RANK 1\x12"));
     }
+    // Judge 5 accepts the same score again: acknowledged again, and no correction (no new
+    // panel, scoreboard or pause).
+    stations_[4]->send("SD", QByteArray(scores[4]) + ctl::DC1);
+    QVERIFY(stations_[4]->waitForCount("TX", 2));
+    QVERIFY(Sync(*stations_[0]));
+    QCOMPARE(stations_[0]->count("PR"), 1);
+    QVERIFY(!log_.join('\n').contains("corrected result"));
     // In the correction pause Judge 5 corrects: XX and PR again with the new result.
     // 7.0 + 7.0 + 7.5 = 21.5 x 2.4 = 51.60
     stations_[4]->send("SD", QByteArray("7.0") + ctl::DC1);
@@ -298,7 +311,7 @@ void TestEventServer::correctionPauseEndsWithTheNextDive()
     QStringList order;
     for (const auto &m : stations_[0]->received())
         order << QString::fromLatin1(m.command);
-    QCOMPARE(order.mid(order.indexOf("TX")), (QStringList{"TX", "XX", "PR", "AI", "DI"}));
+    QCOMPARE(order.mid(order.indexOf("TX")), (QStringList{"TX", "XX", "PR", "EI", "AI", "DI"}));
 }
 
 void TestEventServer::synchroPanelThroughTheServer()
@@ -334,12 +347,11 @@ void TestEventServer::joinersAndReconnects()
     QVERIFY(first.waitFor([&] { return server_->stations().isEmpty(); }));
 
     server_->nextDive();
-    // Judge 1 reconnects: its identifier has had this event's EI, so only AI and DI, for the
-    // dive now under way.
+    // Judge 1 comes back after the dive changed: the event again, and the dive now under way.
     ScriptedStation &back = station(1);
     QVERIFY(back.join(server_->port()));
     QVERIFY(back.waitForCount("DI", 1));
-    QCOMPARE(back.count("EI"), 0);
+    QCOMPARE(back.count("EI"), 1);
     QCOMPARE(back.received("AI").constFirst().payload, QByteArray("1-2\x11Sofia Rossi\x12ITA\x13"));
 
     // Judge 2 joins mid-event: EI, AI and DI of the dive under way, in that order.
@@ -354,6 +366,151 @@ void TestEventServer::joinersAndReconnects()
     QCOMPARE(late.received("AI").constFirst().payload, QByteArray("1-2\x11Sofia Rossi\x12ITA\x13"));
 }
 
+void TestEventServer::everyDiveBeginsWithTheEvent()
+{
+    startServer();
+    QVERIFY(joinAll({1, 2}));
+    ScriptedStation &j1 = *stations_[0];
+    auto lastThree = [&] {
+        QStringList order;
+        for (const auto &m : j1.received())
+            order << QString::fromLatin1(m.command);
+        return order.mid(order.size() - 3);
+    };
+    const QStringList dive = {"EI", "AI", "DI"};
+    // "EI" brings every station back to its keypad before the next dive, and before the dive
+    // is judged again.
+    for (const char *command : {"next", "repeat"}) {
+        j1.clear();
+        OperatorConsole(*server_).execute(command);
+        QVERIFY(j1.waitForCount("DI", 1));
+        QCOMPARE(lastThree(), dive);
+        QCOMPARE(j1.received("EI").constFirst().payload, QByteArray("IND\x11Test Final\x12" "5\x13"));
+        QVERIFY(stations_[1]->waitForCount("EI", 1));
+    }
+}
+
+void TestEventServer::stationBackWithinItsDive_data()
+{
+    QTest::addColumn<bool>("saysOff");
+    QTest::addColumn<QString>("meanwhile");  // "", "next", "repeat" or "takeover"
+    QTest::addColumn<bool>("eventAgain");
+    // The station's own reconnection: its unsent score must stay on its screen.
+    QTest::newRow("lost, back in the same dive") << false << "" << false;
+    QTest::newRow("taken over in the same dive") << false << "takeover" << false;
+    // It left on purpose, or the dive it left is over: the event again, back to the keypad.
+    QTest::newRow("left with Off") << true << "" << true;
+    QTest::newRow("lost, back after next") << false << "next" << true;
+    QTest::newRow("lost, back after repeat") << false << "repeat" << true;
+}
+
+void TestEventServer::stationBackWithinItsDive()
+{
+    QFETCH(bool, saysOff);
+    QFETCH(QString, meanwhile);
+    QFETCH(bool, eventAgain);
+    startServer();
+    QVERIFY(joinAll({1}));
+    ScriptedStation &first = *stations_[0];
+    if (saysOff)
+        first.send("CS", "Off");
+    if (meanwhile != "takeover") {
+        first.close();
+        QVERIFY(first.waitFor([&] { return server_->stations().isEmpty(); }));
+    }
+    if (!meanwhile.isEmpty() && meanwhile != "takeover")
+        OperatorConsole(*server_).execute(meanwhile);
+
+    ScriptedStation &back = station(1);
+    QVERIFY(back.join(server_->port()));
+    QVERIFY(back.waitForCount("DI", 1));
+    QVERIFY(Sync(back));
+    QCOMPARE(back.count("EI"), eventAgain ? 1 : 0);
+    QCOMPARE(back.count("AI"), 1);
+    // The next dive brings the event in any case (here the same dive judged again).
+    server_->repeatDive();
+    QVERIFY(back.waitForCount("DI", 2));
+    QCOMPARE(back.count("EI"), eventAgain ? 2 : 1);
+}
+
+void TestEventServer::secondStationOfAJudgeTakesOver()
+{
+    startServer();
+    QVERIFY(joinAll({2, 3}));
+    ScriptedStation &j2 = *stations_[0], &older = *stations_[1];
+    j2.clear();
+
+    ScriptedStation &newer = station(3);
+    QVERIFY(newer.join(server_->port()));
+    // The older station of Judge 3 is sent home with its own identifier and closed.
+    QVERIFY(older.waitFor([&] { return Has(older, "CD", "J3  ", "J3  "); }));
+    QVERIFY(older.waitFor([&] { return !older.isConnected(); }));
+    // What it still sends in reply is not read: its "Off" is not the judge leaving.
+    older.send("CS", "Off");
+    older.send("SD", QByteArray("9.0") + ctl::DC1);
+    QVERIFY(newer.waitForCount("DI", 1));
+    QVERIFY(Sync(newer));
+    QVERIFY(Sync(j2));
+    QCOMPARE(Count(newer, "CD", Judge(3)), 0);
+    QVERIFY(!Has(j2, "CS", Judge(3), "Off"));
+    QCOMPARE(server_->competition().score(3), std::nullopt);
+    QCOMPARE(server_->stations().size(), 2);
+    QVERIFY(newer.isConnected());
+    QVERIFY(log_.join('\n').contains(QRegularExpression(
+        "J3 connected again from 127.0.0.1:\\d+ while its connection from 127.0.0.1:\\d+ was open: the older "
+        "connection is sent home \\(\"CD\"\\) and closed")));
+    // The newer one scores as usual.
+    newer.send("SD", QByteArray("7.5") + ctl::DC1);
+    QVERIFY(newer.waitForCount("TX", 1));
+    QCOMPARE(server_->competition().score(3), std::optional<int>(15));
+}
+
+void TestEventServer::fillMissingJudges()
+{
+    // Judges 1 and 2 have stations; 3 to 5 are filled once both have scored.
+    auto run = [this](quint32 seed, const char *second) {
+        ServerOptions o = Loopback();
+        o.fillMissing = true;
+        o.fillSeed = seed;
+        stations_.clear();
+        startServer(kEvent, o);
+        QVector<int> scores;
+        if (!joinAll({1, 2}))
+            return scores;
+        stations_[0]->send("SD", QByteArray("8.0") + ctl::DC1);
+        if (!stations_[0]->waitForCount("TX", 1) || !server_->competition().missingJudges().contains(3))
+            return scores;
+        stations_[1]->send("SD", QByteArray(second) + ctl::DC1);
+        if (!stations_[0]->waitForCount("PR", 1))
+            return scores;
+        for (int j = 1; j <= 5; ++j)
+            scores << server_->competition().score(j).value_or(-1);
+        return scores;
+    };
+    const QVector<int> a = run(7, "9.0");
+    QCOMPARE(a.size(), 5);
+    QCOMPARE(a.mid(0, 2), (QVector<int>{16, 18}));
+    for (int h : a.mid(2))
+        QVERIFY2(h >= 16 && h <= 18, qPrintable(QString::number(h)));  // 8.5 +- 0.5
+    QCOMPARE(run(7, "9.0"), a);  // the same seed, the same scores
+    bool anotherSeedDiffers = false;
+    for (quint32 seed = 8; seed < 20 && !anotherSeedDiffers; ++seed)
+        anotherSeedDiffers = run(seed, "9.0") != a;
+    QVERIFY(anotherSeedDiffers);
+    // Kept within 0.0 to 10.0.
+    const QVector<int> top = run(7, "10.0");  // mean 9.0
+    for (int h : top.mid(2))
+        QVERIFY(h >= 16 && h <= 20);
+    stations_.clear();
+
+    // With no judge connected nothing is filled.
+    ServerOptions o = Loopback();
+    o.fillMissing = true;
+    startServer(kEvent, o);
+    QVERIFY(server_->recordScore(1, "8.0"));
+    QCOMPARE(server_->competition().missingJudges(), (QVector<int>{2, 3, 4, 5}));
+}
+
 void TestEventServer::endOfEvent()
 {
     startServer();
@@ -364,10 +521,12 @@ void TestEventServer::endOfEvent()
     QVERIFY(stations_[0]->waitFor([&] { return Count(*stations_[0], "EI", end) == 1; }));
     QVERIFY(server_->competition().ended());
 
-    // A score after the end is not acknowledged.
+    // A score after the end is not acknowledged, but answered: the judge is told why.
     stations_[0]->send("SD", QByteArray("7.0") + ctl::DC1);
-    // A station joining now is only told that the event has ended; one that was told
-    // already is told nothing more.
+    QVERIFY(stations_[0]->waitForCount("CE", 1));
+    QCOMPARE(stations_[0]->received("CE").constFirst().payload,
+             QByteArray("The event has ended. Your score was not recorded."));
+    // A station joining now, or coming back, is only told that the event has ended.
     ScriptedStation &late = station(2);
     QVERIFY(late.join(server_->port()));
     QVERIFY(late.waitForCount("EI", 1));
@@ -376,8 +535,10 @@ void TestEventServer::endOfEvent()
     QVERIFY(late.waitForCount("CD", 1));
     ScriptedStation &back = station(1);
     QVERIFY(back.join(server_->port()));
+    QVERIFY(back.waitForCount("EI", 1));
     QVERIFY(Sync(back));
-    QCOMPARE(back.count("EI") + back.count("AI") + back.count("TX"), 0);
+    QCOMPARE(back.received("EI").constFirst().payload, end);
+    QCOMPARE(back.count("EI") + back.count("AI") + back.count("TX"), 1);
     QCOMPARE(stations_[0]->count("TX"), 0);
 
     // The operator's end works the same mid-event.

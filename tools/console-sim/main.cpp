@@ -2,12 +2,14 @@
 // runs the event of an event file (or the built-in demo event), logs every message in and out
 // on standard output and takes operator commands on standard input.
 
+#include "link/CodePage.h"
 #include "server/EventFile.h"
 #include "server/EventServer.h"
 #include "server/OperatorConsole.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QStringDecoder>
 #include <QTime>
@@ -178,6 +180,12 @@ int SecondsToMs(const QCommandLineParser &args, const QCommandLineOption &option
     return int(seconds * 1000 + 0.5);
 }
 
+// "1 round", "3 rounds".
+QString Counted(int n, const char *noun)
+{
+    return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(noun)).arg(n == 1 ? "" : "s");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -213,7 +221,15 @@ int main(int argc, char **argv)
     const QCommandLineOption demoOption(QStringLiteral("print-demo"),
                                         QStringLiteral("Print the built-in demo event (an event file to start from) "
                                                        "and exit."));
-    args.addOptions({portOption, bindOption, pulseOption, pauseOption, checkOption, demoOption});
+    const QCommandLineOption fillOption(QStringLiteral("fill-missing"),
+                                        QStringLiteral("Score for every judge of the panel who has no station connected, "
+                                                       "once every connected judge has scored: a half point within 0.5 "
+                                                       "of their mean (nothing when no judge is connected)."));
+    const QCommandLineOption seedOption(QStringLiteral("seed"),
+                                        QStringLiteral("Seed for --fill-missing: the same seed and the same scores fill "
+                                                       "in the same scores (default: a new seed, shown at the start)."),
+                                        QStringLiteral("NUMBER"));
+    args.addOptions({portOption, bindOption, pulseOption, pauseOption, fillOption, seedOption, checkOption, demoOption});
     args.addPositionalArgument(QStringLiteral("EVENT-FILE"),
                                QStringLiteral("The event to run (format: docs/event-file.md)."),
                                QStringLiteral("[EVENT-FILE]"));
@@ -247,6 +263,16 @@ int main(int argc, char **argv)
     }
     options.pulseIntervalMs = SecondsToMs(args, pulseOption, options.pulseIntervalMs);
     options.correctionPauseMs = SecondsToMs(args, pauseOption, options.correctionPauseMs);
+    options.fillMissing = args.isSet(fillOption);
+    if (args.isSet(seedOption)) {
+        bool ok = false;
+        options.fillSeed = args.value(seedOption).toUInt(&ok);
+        if (!ok)
+            Fail(QStringLiteral("--seed takes a whole number from 0 to 4294967295, not \"%1\"").arg(args.value(seedOption)),
+                 kExitUsage);
+    } else {
+        options.fillSeed = QRandomGenerator::system()->generate();
+    }
 
     EventDefinition event;
     QString source = QStringLiteral("the built-in demo event");
@@ -268,9 +294,12 @@ int main(int argc, char **argv)
     }
 
     if (args.isSet(checkOption)) {
-        std::printf("%s: \"%s\", %s, %d judges, %d athletes, %d rounds, %d dives\n", source.toLocal8Bit().constData(),
-                    event.name.constData(), EventKindName(event.kind).toLatin1().constData(), event.judges,
-                    int(event.athletes.size()), event.rounds(), event.diveCount());
+        const QString line = QStringLiteral("%1: \"%2\", %3, %4, %5, %6, %7\n")
+                                 .arg(source, DecodeConsoleText(event.name), EventKindName(event.kind),
+                                      Counted(event.judges, "judge"), Counted(int(event.athletes.size()), "athlete"),
+                                      Counted(event.rounds(), "round"), Counted(event.diveCount(), "dive"));
+        const QByteArray out = line.toLocal8Bit();
+        std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
         return 0;
     }
 
@@ -280,6 +309,8 @@ int main(int argc, char **argv)
     QString error;
     if (!server.listen(&error))
         Fail(error, kExitListen);
+    if (options.fillMissing)
+        Print(QStringLiteral("judges without a station are scored for (--fill-missing, --seed %1)").arg(options.fillSeed));
 
     OperatorConsole console(server);
     InstallSignalHandlers(
