@@ -22,16 +22,16 @@
 namespace {
 
 int g_pipe[2] = {-1, -1};
-volatile std::sig_atomic_t g_signalled = 0;
+std::atomic<int> g_signalled {0};  // lock-free: safe in a handler, whichever thread takes it
+static_assert(std::atomic<int>::is_always_lock_free);
 std::atomic<StationShutdown *> g_instance {nullptr};
 QtMessageHandler g_previousHandler = nullptr;
 std::atomic<bool> g_displayLost {false};
 
 extern "C" void onTerminatingSignal(int sig)
 {
-    if (g_signalled)
+    if (g_signalled.exchange(sig) != 0)
         _exit(128 + sig);  // asked again while closing: end now
-    g_signalled = sig;
     const int saved = errno;
     const unsigned char byte = static_cast<unsigned char>(sig);
     [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &byte, 1);

@@ -139,6 +139,22 @@ private slots:
         QVERIFY(readSettings(dir_->path()).contains("Height=805\r\nLastIP=This Computer\r\nWho=0\r\n"));
     }
 
+    // Two signals before the first is handled (held back while the process is stopped): the
+    // second ends the station at once with 128 + its number.
+    void secondSignalEndsAtOnce()
+    {
+        Session s(dir_->path());
+        QVERIFY(s.up());
+        QVERIFY(s.station.signal(SIGSTOP));
+        QVERIFY(s.station.signal(SIGINT));
+        QVERIFY(s.station.signal(SIGTERM));
+        QVERIFY(s.station.signal(SIGCONT));
+        QVERIFY(s.station.waitForExit(10000));
+        QCOMPARE(s.station.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(s.station.exitCode() == 128 + SIGTERM || s.station.exitCode() == 128 + SIGINT,
+                 qPrintable(QString::number(s.station.exitCode())));
+    }
+
     // The X server goes away under the station: the settings kept current are written and the
     // server is told that the station left before the process ends.
     void displayGoesAway()
