@@ -129,22 +129,34 @@ void StationShutdown::onSignalPipe()
 
 void StationShutdown::DisplayLost()
 {
-    if (g_displayLost.exchange(true))
-        return;
     if (QThread::currentThread() == thread()) {
-        CloseStation(form_, keptSettings());
+        closeAfterDisplayLoss();
         return;
     }
-    // Reported by the toolkit's own event thread: the settings are written here, the
-    // disconnect is asked of the main thread and waited for a little while.
-    keptSettings().write();
+    // Reported by the toolkit's own event thread: the close is asked of the main thread and
+    // waited for a little while; should the main thread not come to it, the settings at least
+    // are written from here.
+    if (g_displayLost.exchange(true))
+        return;
     auto done = std::make_shared<QSemaphore>();
     QMetaObject::invokeMethod(
         this,
         [this, done] {
-            CloseStation(form_, keptSettings());
+            closeAfterDisplayLoss();
             done->release();
         },
         Qt::QueuedConnection);
-    done->tryAcquire(1, 1000);
+    if (done->tryAcquire(1, 1000))
+        return;
+    QMutexLocker lock(&closeMutex_);
+    if (!closeStarted_.exchange(true))
+        keptSettings().write();
+}
+
+void StationShutdown::closeAfterDisplayLoss()
+{
+    QMutexLocker lock(&closeMutex_);
+    if (closeStarted_.exchange(true))
+        return;
+    CloseStation(form_, keptSettings());
 }

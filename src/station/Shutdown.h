@@ -5,6 +5,8 @@
 #include <QMutex>
 #include <QObject>
 
+#include <atomic>
+
 class QSocketNotifier;
 class TMainForm;
 
@@ -39,9 +41,12 @@ protected:
 private:
     void keep();
     void onSignalPipe();
+    void closeAfterDisplayLoss();  // main thread
 
     TMainForm &form_;
     QSocketNotifier *notifier_ = nullptr;
     mutable QMutex mutex_;
     StationSettings kept_;
+    QMutex closeMutex_;
+    std::atomic<bool> closeStarted_ {false};
 };

@@ -129,6 +129,24 @@ private slots:
         QVERIFY(ini.readAll().contains("Width=1218\r\nHeight=805\r\n"));
     }
 
+    // The compositor goes away under the station: the settings are written before it ends.
+    void compositorGoesAway()
+    {
+        const QString path = home_.path() + QStringLiteral("/.local/share/marlo-dv/Settings.ini");
+        QFile::remove(path);
+        station_.start(QStringLiteral("sh"), {QStringLiteral(MARLO_LAUNCHER)});
+        QVERIFY(station_.waitForStarted(5000));
+        QVERIFY(QTest::qWaitFor([&] { const QImage shot = screenshot();
+                                      return !shot.isNull() && shot.pixelColor(12, 140) == QColor(0, 0, 255); },
+                                20000));
+        weston_.kill();
+        QVERIFY(weston_.waitForFinished(5000));
+        QVERIFY(station_.waitForFinished(10000));
+        QFile ini(path);
+        QVERIFY2(ini.open(QIODevice::ReadOnly), station_.readAll().constData());
+        QVERIFY(ini.readAll().contains("Width=1218\r\nHeight=805\r\nLastIP=This Computer\r\nWho=0\r\n"));
+    }
+
 private:
     // The launcher execs the station: its process is the station's.
     qint64 stationPid() const { return station_.processId(); }
