@@ -114,7 +114,9 @@ StationSettings StationShutdown::keptSettings() const
 
 bool StationShutdown::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == &form_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+    // Shown: the settings have been read; moved or resized: the geometry.
+    const QEvent::Type type = event->type();
+    if (watched == &form_ && (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize))
         keep();
     return false;
 }
