@@ -1,4 +1,5 @@
 #include "screens/Unit_Main.h"
+#include "station/Shutdown.h"
 
 #include <QApplication>
 
@@ -8,6 +9,8 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(kApplicationTitle);
     QApplication::setApplicationDisplayName(kApplicationTitle);
     TMainForm form;
+    // A signal, the end of the session or a lost display closes the station as Close does.
+    StationShutdown shutdown(form);
     form.show();
     return app.exec();
 }

@@ -79,6 +79,13 @@ QChar dc(char c)
     return QChar::fromLatin1(c);
 }
 
+// The LED labels draw each byte by their own mask table: they are given one character per
+// byte, not the code page's letters.
+QString ledBytes(const QByteArray &b)
+{
+    return QString::fromLatin1(b);
+}
+
 // The default error box: modal, titled with the application's title, one OK button, plain
 // text. The next message is handled once it is closed.
 void ShowErrorBox(TMainForm &form, const QString &text)
@@ -156,7 +163,7 @@ void HandleCS(TMainForm &form, const QByteArray &payload, const QByteArray &send
 void HandleXX(TMainForm &form, const QByteArray &payload)
 {
     ArrangeScoreDisplays(form);
-    const QString p = fromBytes(payload);
+    const QString p = ledBytes(payload);
     const qsizetype stx = p.indexOf(dc(ctl::STX));
     QString rest = stx < 0 ? p.mid(1) : p.mid(stx + 2);
     // A judge count outside the eleven displays is bounded as the layout bounds it.
@@ -195,7 +202,7 @@ void HandleDI(TMainForm &form, const QByteArray &payload)
 
 void HandlePR(TMainForm &form, const QByteArray &payload)
 {
-    const QString p = fromBytes(payload);
+    const QString p = ledBytes(payload);
     form.PanelScoreboard->show();
     form.ScoreboardOrder->setCaption(QStringLiteral("ORDER ") + PadToWidth(fieldBefore(p, dc(ctl::DC1)), 3));
     QString lines = fieldBefore(restAfter(p, dc(ctl::DC1)), dc(ctl::DC2));

@@ -1,6 +1,7 @@
 #include "link/LinkMemos.h"
 
 #include "screens/Unit_Main.h"
+#include "station/StationState.h"
 
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -148,12 +149,12 @@ DeferMemoAppends::~DeferMemoAppends()
 
 void AddLogLine(TMainForm &form, const QByteArray &line)
 {
-    AppendMemoLine(form.LogFile, QString::fromLatin1(line));
+    AppendMemoLine(form.LogFile, fromBytes(line));
 }
 
 void AddChatLine(TMainForm &form, const QByteArray &text)
 {
-    AppendMemoLine(form.ChatFile, QString::fromLatin1(text));
+    AppendMemoLine(form.ChatFile, fromBytes(text));
 }
 
 void AppendBoundedListLine(QListWidget *list, const QString &text)
@@ -166,5 +167,5 @@ void AppendBoundedListLine(QListWidget *list, const QString &text)
 
 void AddConnectedClient(TMainForm &form, const QByteArray &text)
 {
-    AppendBoundedListLine(form.ConnectedClients, QString::fromLatin1(text));
+    AppendBoundedListLine(form.ConnectedClients, fromBytes(text));
 }

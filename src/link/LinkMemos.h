@@ -41,6 +41,8 @@ private:
     QPlainTextEdit *memos_[4] = {};
 };
 
+// Received bytes are shown in the link's code page (fromBytes).
+
 // One line of the link log.
 void AddLogLine(TMainForm &form, const QByteArray &line);
 

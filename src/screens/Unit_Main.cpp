@@ -11,6 +11,7 @@
 #include "screens/Unit_GetIP.h"
 #include "screens/Unit_Invalid.h"
 #include "station/Settings.h"
+#include "station/StationClose.h"
 #include "widgets/DockLayout.h"
 #include "widgets/Fonts.h"
 #include "widgets/LedTextLabel.h"
@@ -641,19 +642,7 @@ void TMainForm::closeEvent(QCloseEvent *e)
 
 void TMainForm::closeSteps()
 {
-    TimerPowerMeter->stop();
-    StationSettings s;
-    const QRect g = geometry();
-    s.Left = g.x();
-    s.Top = g.y();
-    s.Width = g.width();
-    s.Height = g.height();
-    s.LastIP = HostIP->currentText();
-    s.Who = ClientChoice->itemIndex();
-    s.write();
-    link->DisconnectAction();
-    if (InvalidElements)
-        InvalidElements->hide();
+    CloseStation(*this);
 }
 
 void TMainForm::resizeEvent(QResizeEvent *e)

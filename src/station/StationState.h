@@ -1,10 +1,13 @@
 #pragma once
 
+#include "link/CodePage.h"
+
 #include <QString>
 #include <QtGlobal>
 
-// All station texts are single-byte; they are held as QString with one character per byte
-// (Latin-1), converted back with toLatin1() where bytes go onto the link.
+// All station texts are single-byte, in the event servers' code page (Windows-1252): received
+// bytes become text through fromBytes() and text goes onto the link through toBytes(), which
+// gives back every received text byte for byte.
 
 // The station's identity.
 struct TClientInfo {
@@ -33,6 +36,7 @@ struct StationState {
     qint32 ZeroPressCount = 0;
     qint32 SavedFunctionIndex = 0;
     QString LastServerAddress;
+    bool Closed = false;  // the close has run (settings written, link closed)
 
     void FillProtocols();
     // The identifier of judge `functionIndex` (0-based), bounded to the table.
@@ -41,12 +45,13 @@ struct StationState {
 
 inline QString fromBytes(const QByteArray &b)
 {
-    return QString::fromLatin1(b);
+    return DecodeConsoleText(b);
 }
 
+// A character the code page cannot hold becomes "?".
 inline QByteArray toBytes(const QString &s)
 {
-    return s.toLatin1();
+    return EncodeConsoleText(s);
 }
 
 // Removes leading and trailing characters with codes 0 to 32.

@@ -5,9 +5,11 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <netdb.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -278,6 +280,20 @@ void Station::kill()
         process_.kill();
         process_.waitForFinished(3000);
     }
+}
+
+bool Station::signal(int signal)
+{
+    const qint64 p = pid();
+    return p > 0 && ::kill(pid_t(p), signal) == 0;
+}
+
+bool Station::windowTitled(const QString &title) const
+{
+    const QByteArray ids = run(x_, QStringLiteral("xdotool"),
+                               {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')});
+    return !ids.trimmed().isEmpty();
 }
 
 bool Station::waitForExit(int timeoutMs)

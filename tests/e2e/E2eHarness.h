@@ -93,6 +93,14 @@ public:
     bool running() const { return process_.state() != QProcess::NotRunning; }
     bool waitForExit(int timeoutMs);
     QByteArray output() { return process_.readAllStandardError() + process_.readAllStandardOutput(); }
+    // The process, for signals, and how it ended.
+    qint64 pid() const { return process_.processId(); }
+    int exitCode() const { return process_.exitCode(); }
+    QProcess::ExitStatus exitStatus() const { return process_.exitStatus(); }
+    // Sends `signal` (SIGTERM, ...) to the station.
+    bool signal(int signal);
+    // Whether a visible top-level window has this exact title.
+    bool windowTitled(const QString &title) const;
 
 private:
     const XServer &x_;

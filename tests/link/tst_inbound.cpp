@@ -446,6 +446,41 @@ private slots:
         QCOMPARE(f.ChatFile->toPlainText(), QStringLiteral("Hello judges"));
     }
 
+    // Received bytes are Windows-1252 wherever they are shown, except on the LED labels, which
+    // draw each byte by their own table; typed chat goes out in the same code page.
+    void codePage()
+    {
+        LoopbackServer server;
+        QVERIFY(server.listen());
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        const QByteArray name("\x8A" "arka \x9E" "ak\x96\x80\x81");  // the undefined 0x81 stands for itself
+        const QString shown = QStringLiteral("Šarka žak–€") + QChar(0x81);
+        receive(s, "AI", "1-1" + DC1 + name + DC2 + name + DC3);
+        QCOMPARE(f.LabelAthlete->text(), QLatin1Char(' ') + shown);
+        QCOMPARE(f.LabelClub->text(), QLatin1Char(' ') + shown);
+        receive(s, "CM", name);
+        QCOMPARE(f.ChatFile->toPlainText(), shown);
+        QVERIFY(f.LogFile->toPlainText().contains(shown));
+        receive(s, "CN", name, "J2  ");
+        QCOMPARE(f.GridConnections->item(2, 1)->text(), shown);
+        receive(s, "CE", name);
+        QCOMPARE(s.boxes.value(0), shown);
+        receive(s, "XX", "x" + name + "^");
+        QCOMPARE(f.ScoreDisplays[0]->Caption(), QString::fromLatin1(name));
+
+        QVERIFY(s.connectTo(server));
+        QTRY_COMPARE(f.ConnectedClients->count(), 0);
+        receive(s, "CC", name);
+        QCOMPARE(f.ConnectedClients->item(0)->text(), shown);
+        server.clearReceived();
+        f.EditMessage->setText(QStringLiteral("Œuvre – Łódź"));
+        QTest::mouseClick(f.ButtonSendMessage, Qt::LeftButton);
+        QVERIFY(server.waitForFrames(1));
+        QCOMPARE(sent(server, "CM"), QList<QByteArray>{"\x8Cuvre \x96 ?\xF3" "d?"});
+    }
+
     // Text from the network is shown as it is, never as markup.
     void markupIsShownAsText()
     {

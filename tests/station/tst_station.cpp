@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
+#include <QSet>
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -44,6 +46,22 @@ private slots:
         QDir::setCurrent(dir_->path());
     }
     void cleanup() { QDir::setCurrent(QDir::tempPath()); }
+
+    // The logo is compiled into every executable that shows the window: loaded from the
+    // resource, a real picture, and on the logo element at its own size.
+    void logoIsShown()
+    {
+        const QImage logo(QStringLiteral(":/assets/logo.jpg"));
+        QVERIFY2(!logo.isNull(), "the logo picture cannot be loaded");
+        QVERIFY(logo.width() > 1 && logo.height() > 1);
+        QSet<QRgb> colours;
+        for (int y = 0; y < logo.height(); y += 7)
+            for (int x = 0; x < logo.width(); x += 7)
+                colours.insert(logo.pixel(x, y));
+        QVERIFY2(colours.size() > 16, "the logo picture is empty");
+        TMainForm form(testPlatform());
+        QCOMPARE(form.VRXLogo->pixmap().size(), logo.size());
+    }
 
     void settingsChooseTheFunction_data()
     {

@@ -1,5 +1,7 @@
-// Renders the scoring page of a started station off screen, on a landscape screen of
-// 1218 x 805 and a portrait one of 768 x 1024, with the displays of an eleven-judge panel.
+// Renders the station off screen: the window as it comes up (the logo, before the deferred
+// start-up shows the pages) on a 1218 x 805 screen, and the scoring page of a started station
+// on a landscape screen of 1218 x 805 and a portrait one of 768 x 1024, with the displays of
+// an eleven-judge panel.
 //
 //   build/bin/marlo-screenshots [output folder, default docs]
 
@@ -16,6 +18,22 @@
 #include <cstdio>
 
 namespace {
+
+// The window just shown: bands and status bar with their design texts over the logo.
+bool renderStartup(const QRect &screen, const QString &file)
+{
+    LayoutPlatform fakes(screen);
+    TMainForm form(fakes.platform);
+    form.show();
+    QCoreApplication::processEvents();
+    if (form.startedUp())
+        return false;
+    const QPixmap shot = form.grab();
+    if (shot.size() != screen.size() || !shot.save(file, "PNG"))
+        return false;
+    std::printf("%s: %dx%d\n", qPrintable(file), shot.width(), shot.height());
+    return true;
+}
 
 bool render(const QRect &screen, const QString &file)
 {
@@ -59,7 +77,8 @@ int main(int argc, char **argv)
     QTemporaryDir dir;  // the station writes Settings.ini in its working directory
     QDir::setCurrent(dir.path());
 
-    bool ok = render(QRect(0, 0, 1218, 805), out + QStringLiteral("/scoring-landscape.png"));
+    bool ok = renderStartup(QRect(0, 0, 1218, 805), out + QStringLiteral("/startup.png"));
+    ok = render(QRect(0, 0, 1218, 805), out + QStringLiteral("/scoring-landscape.png")) && ok;
     ok = render(QRect(0, 0, 768, 1024), out + QStringLiteral("/scoring-portrait.png")) && ok;
     return ok ? 0 : 1;
 }

@@ -1,0 +1,164 @@
+#include "station/Shutdown.h"
+
+#include "link/ConsoleLink.h"
+#include "screens/Unit_Main.h"
+#include "station/StationClose.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QSemaphore>
+#include <QSocketNotifier>
+#include <QThread>
+#if QT_CONFIG(sessionmanager)
+#include <QSessionManager>
+#endif
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int g_pipe[2] = {-1, -1};
+std::atomic<int> g_signalled {0};  // lock-free: safe in a handler, whichever thread takes it
+static_assert(std::atomic<int>::is_always_lock_free);
+std::atomic<StationShutdown *> g_instance {nullptr};
+QtMessageHandler g_previousHandler = nullptr;
+std::atomic<bool> g_displayLost {false};
+
+extern "C" void onTerminatingSignal(int sig)
+{
+    if (g_signalled.exchange(sig) != 0)
+        _exit(128 + sig);  // asked again while closing: end now
+    const int saved = errno;
+    const unsigned char byte = static_cast<unsigned char>(sig);
+    [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &byte, 1);
+    errno = saved;
+}
+
+void onToolkitMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if ((type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg)
+        && StationShutdown::IsDisplayLossMessage(message)) {
+        if (StationShutdown *s = g_instance.load())
+            s->DisplayLost();
+    }
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
+} // namespace
+
+bool StationShutdown::IsDisplayLossMessage(const QString &message)
+{
+    return message.startsWith(QLatin1String("The X11 connection broke"))
+           || message.startsWith(QLatin1String("The Wayland connection broke"))
+           || message.startsWith(QLatin1String("The Wayland connection experienced a fatal error"));
+}
+
+StationShutdown::StationShutdown(TMainForm &form) : QObject(&form), form_(form)
+{
+    g_instance.store(this);
+    if (g_pipe[0] < 0 && ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        g_pipe[0] = g_pipe[1] = -1;
+    if (g_pipe[0] >= 0) {
+        notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+        connect(notifier_, &QSocketNotifier::activated, this, [this] { onSignalPipe(); });
+        struct sigaction sa {};
+        sa.sa_handler = onTerminatingSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        for (int sig : {SIGTERM, SIGINT, SIGHUP})
+            sigaction(sig, &sa, nullptr);
+    }
+
+#if QT_CONFIG(sessionmanager)
+    // Direct: the close must be done before the session manager is answered.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) { ShutDownStation(form_); },
+            Qt::DirectConnection);
+#endif
+
+    g_previousHandler = qInstallMessageHandler(onToolkitMessage);
+
+    keep();
+    form_.installEventFilter(this);
+    connect(form_.HostIP, &QComboBox::currentTextChanged, this, [this] { keep(); });
+    connect(form_.ClientChoice, &RadioGroup::changed, this, [this] { keep(); });
+}
+
+StationShutdown::~StationShutdown()
+{
+    qInstallMessageHandler(g_previousHandler);
+    g_instance.store(nullptr);
+    struct sigaction sa {};
+    sa.sa_handler = SIG_DFL;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &sa, nullptr);
+}
+
+void StationShutdown::keep()
+{
+    const StationSettings now = CurrentSettings(form_);
+    QMutexLocker lock(&mutex_);
+    kept_ = now;
+}
+
+StationSettings StationShutdown::keptSettings() const
+{
+    QMutexLocker lock(&mutex_);
+    return kept_;
+}
+
+bool StationShutdown::eventFilter(QObject *watched, QEvent *event)
+{
+    // Shown: the settings have been read; moved or resized: the geometry.
+    const QEvent::Type type = event->type();
+    if (watched == &form_ && (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize))
+        keep();
+    return false;
+}
+
+void StationShutdown::onSignalPipe()
+{
+    unsigned char byte = 0;
+    while (::read(g_pipe[0], &byte, 1) == 1) {
+    }
+    ShutDownStation(form_);
+}
+
+void StationShutdown::DisplayLost()
+{
+    if (QThread::currentThread() == thread()) {
+        closeAfterDisplayLoss();
+        return;
+    }
+    // Reported by the toolkit's own event thread: the close is asked of the main thread and
+    // waited for a little while; should the main thread not come to it, the settings at least
+    // are written from here.
+    if (g_displayLost.exchange(true))
+        return;
+    auto done = std::make_shared<QSemaphore>();
+    QMetaObject::invokeMethod(
+        this,
+        [this, done] {
+            closeAfterDisplayLoss();
+            done->release();
+        },
+        Qt::QueuedConnection);
+    if (done->tryAcquire(1, 1000))
+        return;
+    QMutexLocker lock(&closeMutex_);
+    if (!closeStarted_.exchange(true))
+        keptSettings().write();
+}
+
+void StationShutdown::closeAfterDisplayLoss()
+{
+    QMutexLocker lock(&closeMutex_);
+    if (closeStarted_.exchange(true))
+        return;
+    CloseStation(form_, keptSettings());
+}
