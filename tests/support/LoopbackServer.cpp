@@ -109,6 +109,13 @@ void LoopbackServer::read(Conn *k)
     close(k);  // the station closed the connection, or it failed
 }
 
+void LoopbackServer::setStalled(bool stalled, int c)
+{
+    Conn *k = conn(c);
+    if (k && k->notifier)
+        k->notifier->setEnabled(!stalled);
+}
+
 void LoopbackServer::close(Conn *k)
 {
     k->notifier.reset();
