@@ -163,16 +163,17 @@ void ConsoleLink::CloseLink()
 {
     if (!link_)
         return;
+    // On purpose and gracefully: what the system took still goes out; the buffer does not.
     link_->close();
-    DiscardUnsent();
+    DiscardUnsent(false);
     LetGoOfLink();
     DisconnectedHandling();
 }
 
-bool ConsoleLink::DiscardUnsent()
+bool ConsoleLink::DiscardUnsent(bool unacknowledged)
 {
     bool score = false;
-    for (const TcpLink::Unsent &u : link_->takeUnsent()) {
+    for (const TcpLink::Unsent &u : link_->takeUnsent(unacknowledged)) {
         score = score || u.score;
         if (unsentObserver)
             unsentObserver(u.message);
@@ -185,7 +186,10 @@ void ConsoleLink::LinkLost()
     if (!link_)
         return;
     link_->close();
-    const bool scoreLost = DiscardUnsent();
+    // A score the server's system never acknowledged is lost as well; the reset makes sure
+    // it does not arrive after all, behind the judge's back.
+    const bool scoreLost = DiscardUnsent(true);
+    link_->abort();
     LetGoOfLink();
     DisconnectedHandling();
     if (scoreLost && !disconnecting_)

@@ -70,7 +70,8 @@ public:
     // link's outgoing path).
     std::function<void(const QByteArray &frame, bool written)> sentObserver;
     // Told of every written message that was still wholly or partly in the link's outgoing
-    // buffer when the link closed, in order: it never reached the server.
+    // buffer when the link closed, in order, and, when the link was lost, first of every
+    // score the server's system had not acknowledged: none of them reaches the server.
     std::function<void(const QByteArray &frame)> unsentObserver;
 
     // The server's port (8963); tests point the station at their own server.
@@ -91,12 +92,13 @@ private:
     // Closes the connection and runs the disconnected handling.
     void CloseLink();
     // The connection failed, was given up, or was closed by its reader: closed like a link
-    // the server dropped. A score still unsent in its buffer counts as failed: the lost
-    // link is reported (unless the station is disconnecting on purpose).
+    // the server dropped, and reset. A score still in its buffer, or not acknowledged by the
+    // server's system, counts as failed: the lost link is reported (unless the station is
+    // disconnecting on purpose).
     void LinkLost();
-    // Hands what the outgoing buffer still holds to unsentObserver; true when it held a
-    // score.
-    bool DiscardUnsent();
+    // Hands what never reached the server to unsentObserver (with `unacknowledged`, also
+    // the scores the server's system did not acknowledge); true when a score was among it.
+    bool DiscardUnsent(bool unacknowledged);
     // Keeps the write notifier and the give-up timer in step with the outgoing buffer.
     void WatchOutgoing();
     void FlushOutgoing();

@@ -7,10 +7,15 @@
 #include <chrono>
 #include <cstring>
 
+#ifdef __linux__
+#include <linux/sockios.h>
+#endif
 #include <netdb.h>
 #include <netinet/in.h>
+#include <fcntl.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -143,6 +148,7 @@ qsizetype TcpLink::sendSome(const char *data, qsizetype size)
             return -1;
         }
         done += n;
+        sentTotal_ += n;
     }
     return done;
 }
@@ -154,6 +160,7 @@ bool TcpLink::write(const QByteArray &data, bool score)
     // Make room first: what the socket takes now need not wait in the buffer.
     if (unsentBytes() > 0 && !flush())
         return false;
+    const std::int64_t start = sentTotal_ + unsentBytes();  // the message's place in the stream
     qsizetype taken = 0;
     if (unsentBytes() == 0) {
         taken = sendSome(data.constData(), data.size());
@@ -161,8 +168,11 @@ bool TcpLink::write(const QByteArray &data, bool score)
             close();
             return false;
         }
-        if (taken == data.size())
+        if (taken == data.size()) {
+            if (score)
+                keepHandedScore(start + data.size(), data);
             return true;
+        }
     }
     const qsizetype rest = data.size() - taken;
     if (unsentBytes() + rest > kMaxOutgoingBytes) {
@@ -171,20 +181,14 @@ bool TcpLink::write(const QByteArray &data, bool score)
         return false;
     }
     if (marks_.empty()) {
-        // Nothing in the buffer is needed any more.
-        streamBase_ += out_.size();
+        // Nothing in the buffer is needed any more; the message starts it afresh, whole (so
+        // that a given-up one can be told whole), its sent part before head_.
         out_.resize(0);
-        head_ = 0;
+        head_ = taken;
+        streamBase_ = start;
     }
-    const std::int64_t start = streamBase_ + out_.size() - taken;
-    if (taken > 0) {
-        // Keep the whole message, so that a given-up one can be told whole (the sent part
-        // lies before head_).
-        out_.append(data.constData(), taken);
-        head_ += taken;
-    }
-    out_.append(data.constData() + taken, rest);
-    marks_.push_back(Mark {start, streamBase_ + out_.size(), nowMs(), score});
+    out_.append(data);
+    marks_.push_back(Mark {start, start + data.size(), nowMs(), score});
     return true;
 }
 
@@ -201,18 +205,39 @@ bool TcpLink::flush()
     }
     head_ += n;
     const std::int64_t sentTo = streamBase_ + head_;
-    while (!marks_.empty() && marks_.front().end <= sentTo)
+    while (!marks_.empty() && marks_.front().end <= sentTo) {
+        const Mark &m = marks_.front();
+        if (m.score)
+            keepHandedScore(m.end, out_.mid(qsizetype(m.start - streamBase_), qsizetype(m.end - m.start)));
         marks_.pop_front();
+    }
     if (marks_.empty()) {
-        streamBase_ += out_.size();
         out_.resize(0);
         head_ = 0;
+        streamBase_ = sentTo;
     } else if (const qsizetype drop = qsizetype(marks_.front().start - streamBase_); drop >= 16 * 1024) {
         out_.remove(0, drop);
         head_ -= drop;
         streamBase_ += drop;
     }
     return true;
+}
+
+void TcpLink::keepHandedScore(std::int64_t end, const QByteArray &message)
+{
+    handedScores_.push_back(HandedScore {end, message});
+    if (handedScores_.size() > kKeptScores)
+        handedScores_.pop_front();
+}
+
+std::int64_t TcpLink::unacknowledgedBytes() const
+{
+#ifdef SIOCOUTQ
+    int queued = 0;
+    if (fd_ >= 0 && ::ioctl(fd_, SIOCOUTQ, &queued) == 0 && queued > 0)
+        return queued;
+#endif
+    return 0;
 }
 
 bool TcpLink::drain(int ms)
@@ -239,17 +264,46 @@ bool TcpLink::unsentExpired(std::int64_t now) const
     return at >= 0 && now - at >= giveUpMs_;
 }
 
-std::vector<TcpLink::Unsent> TcpLink::takeUnsent()
+std::vector<TcpLink::Unsent> TcpLink::takeUnsent(bool unacknowledged)
 {
     std::vector<Unsent> unsent;
-    unsent.reserve(marks_.size());
+    if (!unacknowledged)
+        handedScores_.clear();
+    // Scores the system took but the peer never acknowledged come first, in order.
+    std::int64_t unacked = unackedAtClose_.load(std::memory_order_acquire);
+    if (unacked < 0)
+        unacked = unacknowledgedBytes();
+    const std::int64_t acked = sentTotal_ - unacked;
+    for (const HandedScore &h : handedScores_)
+        if (h.end > acked)
+            unsent.push_back(Unsent {h.message, true});
+    handedScores_.clear();
     for (const Mark &m : marks_)
         unsent.push_back(Unsent {out_.mid(qsizetype(m.start - streamBase_), qsizetype(m.end - m.start)), m.score});
     marks_.clear();
-    streamBase_ += out_.size();
     out_ = QByteArray();
     head_ = 0;
+    streamBase_ = sentTotal_;
     return unsent;
+}
+
+void TcpLink::abort()
+{
+    close();
+    if (fd_ < 0 || aborted_)
+        return;
+    aborted_ = true;
+    // The connection is reset once the socket is released: nothing the system still holds
+    // for the peer goes out later. The descriptor number stays ours (a socket that is not
+    // connected takes its place), so a reader still holding it never reads another
+    // connection's bytes.
+    const linger now {1, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    const int placeholder = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (placeholder >= 0) {
+        ::dup3(placeholder, fd_, O_CLOEXEC);
+        ::close(placeholder);
+    }
 }
 
 TcpLink::ReadResult TcpLink::takeBufferedMessage(QByteArray &text)
@@ -312,6 +366,8 @@ bool TcpLink::close()
     bool expected = true;
     if (!connected_.compare_exchange_strong(expected, false, std::memory_order_acq_rel))
         return false;
+    // Before the shutdown, whose FIN would count among the unacknowledged bytes.
+    unackedAtClose_.store(unacknowledgedBytes(), std::memory_order_release);
     ::shutdown(fd_, SHUT_RDWR);
     return true;
 }

@@ -58,13 +58,16 @@ public:
     std::int64_t oldestUnsentAtMs() const { return marks_.empty() ? -1 : marks_.front().atMs; }
     // Whether unsent data has waited giveUpMs() or longer at `now`.
     bool unsentExpired(std::int64_t now) const;
-    // The messages still wholly or partly unsent, in order, and whether each is a score;
-    // the buffer is emptied (it never goes out).
+    // What never reached the peer, in order: the scores the system took but the peer had
+    // not acknowledged when the connection closed, then every message still wholly or partly
+    // in the outgoing buffer (with whether it is a score). The buffer is emptied: nothing in
+    // it ever goes out.
     struct Unsent {
         QByteArray message;
         bool score = false;
     };
-    std::vector<Unsent> takeUnsent();
+    // `unacknowledged` false: the buffer's messages only.
+    std::vector<Unsent> takeUnsent(bool unacknowledged = true);
 
     // The descriptor, for a write-readiness notifier (-1 before open).
     int descriptor() const { return fd_; }
@@ -102,8 +105,17 @@ public:
     // when it was not connected. Safe from any thread, any number of times. The outgoing
     // buffer is kept until takeUnsent() (main thread) empties it.
     bool close();
+    // Main thread. Closes the connection and resets it, so that nothing the system still
+    // holds for the peer goes out later (a link given up). After takeUnsent().
+    void abort();
 
 private:
+    // The scores handed to the system that are remembered, until the connection ends, to
+    // tell whether the peer acknowledged them.
+    static constexpr size_t kKeptScores = 32;
+    // Bytes the system holds that the peer has not acknowledged (0 where it cannot tell).
+    std::int64_t unacknowledgedBytes() const;
+    void keepHandedScore(std::int64_t end, const QByteArray &message);
     // Sends what it can of [data, data + size) without waiting: the count taken, or -1 on a
     // socket error.
     qsizetype sendSome(const char *data, qsizetype size);
@@ -114,9 +126,18 @@ private:
     int giveUpMs_ = 5000;
     std::atomic<bool> connected_ {false};
 
-    // Main thread side: the outgoing buffer. out_[head_..] is unsent; each message in it has
+    // Main thread side. Every byte handed to the system so far; the scores among them.
+    std::int64_t sentTotal_ = 0;
+    struct HandedScore {
+        std::int64_t end;
+        QByteArray message;
+    };
+    std::deque<HandedScore> handedScores_;
+    std::atomic<std::int64_t> unackedAtClose_ {-1};
+    bool aborted_ = false;
+    // The outgoing buffer. out_[head_..] is unsent; each message in it has
     // a mark with its start and end as positions in the whole outgoing stream (streamBase_
-    // is the stream position of out_[0]). Bytes before the first mark's start are dropped
+    // is the stream position of out_[0]; streamBase_ + head_ == sentTotal_). Bytes before the first mark's start are dropped
     // from time to time.
     struct Mark {
         std::int64_t start;

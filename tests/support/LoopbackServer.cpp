@@ -116,6 +116,17 @@ void LoopbackServer::setStalled(bool stalled, int c)
         k->notifier->setEnabled(!stalled);
 }
 
+void LoopbackServer::readNow(qsizetype max, int c)
+{
+    Conn *k = conn(c);
+    if (!k || k->closed)
+        return;
+    QByteArray buf(max, Qt::Uninitialized);
+    const ssize_t n = ::recv(k->fd, buf.data(), size_t(max), MSG_DONTWAIT);
+    if (n > 0)
+        k->data.append(buf.constData(), n);
+}
+
 void LoopbackServer::close(Conn *k)
 {
     k->notifier.reset();
