@@ -20,7 +20,14 @@
 // Closing shuts the connection down (which wakes a waiting reader) and marks it closed; the
 // descriptor itself is released only when the object is destroyed, that is when its last
 // shared owner lets go. So a reader still holding an old connection can never read from or
-// shut down a descriptor that the system has since given to a newer connection.
+// shut down a descriptor that the system has since given to a newer connection. A link given
+// up is also reset (abort()): an unconnected socket takes the descriptor's place, and the
+// connection is reset when the reader lets go of it.
+//
+// Where the system differs: the non-blocking socket, poll() and the bounded connect have
+// direct Winsock counterparts (FIONBIO, WSAPoll, select). The count of bytes the peer has not
+// acknowledged (SIOCOUTQ) is Linux's; without it, a score the system has taken counts as
+// delivered, as before. The descriptor swap of abort() is POSIX (dup3).
 class TcpLink
 {
 public:

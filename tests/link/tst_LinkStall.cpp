@@ -191,7 +191,7 @@ void TestLinkStall::lostLinkFailsTheBufferedScore()
 {
     QFETCH(bool, overflow);
     QFETCH(bool, inSystem);
-    TcpLink::setSendTimeoutMs(overflow ? 60000 : 400);
+    TcpLink::setSendTimeoutMs(overflow ? 60000 : 1000);
     QVERIFY(station_->start());
     QVERIFY(station_->connectTo(*server_, 2));
     server_->clearReceived();
