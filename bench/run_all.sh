@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 BENCH_DIR="${BUILD_DIR:-build}/bench"
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 
-known=(bench_startup bench_link bench_layout bench_led bench_scoring bench_inbound bench_soak)
+known=(bench_startup bench_link bench_layout bench_led bench_scoring bench_inbound bench_soak bench_stall)
 
 cpu=$(grep -m1 '^model name' /proc/cpuinfo 2>/dev/null | cut -d: -f2- | sed 's/^ *//')
 echo "== machine"

@@ -14,7 +14,9 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTime>
+#include <QTimer>
 
+#include <algorithm>
 #include <exception>
 
 ConsoleLink::ConsoleLink(TMainForm &form)
@@ -22,6 +24,13 @@ ConsoleLink::ConsoleLink(TMainForm &form)
 {
     wake_ = new QSocketNotifier(mailbox_->wakeDescriptor(), QSocketNotifier::Read, this);
     connect(wake_, &QSocketNotifier::activated, this, [this] { DrainMailbox(); });
+    stallTimer_ = new QTimer(this);
+    stallTimer_->setSingleShot(true);
+    stallTimer_->setTimerType(Qt::PreciseTimer);
+    connect(stallTimer_, &QTimer::timeout, this, [this] {
+        if (!GiveUpIfStalled())
+            WatchOutgoing();
+    });
     showMessage = [this](BoxKind kind, const QString &text) {
         QMessageBox box(kind == BoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon, kApplicationTitle,
                         QString(text).replace(u'\r', u'\n'), QMessageBox::Ok, &form_);
@@ -34,6 +43,8 @@ ConsoleLink::~ConsoleLink()
 {
     delete wake_;
     wake_ = nullptr;
+    delete writable_;
+    writable_ = nullptr;
     // Nothing more is handed over; what is waiting is discarded (its readers stop waiting).
     mailbox_->close();
     // Wake every reader: shut its connection down and stop any wait for the main thread;
@@ -49,6 +60,11 @@ ConsoleLink::~ConsoleLink()
 bool ConsoleLink::Connected() const
 {
     return link_ && link_->connected();
+}
+
+qsizetype ConsoleLink::UnsentBytes() const
+{
+    return link_ ? link_->unsentBytes() : 0;
 }
 
 void ConsoleLink::FillServerAddressList()
@@ -83,6 +99,9 @@ bool ConsoleLink::OpenLink(QString *error)
     if (!link->open(toBytes(ServerAddressOfSelection()), port_, error))
         return false;
     link_ = std::move(link);
+    writable_ = new QSocketNotifier(link_->descriptor(), QSocketNotifier::Write, this);
+    writable_->setEnabled(false);
+    connect(writable_, &QSocketNotifier::activated, this, [this] { FlushOutgoing(); });
     ConnectedHandling();
     return true;
 }
@@ -113,13 +132,26 @@ void ConsoleLink::DisconnectAction()
 {
     if (!Connected())
         return;
+    // On purpose: a link lost on the way is not reported, and a server that takes nothing
+    // holds the close for kCloseDrainMs at most.
+    disconnecting_ = true;
     SendConsoleMessage("CS", "Off");
     SendConsoleMessage("IP", QByteArray());
+    if (link_)
+        link_->drain(kCloseDrainMs);
     CloseLink();
+    disconnecting_ = false;
 }
 
 void ConsoleLink::LetGoOfLink()
 {
+    if (writable_) {
+        // Possibly from its own activation: disabled now, deleted once back in the loop.
+        writable_->setEnabled(false);
+        writable_->deleteLater();
+        writable_ = nullptr;
+    }
+    stallTimer_->stop();
     link_.reset();
     if (reader_) {
         reader_->stop();
@@ -131,9 +163,74 @@ void ConsoleLink::CloseLink()
 {
     if (!link_)
         return;
+    // On purpose and gracefully: what the system took still goes out; the buffer does not.
     link_->close();
+    DiscardUnsent(false);
     LetGoOfLink();
     DisconnectedHandling();
+}
+
+bool ConsoleLink::DiscardUnsent(bool unacknowledged)
+{
+    bool score = false;
+    for (const TcpLink::Unsent &u : link_->takeUnsent(unacknowledged)) {
+        score = score || u.score;
+        if (unsentObserver)
+            unsentObserver(u.message);
+    }
+    return score;
+}
+
+void ConsoleLink::LinkLost()
+{
+    if (!link_)
+        return;
+    link_->close();
+    // A score the server's system never acknowledged is lost as well; the reset makes sure
+    // it does not arrive after all, behind the judge's back.
+    const bool scoreLost = DiscardUnsent(true);
+    link_->abort();
+    LetGoOfLink();
+    DisconnectedHandling();
+    if (scoreLost && !disconnecting_)
+        ReportLostLink();
+}
+
+void ConsoleLink::WatchOutgoing()
+{
+    if (!link_ || !writable_)
+        return;
+    const std::int64_t at = link_->oldestUnsentAtMs();
+    writable_->setEnabled(at >= 0);
+    if (at < 0) {
+        stallTimer_->stop();
+        return;
+    }
+    if (stallTimer_->isActive() && at == stallArmedFor_)
+        return;  // already set for the same oldest message
+    stallArmedFor_ = at;
+    const std::int64_t left = at + link_->giveUpMs() - TcpLink::nowMs();
+    stallTimer_->start(int(std::max<std::int64_t>(0, left)));
+}
+
+void ConsoleLink::FlushOutgoing()
+{
+    if (!link_)
+        return;
+    if (!link_->flush()) {
+        LinkLost();
+        return;
+    }
+    if (!GiveUpIfStalled())
+        WatchOutgoing();
+}
+
+bool ConsoleLink::GiveUpIfStalled()
+{
+    if (!link_ || !link_->unsentExpired(TcpLink::nowMs()))
+        return false;
+    LinkLost();
+    return true;
 }
 
 void ConsoleLink::ReapReaders()
@@ -222,16 +319,23 @@ void ConsoleLink::SendConsoleMessage(const QByteArray &command, const QByteArray
 {
     const QByteArray frame = FrameConsoleMessage(command, toBytes(form_.state.ClientInfo.DisciplineTag),
                                                  toBytes(form_.state.ClientInfo.LocalStationId), payload);
-    const bool written = link_ && link_->writeAll(frame);
-    if (!written && link_ && !link_->connected()) {
-        // The write gave up on a peer that took nothing and closed the link.
-        LetGoOfLink();
-        DisconnectedHandling();
+    const bool score = command == "SD";
+    const bool reconnecting = form_.ReconnectTimer->isActive();
+    // Unsent data that has waited too long gives the link up even when the timer that
+    // watches it has not come round yet.
+    GiveUpIfStalled();
+    // Written: in the link's outgoing path, the system's send buffer or the link's own. The
+    // main thread never waits for the socket here.
+    const bool written = link_ && link_->write(frame, score);
+    if (link_) {
+        if (written)
+            WatchOutgoing();
+        else
+            LinkLost();  // closed: failed, overflowing, or already closed by its reader
     }
     if (sentObserver)
         sentObserver(frame, written);
-    const bool score = command == "SD";
-    if (!written && score && !form_.ReconnectTimer->isActive()) {
+    if (!written && score && !reconnecting) {
         ReportLostLink();
         return;
     }
@@ -288,10 +392,8 @@ void ConsoleLink::HandleItem(HandoffItem &item)
 
     if (item.linkClosed) {
         // The reader closed its connection; only the current one concerns the screens.
-        if (link_ && item.link == link_) {
-            LetGoOfLink();
-            DisconnectedHandling();
-        }
+        if (link_ && item.link == link_)
+            LinkLost();
         return;
     }
     // The log lines of messages that arrived together are added to the memos together.

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -14,6 +15,7 @@ class TClientReader;
 class HandoffMailbox;
 struct HandoffItem;
 class QSocketNotifier;
+class QTimer;
 
 // Shown when the connect action cannot open the link (carriage returns as line breaks).
 inline const QString kCouldNotConnectText =
@@ -30,6 +32,8 @@ public:
     // How long the main thread goes on handling received messages before it lets its other
     // events through.
     static constexpr int kDrainBudgetMs = 20;
+    // How long the disconnect action lets the outgoing buffer drain before it closes.
+    static constexpr int kCloseDrainMs = 500;
 
     explicit ConsoleLink(TMainForm &form);
     ~ConsoleLink() override;
@@ -62,14 +66,21 @@ public:
     // std::exception thrown while handling a text ends the handling of that text: its what()
     // is shown in an error box (showMessage), and the next text follows once it is closed.
     std::function<void(const QByteArray &text)> receiveText;
-    // Told of every message SendConsoleMessage frames, and whether it was written.
+    // Told of every message SendConsoleMessage frames, and whether it was written (into the
+    // link's outgoing path).
     std::function<void(const QByteArray &frame, bool written)> sentObserver;
+    // Told of every written message that was still wholly or partly in the link's outgoing
+    // buffer when the link closed, in order, and, when the link was lost, first of every
+    // score the server's system had not acknowledged: none of them reaches the server.
+    std::function<void(const QByteArray &frame)> unsentObserver;
 
     // The server's port (8963); tests point the station at their own server.
     void setPortForTests(quint16 port) { port_ = port; }
     quint16 port() const { return port_; }
     // The reader of the open connection, if any (for tests).
     const TClientReader *currentReader() const { return reader_.get(); }
+    // Bytes waiting in the open connection's outgoing buffer (for tests and benchmarks).
+    qsizetype UnsentBytes() const;
 
 private:
     // Handles what the readers have handed over, in order.
@@ -80,6 +91,19 @@ private:
     void ConnectedHandling();
     // Closes the connection and runs the disconnected handling.
     void CloseLink();
+    // The connection failed, was given up, or was closed by its reader: closed like a link
+    // the server dropped, and reset. A score still in its buffer, or not acknowledged by the
+    // server's system, counts as failed: the lost link is reported (unless the station is
+    // disconnecting on purpose).
+    void LinkLost();
+    // Hands what never reached the server to unsentObserver (with `unacknowledged`, also
+    // the scores the server's system did not acknowledge); true when a score was among it.
+    bool DiscardUnsent(bool unacknowledged);
+    // Keeps the write notifier and the give-up timer in step with the outgoing buffer.
+    void WatchOutgoing();
+    void FlushOutgoing();
+    // Gives the link up when unsent data has waited too long; true when it did.
+    bool GiveUpIfStalled();
     void DisconnectedHandling();
     void LetGoOfLink();
     void ReapReaders();
@@ -90,6 +114,10 @@ private:
     std::shared_ptr<HandoffMailbox> mailbox_;
     QSocketNotifier *wake_ = nullptr;
     std::shared_ptr<TcpLink> link_;
+    QSocketNotifier *writable_ = nullptr;  // the open connection's write readiness
+    QTimer *stallTimer_ = nullptr;         // when the oldest unsent data has waited too long
+    std::int64_t stallArmedFor_ = -1;      // the oldest unsent message the timer is set for
+    bool disconnecting_ = false;
     std::unique_ptr<TClientReader> reader_;
     std::vector<std::unique_ptr<TClientReader>> retired_;
 };

@@ -109,6 +109,24 @@ void LoopbackServer::read(Conn *k)
     close(k);  // the station closed the connection, or it failed
 }
 
+void LoopbackServer::setStalled(bool stalled, int c)
+{
+    Conn *k = conn(c);
+    if (k && k->notifier)
+        k->notifier->setEnabled(!stalled);
+}
+
+void LoopbackServer::readNow(qsizetype max, int c)
+{
+    Conn *k = conn(c);
+    if (!k || k->closed)
+        return;
+    QByteArray buf(max, Qt::Uninitialized);
+    const ssize_t n = ::recv(k->fd, buf.data(), size_t(max), MSG_DONTWAIT);
+    if (n > 0)
+        k->data.append(buf.constData(), n);
+}
+
 void LoopbackServer::close(Conn *k)
 {
     k->notifier.reset();

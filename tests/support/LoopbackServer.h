@@ -49,6 +49,11 @@ public:
     void sendBytewise(const QByteArray &bytes, int c = -1);
     // Closes a connection from the server's side.
     void drop(int c = -1);
+    // Stops reading a connection (what the station sends waits in the system's buffers), or
+    // reads it again.
+    void setStalled(bool stalled, int c = -1);
+    // Reads up to `max` bytes of a (stalled) connection now, without waiting.
+    void readNow(qsizetype max, int c = -1);
 
     // A message as the event server frames it: SOH, command, tag, sender, STX, payload, EOT.
     static QByteArray frame(const QByteArray &command, const QByteArray &payload,

@@ -1,0 +1,355 @@
+// A server that reads slowly or not at all, and one that never answers a connect: the main
+// thread never waits on the socket. What the system cannot take waits in the link's bounded
+// outgoing buffer; the link counts as lost when that buffer would overflow or when its data
+// has waited too long, and a score still in it then counts as failed (one lost-link report,
+// one reconnect, the panel red again with the same score). Nothing of a given-up buffer goes
+// out later, the order of messages holds across partial writes, the close is prompt, and a
+// connect gives up at its limit.
+#include "LoopbackServer.h"
+#include "TestStation.h"
+
+#include "link/ConsoleLink.h"
+#include "link/ConsoleMessage.h"
+#include "link/TcpLink.h"
+#include "scoring/ScoreConfirmation.h"
+#include "screens/Unit_Invalid.h"
+#include "screens/Unit_Main.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+class ShowCounter : public QObject
+{
+public:
+    explicit ShowCounter(QWidget *w) { w->installEventFilter(this); }
+    int shows = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Show)
+            ++shows;
+        return false;
+    }
+};
+
+// A listener on 127.0.0.1 whose accept queue is full: it never accepts, so once the queue
+// holds what its backlog allows the system drops further SYNs, and a connect to it gets no
+// answer at all, like one to a host that is not there.
+class FullListener
+{
+public:
+    FullListener()
+    {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || ::listen(fd_, 0) != 0
+            || ::getsockname(fd_, reinterpret_cast<sockaddr *>(&a), &len) != 0)
+            return;
+        port_ = ntohs(a.sin_port);
+        // Fill the queue until a connect is left without an answer.
+        for (int i = 0; i < 8 && !full_; ++i) {
+            const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            fillers_.push_back(c);
+            if (::connect(c, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0)
+                continue;
+            pollfd p {c, POLLOUT, 0};
+            full_ = errno == EINPROGRESS && ::poll(&p, 1, 200) == 0;
+        }
+    }
+    ~FullListener()
+    {
+        for (int c : fillers_)
+            ::close(c);
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool full() const { return full_; }
+    quint16 port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    quint16 port_ = 0;
+    bool full_ = false;
+    std::vector<int> fillers_;
+};
+
+const QColor kRed(255, 0, 0);
+
+} // namespace
+
+class TestLinkStall : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void lostLinkFailsTheBufferedScore_data();
+    void lostLinkFailsTheBufferedScore();
+    void orderKeptAcrossPartialWrites();
+    void closeIsPromptWhenNothingIsRead();
+    void connectGivesUpAtItsLimit_data();
+    void connectGivesUpAtItsLimit();
+
+private:
+    TMainForm &form() { return *station_->form; }
+    ConsoleLink &link() { return *station_->form->link; }
+    void record();
+    // Sends chat messages, without running the event loop, until the system's buffers are
+    // full and the link's own buffer holds `bytes` or more. False when it never fills.
+    bool fillUntilUnsent(qsizetype bytes);
+    QList<QByteArray> written() const;
+
+    std::unique_ptr<TestStation> station_;
+    std::unique_ptr<LoopbackServer> server_;
+    QList<QPair<QByteArray, bool>> sent_;
+    QList<QByteArray> unsent_;
+    int chats_ = 0;
+};
+
+void TestLinkStall::initTestCase()
+{
+    // The limits the station runs with.
+    QCOMPARE(TcpLink::sendTimeoutMs(), 5000);
+    QCOMPARE(TcpLink::connectTimeoutMs(), 10000);
+    QCOMPARE(ConsoleLink::kCloseDrainMs, 500);
+}
+
+void TestLinkStall::init()
+{
+    sent_.clear();
+    unsent_.clear();
+    chats_ = 0;
+    server_ = std::make_unique<LoopbackServer>();
+    QVERIFY(server_->listen());
+    station_ = std::make_unique<TestStation>();
+}
+
+void TestLinkStall::cleanup()
+{
+    station_.reset();
+    server_.reset();
+    TcpLink::setSendTimeoutMs(5000);
+    TcpLink::setConnectTimeoutMs(10000);
+}
+
+void TestLinkStall::record()
+{
+    link().sentObserver = [this](const QByteArray &frame, bool w) { sent_ << qMakePair(frame, w); };
+    link().unsentObserver = [this](const QByteArray &frame) { unsent_ << frame; };
+}
+
+QList<QByteArray> TestLinkStall::written() const
+{
+    QList<QByteArray> out;
+    for (const auto &s : sent_)
+        if (s.second)
+            out << s.first;
+    return out;
+}
+
+bool TestLinkStall::fillUntilUnsent(qsizetype bytes)
+{
+    for (int i = 0; i < 100000 && link().Connected(); ++i) {
+        if (link().UnsentBytes() >= bytes)
+            return true;
+        // Numbered, of varying length, so that order and cut points show.
+        ++chats_;
+        link().SendConsoleMessage("CM", QByteArray::number(chats_) + ' ' + QByteArray(200 + (chats_ * 397) % 1800, 'a' + chats_ % 26));
+    }
+    return false;
+}
+
+void TestLinkStall::lostLinkFailsTheBufferedScore_data()
+{
+    QTest::addColumn<bool>("overflow");
+    QTest::addColumn<bool>("inSystem");
+    QTest::newRow("overflow, score in the link's buffer") << true << false;
+    QTest::newRow("overflow, score in the system's, unacknowledged") << true << true;
+    QTest::newRow("waited too long, score in the link's buffer") << false << false;
+    QTest::newRow("waited too long, score in the system's, unacknowledged") << false << true;
+}
+
+void TestLinkStall::lostLinkFailsTheBufferedScore()
+{
+    QFETCH(bool, overflow);
+    QFETCH(bool, inSystem);
+    TcpLink::setSendTimeoutMs(overflow ? 60000 : 1000);
+    QVERIFY(station_->start());
+    QVERIFY(station_->connectTo(*server_, 2));
+    server_->clearReceived();
+    ShowCounter windows(form().InvalidElements);
+    record();
+    server_->setStalled(true, 0);
+
+    // A score the server's system takes in: it reaches the server and is not reported.
+    link().SendConsoleMessage("SD", "5.0\x11");
+    const QByteArray early = FrameConsoleMessage("SD", "IND ", "J3  ", "5.0\x11");
+    // The score goes in behind data the server has not taken: written, into the buffer.
+    QVERIFY(fillUntilUnsent(1));
+    form().ScoreEdit->setText(QStringLiteral("6.5"));
+    ButtonSendScoreClick(form());
+    ScoreConfirmAcceptClick(form());
+    const QByteArray sd = FrameConsoleMessage("SD", "IND ", "J3  ", "6.5\x11");
+    QCOMPARE(sent_.last().first.left(4), QByteArray("\x01" "CSI"));
+    QVERIFY(sent_.contains(qMakePair(sd, true)));
+    QVERIFY(link().Connected());
+    QVERIFY(!form().ReconnectTimer->isActive());
+    if (inSystem) {
+        // The server takes a little, so the buffer, the score with it, moves on into the
+        // system's send buffer, which the server has not acknowledged.
+        for (int i = 0; i < 1000 && link().UnsentBytes() > 0; ++i) {
+            server_->readNow(4096, 0);
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(link().UnsentBytes(), 0);
+        QVERIFY(link().Connected());
+        QVERIFY(fillUntilUnsent(1));
+    }
+
+    if (overflow) {
+        QVERIFY(!fillUntilUnsent(TcpLink::kMaxOutgoingBytes + 1));
+        QVERIFY(!sent_.last().second);  // the message that did not fit failed
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(!link().Connected(), 5000);
+    }
+    // Lost like a dropped link, and the score failed: one report.
+    QVERIFY(!link().Connected());
+    QVERIFY(form().ConnectConsoles->isEnabled());
+    QVERIFY(!form().DisconnectConsoles->isEnabled());
+    QVERIFY(form().ReconnectTimer->isActive());
+    QCOMPARE(windows.shows, 1);
+    QCOMPARE(unsent_.count(sd), 1);
+    QVERIFY(!unsent_.contains(early));
+
+    // What arrived is what was written, in order, up to a point; nothing reported as given
+    // up arrived (the link was reset), and every score either arrived or was reported.
+    server_->setStalled(false, 0);
+    QVERIFY(server_->waitForClosed(0, 10000));
+    const QList<QByteArray> arrived = server_->frames(0);
+    const QList<QByteArray> all = written();
+    QCOMPARE(arrived, all.mid(0, arrived.size()));
+    QVERIFY(arrived.size() + unsent_.size() <= all.size());
+    QVERIFY(arrived.contains(early));
+    QVERIFY(!arrived.contains(sd));
+    const QByteArray bytes = server_->received(0);
+    const QByteArray whole = arrived.join();
+    QVERIFY(bytes.startsWith(whole));
+    QVERIFY(all.at(arrived.size()).startsWith(bytes.mid(whole.size())));
+
+    // One reconnect, on which nothing of the old link goes out; the score comes back red.
+    QVERIFY(server_->waitForConnections(2, 6000));
+    QTRY_VERIFY(!form().ScoreConfirmMain->isHidden() && form().ScoreConfirmMain->color() == kRed);
+    QCOMPARE(form().ScoreConfirmScore0->text(), QStringLiteral("6.5"));
+    QCOMPARE(form().state.RetryCount, 1);
+    QCOMPARE(windows.shows, 1);
+    QVERIFY(link().Connected());
+    QVERIFY(server_->waitForFrames(1, 1));
+    QCOMPARE(server_->frames(1), QList<QByteArray> {FrameConsoleMessage("CC", "IND ", "J3  ", "Judge 3")});
+}
+
+void TestLinkStall::orderKeptAcrossPartialWrites()
+{
+    QVERIFY(station_->start());
+    QVERIFY(station_->connectTo(*server_));
+    server_->clearReceived();
+    record();
+    server_->setStalled(true, 0);
+    // Half the buffer waits behind full system buffers; the server then reads it all as the
+    // socket delivers it, in pieces that cut messages anywhere.
+    QVERIFY(fillUntilUnsent(TcpLink::kMaxOutgoingBytes / 2));
+    server_->setStalled(false, 0);
+    const QList<QByteArray> expected = written();
+    QVERIFY(server_->waitForBytes(expected.join().size(), 0, 10000));
+    QCOMPARE(server_->frames(0), expected);
+    QVERIFY(unsent_.isEmpty());
+    QCOMPARE(link().UnsentBytes(), 0);
+    QVERIFY(link().Connected());
+    QCOMPARE(sent_.size(), expected.size());  // every one written
+}
+
+void TestLinkStall::closeIsPromptWhenNothingIsRead()
+{
+    QVERIFY(station_->start());
+    QVERIFY(station_->connectTo(*server_, 2));
+    server_->clearReceived();
+    record();
+    server_->setStalled(true, 0);
+    QVERIFY(fillUntilUnsent(1));
+    link().SendConsoleMessage("SD", "7.5\x11");
+
+    // The close lets the buffer drain for a moment, then closes: on purpose, so the score
+    // it gives up starts no reconnection.
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(form().close());
+    const qint64 ms = clock.elapsed();
+    qInfo("closed in %lld ms", ms);
+    QVERIFY2(ms < 3000, "the close waited for the server");  // 13 s before the buffer
+    QVERIFY(!link().Connected());
+    QVERIFY(!form().ReconnectTimer->isActive());
+    QVERIFY(!form().InvalidElements->isVisible());
+    QVERIFY(QFile::exists(station_->workDir() + QStringLiteral("/Settings.ini")));
+    // "CS" "Off" and the empty "IP" went in behind the rest and were given up with it.
+    QCOMPARE(unsent_.mid(unsent_.size() - 2),
+             (QList<QByteArray> {FrameConsoleMessage("CS", "IND ", "J3  ", "Off"), QByteArray("\x01IPIND J3  \x02\x04")}));
+    server_->setStalled(false, 0);
+    QVERIFY(server_->waitForClosed(0, 10000));
+    QCOMPARE(server_->frames(0) + unsent_, written());
+}
+
+void TestLinkStall::connectGivesUpAtItsLimit_data()
+{
+    QTest::addColumn<bool>("reconnect");
+    QTest::newRow("connect action") << false;
+    QTest::newRow("automatic reconnect") << true;
+}
+
+void TestLinkStall::connectGivesUpAtItsLimit()
+{
+    QFETCH(bool, reconnect);
+    FullListener silent;
+    QVERIFY2(silent.full(), "could not fill the accept queue");
+    QVERIFY(station_->start());
+    link().setPortForTests(silent.port());
+    TcpLink::setConnectTimeoutMs(300);
+
+    QElapsedTimer clock;
+    clock.start();
+    if (reconnect) {
+        form().ReconnectTimer->start();
+        link().ReconnectTimerTimer();
+    } else {
+        link().ConnectConsolesClick();
+    }
+    const qint64 ms = clock.elapsed();
+    QVERIFY2(ms >= 250 && ms < 5000, qPrintable(QString::number(ms)));
+    const QString expected = reconnect ? QString::fromLocal8Bit(std::strerror(ETIMEDOUT)) : kCouldNotConnectText;
+    QCOMPARE(station_->boxes, QStringList {expected});
+    QVERIFY(!link().Connected());
+    QVERIFY(form().ConnectConsoles->isEnabled());
+    QVERIFY(!form().DisconnectConsoles->isEnabled());
+    QCOMPARE(form().currentPage(), 0);
+    QVERIFY(!form().ReconnectTimer->isActive());
+    QCOMPARE(form().state.RetryCount, reconnect ? 1 : 0);
+}
+
+QTEST_MAIN(TestLinkStall)
+#include "tst_LinkStall.moc"
