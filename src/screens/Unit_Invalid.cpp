@@ -1,5 +1,7 @@
 #include "screens/Unit_Invalid.h"
 
+#include "screens/SmallWindow.h"
+
 #include "widgets/DockLayout.h"
 #include "widgets/Fonts.h"
 
@@ -10,9 +12,10 @@ TInvalidElements::TInvalidElements(QWidget *owner)
                          | Qt::WindowTransparentForInput)
 {
     setObjectName(QStringLiteral("InvalidElements"));
+    setWindowTitle(QStringLiteral("Lost Connection"));  // never shown: it names the window to the window system
     setAttribute(Qt::WA_ShowWithoutActivating, true);
     setFocusPolicy(Qt::NoFocus);
-    resize(462, 121);
+    setFixedSize(462, 121);
 
     auto *dock = new DockLayout(this);
     auto strip = [this](const QString &name, const QString &text, int px) {
@@ -42,6 +45,7 @@ void TInvalidElements::showOver(QWidget *over)
     if (over) {
         const QRect g = over->geometry();
         move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
+        keepAboveWindowOf(this, over);
     }
     show();
 }

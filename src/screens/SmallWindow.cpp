@@ -1,0 +1,14 @@
+#include "screens/SmallWindow.h"
+
+#include <QWidget>
+#include <QWindow>
+
+void keepAboveWindowOf(QWidget *w, QWidget *over)
+{
+    QWidget *top = over ? over->window() : nullptr;
+    if (!w || !top || !top->windowHandle())
+        return;
+    w->winId();  // the window's own native window, so that it can be told whom it belongs to
+    if (QWindow *h = w->windowHandle(); h && h->transientParent() != top->windowHandle())
+        h->setTransientParent(top->windowHandle());
+}
