@@ -632,6 +632,9 @@ void TMainForm::deferredStartup()
             HostIP->setCurrentIndex(i);
     SelectPage(0);
     _Notebook->show();
+    // The keyboard comes to the station: where no window manager hands out the focus, nobody
+    // else would give it.
+    activateWindow();
     TimerPowerMeter->start();
     startedUp_ = true;
     emit startupFinished();
