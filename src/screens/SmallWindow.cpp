@@ -1,5 +1,6 @@
 #include "screens/SmallWindow.h"
 
+#include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
 
@@ -11,4 +12,11 @@ void keepAboveWindowOf(QWidget *w, QWidget *over)
     w->winId();  // the window's own native window, so that it can be told whom it belongs to
     if (QWindow *h = w->windowHandle(); h && h->transientParent() != top->windowHandle())
         h->setTransientParent(top->windowHandle());
+}
+
+Qt::WindowFlags smallWindowFlags()
+{
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    return (wayland ? Qt::ToolTip : Qt::Tool) | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+           | Qt::WindowDoesNotAcceptFocus;
 }

@@ -120,7 +120,11 @@ TStationBox::TStationBox(Kind kind, const QString &text, QWidget *owner) : QDial
 
 void TStationBox::fitToArea()
 {
-    const QRect area = availableArea(parentWidget());
+    QRect area = availableArea(parentWidget());
+    // The window it belongs to fills the work area, and knows it where the screen does not say
+    // (Wayland): the box is no larger.
+    if (const QWidget *main = parentWidget() ? parentWidget()->window() : nullptr; main && main->isVisible())
+        area.setSize(area.size().boundedTo(main->size()));
     const int iconRoom = findChild<QLabel *>(QStringLiteral("BoxIcon")) ? 32 + kMargin : 0;
     const int buttonsHeight = std::max(kButtonHeight, ok_->sizeHint().height());
     // What the box may give its text.

@@ -12,7 +12,7 @@
 #include <QWindow>
 
 TObtainingIPAddress::TObtainingIPAddress(QWidget *owner)
-    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
+    : QWidget(owner, smallWindowFlags())
 {
     setObjectName(QStringLiteral("ObtainingIPAddress"));
     setWindowTitle(QStringLiteral("Retrieving your IP Address"));  // never shown: it names the window to the window system

@@ -8,8 +8,7 @@
 #include <QPainter>
 
 TInvalidElements::TInvalidElements(QWidget *owner)
-    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
-                         | Qt::WindowTransparentForInput)
+    : QWidget(owner, smallWindowFlags() | Qt::WindowTransparentForInput)
 {
     setObjectName(QStringLiteral("InvalidElements"));
     setWindowTitle(QStringLiteral("Lost Connection"));  // never shown: it names the window to the window system
