@@ -9,6 +9,7 @@ PACKAGES=(
   libjpeg62-turbo-dev
   fonts-dejavu-core
   xvfb xdotool x11-utils imagemagick
+  openbox xfwm4 xfconf tint2 dbus-daemon
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix
   iproute2 util-linux
