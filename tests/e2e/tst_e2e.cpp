@@ -193,6 +193,9 @@ private slots:
         // Accept until the write fails (the first write after the server's close may still be
         // taken by the system): the lost-connection window.
         QVERIFY(acceptUntilLost(s));
+        // At its own size, centred on the main window.
+        const QString lost = findWindow(s.x, QStringLiteral("Lost Connection"));
+        QCOMPARE(windowGeometry(s.x, lost), QRect((1218 - 462) / 2, (805 - 121) / 2, 462, 121));
         QTRY_COMPARE_WITH_TIMEOUT(s.server.connectionCount(), 2, 6000);
         QTRY_COMPARE(commands(s.server, 1).value(0), QStringLiteral("CC Judge 1"));
         QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);
