@@ -10,6 +10,7 @@ PACKAGES=(
   fonts-dejavu-core
   xvfb xdotool x11-utils imagemagick
   weston qt6-wayland
+  openbox xfwm4 xfconf tint2 dbus-daemon
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix
   iproute2 util-linux

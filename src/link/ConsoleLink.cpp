@@ -7,11 +7,11 @@
 #include "link/TcpLink.h"
 #include "platform/NeighbourTable.h"
 #include "scoring/ScoreConfirmation.h"
+#include "screens/StationBox.h"
 #include "screens/Unit_Invalid.h"
 #include "screens/Unit_Main.h"
 
 #include <QDeadlineTimer>
-#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTime>
 #include <QTimer>
@@ -32,10 +32,7 @@ ConsoleLink::ConsoleLink(TMainForm &form)
             WatchOutgoing();
     });
     showMessage = [this](BoxKind kind, const QString &text) {
-        QMessageBox box(kind == BoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon, kApplicationTitle,
-                        QString(text).replace(u'\r', u'\n'), QMessageBox::Ok, &form_);
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
+        TStationBox::ask(kind == BoxKind::Error ? TStationBox::Error : TStationBox::Plain, text, &form_);
     };
 }
 

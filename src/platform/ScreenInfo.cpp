@@ -23,14 +23,22 @@ public:
         return s ? s->geometry() : QRect(0, 0, 1218, 805);
     }
 
+    QRect availableGeometry() const override
+    {
+        QScreen *s = QGuiApplication::primaryScreen();
+        return s ? s->availableGeometry() : screenGeometry();
+    }
+
 private:
     void watch(QScreen *s)
     {
         if (watched_)
             disconnect(watched_, nullptr, this, nullptr);
         watched_ = s;
-        if (s)
+        if (s) {
             connect(s, &QScreen::geometryChanged, this, &ScreenInfo::geometryChanged);
+            connect(s, &QScreen::availableGeometryChanged, this, &ScreenInfo::geometryChanged);
+        }
     }
     QScreen *watched_ = nullptr;
 };

@@ -1,18 +1,24 @@
 #include "screens/Unit_GetIP.h"
 
+#include "screens/SmallWindow.h"
+
 #include "widgets/DockLayout.h"
 #include "widgets/Fonts.h"
 #include "widgets/PictureButton.h"
 
 #include <QLabel>
 #include <QPainter>
+#include <QTimer>
+#include <QWindow>
 
 TObtainingIPAddress::TObtainingIPAddress(QWidget *owner)
-    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
+    : QWidget(owner, smallWindowFlags())
 {
     setObjectName(QStringLiteral("ObtainingIPAddress"));
+    setWindowTitle(QStringLiteral("Retrieving your IP Address"));  // never shown: it names the window to the window system
     setAttribute(Qt::WA_ShowWithoutActivating, true);
-    resize(413, 149);
+    setFocusPolicy(Qt::NoFocus);
+    setFixedSize(413, 149);
     auto *dock = new DockLayout(this);
     auto *title = new QLabel(QStringLiteral("Retrieving your IP Address"), this);
     title->setObjectName(QStringLiteral("LabelRetrieving"));
@@ -32,12 +38,44 @@ void TObtainingIPAddress::showOver(QWidget *over)
     if (over) {
         const QRect g = over->geometry();
         move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
+        keepAboveWindowOf(this, over);
     }
     show();
+    if (QWindow *w = windowHandle())
+        w->installEventFilter(this);
+}
+
+bool TObtainingIPAddress::waitUntilPainted(int boundMs)
+{
+    if (presented_ || !isVisible())
+        return presented_;
+    QEventLoop loop;
+    waiting_ = &loop;
+    QTimer::singleShot(boundMs, &loop, &QEventLoop::quit);
+    // Window messages only: a key or a click waits until start-up is done.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    waiting_ = nullptr;
+    return presented_;
+}
+
+bool TObtainingIPAddress::eventFilter(QObject *watched, QEvent *event)
+{
+    // The frame after the first painted one: the window system has taken the picture.
+    if (event->type() == QEvent::UpdateRequest && watched == windowHandle() && paintedExposed_ && !presented_) {
+        presented_ = true;
+        if (waiting_)
+            waiting_->quit();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TObtainingIPAddress::paintEvent(QPaintEvent *)
 {
+    if (!paintedExposed_ && windowHandle() && windowHandle()->isExposed()) {
+        paintedExposed_ = true;
+        // Asks for the next frame: it comes once this picture is on the screen.
+        windowHandle()->requestUpdate();
+    }
     QPainter p(this);
     const int top = 22;
     const int h = height() - top;

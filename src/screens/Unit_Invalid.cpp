@@ -1,18 +1,20 @@
 #include "screens/Unit_Invalid.h"
 
+#include "screens/SmallWindow.h"
+
 #include "widgets/DockLayout.h"
 #include "widgets/Fonts.h"
 
 #include <QPainter>
 
 TInvalidElements::TInvalidElements(QWidget *owner)
-    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
-                         | Qt::WindowTransparentForInput)
+    : QWidget(owner, smallWindowFlags() | Qt::WindowTransparentForInput)
 {
     setObjectName(QStringLiteral("InvalidElements"));
+    setWindowTitle(QStringLiteral("Lost Connection"));  // never shown: it names the window to the window system
     setAttribute(Qt::WA_ShowWithoutActivating, true);
     setFocusPolicy(Qt::NoFocus);
-    resize(462, 121);
+    setFixedSize(462, 121);
 
     auto *dock = new DockLayout(this);
     auto strip = [this](const QString &name, const QString &text, int px) {
@@ -42,6 +44,7 @@ void TInvalidElements::showOver(QWidget *over)
     if (over) {
         const QRect g = over->geometry();
         move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
+        keepAboveWindowOf(this, over);
     }
     show();
 }

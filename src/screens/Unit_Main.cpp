@@ -7,7 +7,9 @@
 #include "scoring/JudgePosition.h"
 #include "scoring/ScoreConfirmation.h"
 #include "scoring/ScoreEntry.h"
+#include "screens/FocusMark.h"
 #include "screens/Layout.h"
+#include "screens/StationBox.h"
 #include "screens/Unit_GetIP.h"
 #include "screens/Unit_Invalid.h"
 #include "station/Settings.h"
@@ -27,9 +29,9 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QWindow>
 
 namespace {
 
@@ -47,6 +49,21 @@ QFont verdana(int px, bool bold = true)
 void place(QWidget *w, int left, int top, int width, int height)
 {
     w->setGeometry(left, top, width, height);
+}
+
+// Whether a window system runs the windows, one that knows a maximised state and may keep a
+// part of the screen for itself (panels, docks): not the off-screen or single-surface platforms,
+// where the station places itself.
+bool windowSystemMaximises()
+{
+    const QString p = QGuiApplication::platformName();
+    return p == QLatin1String("xcb") || p.startsWith(QLatin1String("wayland")) || p == QLatin1String("windows")
+           || p == QLatin1String("cocoa");
+}
+
+bool onWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 } // namespace
@@ -131,11 +148,14 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     qApp->installEventFilter(this);
 
     confirmClose = [this] {
-        return QMessageBox::question(this, kApplicationTitle,
-                                     QStringLiteral("Press OK to confirm you want to exit this program."),
-                                     QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel)
-               == QMessageBox::Ok;
+        return TStationBox::ask(TStationBox::Question, QStringLiteral("Press OK to confirm you want to exit this program."),
+                                this);
     };
+
+    // The opening page's buttons take the focus from the keyboard only (Tab), never from a touch.
+    for (PictureButton *b : {ConnectConsoles, ButtonRefresh, ButtonClose})
+        b->setFocusPolicy(Qt::TabFocus);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { markFocus(now); });
 
     creationSteps();
 }
@@ -143,6 +163,8 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
 TMainForm::~TMainForm()
 {
     qApp->removeEventFilter(this);
+    if (focusMark_ && !focusMark_->parent())
+        delete focusMark_.data();
     // The link goes first: its reader threads must not outlive the elements.
     link.reset();
 }
@@ -561,9 +583,18 @@ void TMainForm::fitToScreen()
 {
     if (!platform.screen)
         return;
-    const QRect g = platform.screen->screenGeometry();
-    if (g.isValid() && g != geometry())
-        setGeometry(g);
+    // Maximised where a window system knows the state: it then gives the window its work area,
+    // the screen less its panels. The window also asks for that area itself, which is the whole
+    // screen where nothing reserves a part of it (X11 with no window manager).
+    const bool managed = windowSystemMaximises();
+    if (managed && !(windowState() & Qt::WindowMaximized))
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+    // A Wayland compositor sizes a maximised window itself and tells it so.
+    if (managed && onWayland() && isVisible())
+        return;
+    const QRect area = platform.screen->availableGeometry();
+    if (area.isValid() && area != geometry())
+        setGeometry(area);
 }
 
 void TMainForm::deferredStartup()
@@ -581,7 +612,8 @@ void TMainForm::deferredStartup()
 
     if (ObtainingIPAddress) {
         ObtainingIPAddress->showOver(this);
-        QCoreApplication::processEvents();
+        // A window system that never shows it cannot hold the start-up.
+        ObtainingIPAddress->waitUntilPainted(kObtainingWindowBoundMs);
     }
     if (platform.host) {
         state.ClientInfo.LocalAddress = platform.host->firstIPv4();
@@ -601,6 +633,9 @@ void TMainForm::deferredStartup()
             HostIP->setCurrentIndex(i);
     SelectPage(0);
     _Notebook->show();
+    // The keyboard comes to the station: where no window manager hands out the focus, nobody
+    // else would give it.
+    activateWindow();
     TimerPowerMeter->start();
     startedUp_ = true;
     emit startupFinished();
@@ -656,6 +691,13 @@ void TMainForm::resizeEvent(QResizeEvent *e)
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
+    if ((type == QEvent::MouseButtonPress || type == QEvent::TouchBegin) && watched->isWidgetType()
+        && static_cast<QWidget *>(watched)->window() == this) {
+        // A touch or a click: the focus mark goes, until the keyboard moves the focus again.
+        keyboardMovesFocus_ = false;
+        markFocus(nullptr);
+        return false;
+    }
     if (type == QEvent::KeyRelease || type == QEvent::ShortcutOverride) {
         lastKey_ = nullptr;
         return false;
@@ -665,12 +707,48 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     auto *w = static_cast<QWidget *>(watched);
     if (w->window() != this)
         return false;
+    keyboardMovesFocus_ = true;
     // A key the focused element ignores is offered to its parents in turn; the window
     // handles it once, when it first arrives.
     if (event == lastKey_ && lastReceiver_ && (lastReceiver_ == w || w->isAncestorOf(lastReceiver_)))
         return false;
     lastKey_ = event;
     lastReceiver_ = w;
-    FormKeyDown(*this, virtualKeyOf(static_cast<QKeyEvent *>(event)));
+    auto *ke = static_cast<QKeyEvent *>(event);
+    FormKeyDown(*this, virtualKeyOf(ke));
+    if ((ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) && !ke->isAutoRepeat())
+        pressFocusedOpeningButton();
     return false;  // keys are never marked as handled
+}
+
+void TMainForm::pressFocusedOpeningButton()
+{
+    // On the opening page Enter presses the focused button, once the key has been through the
+    // window's own handling and the focused element.
+    if (!_Notebook->isVisible() || currentPage() != 0)
+        return;
+    auto *b = qobject_cast<QAbstractButton *>(QApplication::focusWidget());
+    if (!b || !Opening->isAncestorOf(b) || !b->isVisible())
+        return;
+    QPointer<QAbstractButton> button(b);
+    QTimer::singleShot(0, this, [this, button] {
+        if (button && button->hasFocus() && currentPage() == 0)
+            button->click();
+    });
+}
+
+void TMainForm::markFocus(QWidget *now)
+{
+    auto *button = qobject_cast<QAbstractButton *>(now);
+    const bool show = button && keyboardMovesFocus_ && button->window() == this;
+    if (!show && !focusMark_)
+        return;
+    if (!focusMark_)
+        focusMark_ = new FocusMark;
+    focusMark_->markWidget(show ? button : nullptr);
+}
+
+QWidget *TMainForm::focusMarked() const
+{
+    return focusMark_ && focusMark_->isVisible() ? focusMark_->marked() : nullptr;
 }

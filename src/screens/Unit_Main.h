@@ -27,6 +27,7 @@
 #include <memory>
 
 class ConsoleLink;
+class FocusMark;
 class TInvalidElements;
 class TObtainingIPAddress;
 
@@ -107,8 +108,13 @@ public:
     int currentPage() const;
     void ClientChoiceChange();  // the function change
     bool startedUp() const { return startedUp_; }
-    // Sizes the window to the screen it runs on.
+    // Maximised where the window system knows that state, and placed on the screen's work
+    // area (the whole screen where nothing reserves a part of it).
     void fitToScreen();
+    // The longest the start-up waits for the obtaining-address window to be painted.
+    static constexpr int kObtainingWindowBoundMs = 1000;
+    // The frame around the button that the keyboard has given the focus (null when none).
+    QWidget *focusMarked() const;
     DockLayout *dockOf(QWidget *w) const;
 
     // Asks before closing while linked. The dialog is a seam so that tests can answer it.
@@ -133,10 +139,14 @@ private:
     void showSteps();
     void deferredStartup();
     void closeSteps();
+    void pressFocusedOpeningButton();
+    void markFocus(QWidget *now);
 
     bool shown_ = false;
     bool startedUp_ = false;
     bool closing_ = false;
+    bool keyboardMovesFocus_ = false;
+    QPointer<FocusMark> focusMark_;
     const QEvent *lastKey_ = nullptr;
     QPointer<QWidget> lastReceiver_;
 };

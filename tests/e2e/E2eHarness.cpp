@@ -11,10 +11,14 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <netdb.h>
+#include <csignal>
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 namespace e2e {
@@ -22,6 +26,18 @@ namespace e2e {
 namespace {
 
 bool g_isolated = false;
+
+QRect windowGeometryFrom(const QByteArray &xwininfo)
+{
+    auto field = [&](const char *name) {
+        const int at = xwininfo.indexOf(name);
+        if (at < 0)
+            return -1;
+        const int end = xwininfo.indexOf('\n', at);
+        return xwininfo.mid(at + int(strlen(name)), end - at - int(strlen(name))).trimmed().toInt();
+    };
+    return QRect(field("Absolute upper-left X:"), field("Absolute upper-left Y:"), field("Width:"), field("Height:"));
+}
 
 bool resolvesToTestAddress()
 {
@@ -155,6 +171,151 @@ QByteArray run(const XServer &x, const QString &program, const QStringList &args
         return QByteArray();
     }
     return p.readAllStandardOutput();
+}
+
+Desktop::~Desktop()
+{
+    stop();
+}
+
+bool Desktop::start(const XServer &x, Kind kind)
+{
+    auto launch = [&](const QString &program, const QStringList &args) {
+        auto *p = new QProcess;
+        p->setProcessEnvironment(x.environment());
+        p->setStandardOutputFile(QProcess::nullDevice());
+        p->setStandardErrorFile(QProcess::nullDevice());
+        p->start(program, args);
+        processes_.append(p);
+        return p->waitForStarted(5000);
+    };
+    auto waitFor = [&](const std::function<bool()> &ready) {
+        const QDeadlineTimer deadline(15000);
+        while (!deadline.hasExpired()) {
+            if (ready())
+                return true;
+            QThread::msleep(100);
+        }
+        return false;
+    };
+    auto managed = [&] {
+        return run(x, QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+            .contains("window id");
+    };
+    switch (kind) {
+    case NoWindowManager:
+        return true;
+    case Openbox:
+        return launch(QStringLiteral("openbox"), {}) && waitFor(managed);
+    case XfwmWithTint2: {
+        // xfwm4 reads its settings over a session bus of its own.
+        if (!launch(QStringLiteral("dbus-run-session"),
+                    {QStringLiteral("--"), QStringLiteral("xfwm4"), QStringLiteral("--compositor=off")})
+            || !waitFor(managed))
+            return false;
+        const int screenHeight = workArea(x).height();
+        return launch(QStringLiteral("tint2"), {}) && waitFor([&] { return workArea(x).height() < screenHeight; });
+    }
+    }
+    return false;
+}
+
+void Desktop::stop()
+{
+    for (QProcess *p : processes_) {
+        p->terminate();
+        if (!p->waitForFinished(3000)) {
+            p->kill();
+            p->waitForFinished(3000);
+        }
+        delete p;
+    }
+    processes_.clear();
+}
+
+QRect workArea(const XServer &x)
+{
+    const QByteArray out = run(x, QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_WORKAREA")});
+    const int eq = out.indexOf('=');
+    if (eq > 0) {
+        const QList<QByteArray> v = out.mid(eq + 1).split(',');
+        if (v.size() >= 4)
+            return QRect(v[0].trimmed().toInt(), v[1].trimmed().toInt(), v[2].trimmed().toInt(), v[3].trimmed().toInt());
+    }
+    const QByteArray root = run(x, QStringLiteral("xwininfo"), {QStringLiteral("-root")});
+    return windowGeometryFrom(root);
+}
+
+QString findWindow(const XServer &x, const QString &name)
+{
+    const QByteArray out =
+        run(x, QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+             QStringLiteral("^%1$").arg(QRegularExpression::escape(name))});
+    const QList<QByteArray> ids = out.trimmed().split('\n');
+    return ids.isEmpty() ? QString() : QString::fromLatin1(ids.last().trimmed());
+}
+
+QRect windowGeometry(const XServer &x, const QString &id)
+{
+    return windowGeometryFrom(run(x, QStringLiteral("xwininfo"), {QStringLiteral("-id"), id}));
+}
+
+QByteArray windowProperty(const XServer &x, const QString &id, const QString &property)
+{
+    return run(x, QStringLiteral("xprop"), {QStringLiteral("-id"), id, property}).trimmed();
+}
+
+HostsLookupHold::~HostsLookupHold()
+{
+    release();
+}
+
+bool HostsLookupHold::engage()
+{
+    QFile hosts(QStringLiteral("/etc/hosts"));
+    if (!hosts.open(QIODevice::ReadOnly))
+        return false;
+    hosts_ = hosts.readAll();
+    fifo_ = QByteArray("/tmp/marlo-e2e-hosts-pipe-") + QByteArray::number(getpid());
+    unlink(fifo_.constData());
+    if (mkfifo(fifo_.constData(), 0644) != 0)
+        return false;
+    engaged_ = mount(fifo_.constData(), "/etc/hosts", nullptr, MS_BIND, nullptr) == 0;
+    return engaged_;
+}
+
+void HostsLookupHold::release()
+{
+    if (!engaged_)
+        return;
+    engaged_ = false;
+    // Every reader waiting at the pipe gets the file; after the unmount new readers read it
+    // directly, and a reader caught in between is still served for a while.
+    bool unmounted = false;
+    // A reader that gives up before the write must not end the test.
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &previous);
+    const QDeadlineTimer deadline(1500);
+    while (!deadline.hasExpired()) {
+        const int fd = open(fifo_.constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            fcntl(fd, F_SETFL, 0);
+            (void)!write(fd, hosts_.constData(), size_t(hosts_.size()));
+            close(fd);
+            if (!unmounted)
+                unmounted = umount("/etc/hosts") == 0;
+            continue;
+        }
+        if (!unmounted && deadline.remainingTime() < 1000)
+            unmounted = umount("/etc/hosts") == 0;
+        QThread::msleep(20);
+    }
+    if (!unmounted)
+        umount("/etc/hosts");
+    sigaction(SIGPIPE, &previous, nullptr);
+    unlink(fifo_.constData());
 }
 
 void click(const XServer &x, int screenX, int screenY)

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QPointer>
 #include <QProcess>
+#include <QRect>
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -42,6 +43,45 @@ public:
 private:
     QProcess process_;
     QString display_;
+};
+
+// A window manager, and a panel that keeps a strip of the screen, on an X server.
+class Desktop
+{
+public:
+    enum Kind { NoWindowManager, Openbox, XfwmWithTint2 };
+    ~Desktop();
+    // Starts it and waits until it manages the screen (and the panel has taken its strip).
+    bool start(const XServer &x, Kind kind);
+    void stop();
+
+private:
+    QList<QProcess *> processes_;
+};
+
+// The screen's work area (_NET_WORKAREA), or the whole screen where no one sets it.
+QRect workArea(const XServer &x);
+// The visible top-level window whose name is exactly `name` ("" when there is none).
+QString findWindow(const XServer &x, const QString &name);
+// A window's place on the screen (without a window manager's frame) and one of its properties
+// as xprop prints it.
+QRect windowGeometry(const XServer &x, const QString &id);
+QByteArray windowProperty(const XServer &x, const QString &id, const QString &property);
+
+// Holds the host-name lookup of any process started meanwhile until release(): /etc/hosts is
+// replaced by a pipe that gives the hosts file only then. The station's start-up waits at the
+// lookup with the obtaining-address window up.
+class HostsLookupHold
+{
+public:
+    ~HostsLookupHold();
+    bool engage();
+    void release();
+
+private:
+    QByteArray fifo_;
+    QByteArray hosts_;
+    bool engaged_ = false;
 };
 
 // Runs a command against the display and returns its standard output (empty on failure).

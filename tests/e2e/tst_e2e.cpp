@@ -193,6 +193,9 @@ private slots:
         // Accept until the write fails (the first write after the server's close may still be
         // taken by the system): the lost-connection window.
         QVERIFY(acceptUntilLost(s));
+        // At its own size, centred on the main window.
+        const QString lost = findWindow(s.x, QStringLiteral("Lost Connection"));
+        QCOMPARE(windowGeometry(s.x, lost), QRect((1218 - 462) / 2, (805 - 121) / 2, 462, 121));
         QTRY_COMPARE_WITH_TIMEOUT(s.server.connectionCount(), 2, 6000);
         QTRY_COMPARE(commands(s.server, 1).value(0), QStringLiteral("CC Judge 1"));
         QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);
@@ -260,6 +263,110 @@ private slots:
         QTRY_VERIFY(commands(s.server).contains(QStringLiteral("SD 0.0<DC1>")));
     }
 
+    // The station on three X11 desktops. The obtaining-address window, while the host-name lookup
+    // is held: painted, at its own size, centred on the main window, above it and transient for it.
+    // Then the main window: maximised on the work area (above a panel, the status bar and the hint
+    // line in full view) or on the whole screen, and captioned exactly.
+    void onTheDesktops_data()
+    {
+        QTest::addColumn<int>("desk");
+        QTest::newRow("no window manager") << int(Desktop::NoWindowManager);
+        QTest::newRow("openbox") << int(Desktop::Openbox);
+        QTest::newRow("xfwm4 with a tint2 panel") << int(Desktop::XfwmWithTint2);
+    }
+    void onTheDesktops()
+    {
+        QFETCH(int, desk);
+        XServer x;
+        QVERIFY(x.start(1218, 805));
+        Desktop desktop;
+        QVERIFY(desktop.start(x, Desktop::Kind(desk)));
+        const QRect area = workArea(x);
+        if (desk == Desktop::XfwmWithTint2)
+            QVERIFY2(area.height() < 805, "the panel keeps a strip of the screen");
+        HostsLookupHold hold;
+        QVERIFY(hold.engage());
+        Station station(x);
+        QVERIFY(station.start(dir_->path()));
+
+        QString obtaining, main;
+        QTRY_VERIFY_WITH_TIMEOUT(!(obtaining = findWindow(x, QStringLiteral("Retrieving your IP Address"))).isEmpty(), 10000);
+        QTRY_VERIFY(!(main = findWindow(x, QStringLiteral("Marlo v1.1.0"))).isEmpty());
+        const QRect small = windowGeometry(x, obtaining);
+        const QRect whole = windowGeometry(x, main);
+        QCOMPARE(small.size(), QSize(413, 149));
+        QCOMPARE(small.topLeft(), whole.topLeft() + QPoint((whole.width() - 413) / 2, (whole.height() - 149) / 2));
+        QVERIFY(windowProperty(x, obtaining, QStringLiteral("_NET_WM_STATE")).contains("_NET_WM_STATE_ABOVE"));
+        QCOMPARE(windowProperty(x, obtaining, QStringLiteral("WM_TRANSIENT_FOR")).split('#').value(1).trimmed().toULongLong(nullptr, 16),
+                 main.toULongLong());
+        // Painted: the blue title strip over the blue-to-aqua gradient.
+        QTRY_COMPARE(screenshot(x).pixelColor(small.x() + 4, small.y() + 4), QColor(0, 0, 255));
+        QVERIFY(screenshot(x).pixelColor(small.x() + 4, small.bottom() - 2).green() > 200);
+        hold.release();
+
+        QVERIFY(station.waitForOpeningPage());
+        QTRY_COMPARE(windowGeometry(x, main), area);
+        const QByteArray state = windowProperty(x, main, QStringLiteral("_NET_WM_STATE"));
+        QVERIFY2(state.contains("_NET_WM_STATE_MAXIMIZED_VERT") && state.contains("_NET_WM_STATE_MAXIMIZED_HORZ"), state.constData());
+        QCOMPARE(windowProperty(x, main, QStringLiteral("_NET_WM_NAME")), QByteArray("_NET_WM_NAME(UTF8_STRING) = \"Marlo v1.1.0\""));
+        // The black hint line and the status bar below it, whole.
+        const QImage shot = screenshot(x);
+        QCOMPARE(shot.pixelColor(300, area.bottom() - 19 - 8), QColor(0, 0, 0));
+        QCOMPARE(shot.pixelColor(300, area.bottom() - 19 - 8 + 17), shot.pixelColor(300, area.bottom() - 1));
+        QVERIFY(shot.pixelColor(300, area.bottom() - 1).lightness() > 200);
+        QVERIFY(station.running());
+    }
+
+    // A "CE" text of 3,000 lines: the box stays inside the work area above the panel, and a click
+    // on its OK button closes it.
+    void longMessageBoxClosedByAClick()
+    {
+        Session s(dir_->path(), 1218, 805, Desktop::XfwmWithTint2);
+        QVERIFY(s.up());
+        QVERIFY(s.connect());
+        QByteArray text;  // within the longest message the station takes
+        for (int i = 1; i <= 3000; ++i)
+            text += QByteArray::number(i) + '\r';
+        s.server.send("CE", text);
+        QString box;
+        QTRY_VERIFY(!(box = findWindow(s.x, QStringLiteral("Marlo DV"))).isEmpty());
+        const QRect area = workArea(s.x);
+        QRect g;
+        QTRY_VERIFY((g = windowGeometry(s.x, box)).height() > 300);
+        const QList<QByteArray> frame =
+            windowProperty(s.x, box, QStringLiteral("_NET_FRAME_EXTENTS")).split('=').value(1).split(',');
+        QVERIFY(frame.size() == 4);
+        const QRect outer = g.adjusted(-frame[0].trimmed().toInt(), -frame[2].trimmed().toInt(), frame[1].trimmed().toInt(),
+                                       frame[3].trimmed().toInt());
+        QVERIFY2(area.contains(outer), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(outer.x()).arg(outer.y()).arg(outer.width()).arg(outer.height())));
+        // OK: centred at the bottom, 40 high above a 12-pixel margin.
+        click(s.x, g.center().x(), g.bottom() - 12 - 20);
+        QTRY_VERIFY(findWindow(s.x, QStringLiteral("Marlo DV")).isEmpty());
+        QVERIFY(s.station.running());
+    }
+
+    // Tab gives "Connect Console" the focus and its focus frame (none before); Enter, or the
+    // keypad's Enter, presses it.
+    void enterPressesTheFocusedButton_data()
+    {
+        QTest::addColumn<QString>("enter");
+        QTest::newRow("Enter") << "Return";
+        QTest::newRow("keypad Enter") << "KP_Enter";
+    }
+    void enterPressesTheFocusedButton()
+    {
+        QFETCH(QString, enter);
+        Session s(dir_->path());
+        QVERIFY(s.up());
+        const QPoint frameAt(kOpeningX + 14 + 3, kConnectButton.y());
+        const QColor yellow(255, 215, 0);
+        QVERIFY(screenshot(s.x).pixelColor(frameAt) != yellow);
+        key(s.x, QStringLiteral("Tab"));
+        QTRY_COMPARE(screenshot(s.x).pixelColor(frameAt), yellow);
+        key(s.x, enter);
+        QTRY_COMPARE(commands(s.server).value(0), QStringLiteral("CC Judge 1"));
+    }
+
 private:
     struct Session;
     // Presses Enter (Accept) until the lost-connection window shows, three times at most.
@@ -275,10 +382,14 @@ private:
 
     // An X server, a scripted event server and the station on the Opening page.
     struct Session {
-        Session(const QString &dir, int width = 1218, int height = 805) : dir(dir), width(width), height(height), station(x) {}
+        Session(const QString &dir, int width = 1218, int height = 805, Desktop::Kind desk = Desktop::NoWindowManager)
+            : dir(dir), width(width), height(height), kind(desk), station(x)
+        {
+        }
         bool up()
         {
-            return x.start(width, height) && server.listen() && station.start(dir) && station.waitForOpeningPage();
+            return x.start(width, height) && desktop.start(x, kind) && server.listen() && station.start(dir)
+                   && station.waitForOpeningPage();
         }
         // Clicks "Connect Console"; the server gets "CC" with the function caption.
         bool connect()
@@ -288,7 +399,9 @@ private:
         }
         QString dir;
         int width, height;
+        Desktop::Kind kind;
         XServer x;
+        Desktop desktop;
         ScriptedServer server;
         Station station;
     };

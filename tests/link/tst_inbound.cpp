@@ -6,9 +6,10 @@
 #include "link/ConsoleMessage.h"
 #include "link/InboundHandlers.h"
 #include "scoring/ScoreConfirmation.h"
+#include "screens/StationBox.h"
 #include "screens/Unit_Main.h"
 
-#include <QMessageBox>
+#include <QTextEdit>
 #include <QtTest>
 
 namespace {
@@ -519,17 +520,19 @@ private slots:
         ConsoleLink plain(f);
         f.link->showMessage = plain.showMessage;  // the station's own box
         QString shownText;
-        Qt::TextFormat shownFormat = Qt::AutoText;
+        bool found = false;
         QTimer::singleShot(0, [&] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            shownText = box->text();
-            shownFormat = box->textFormat();
-            box->accept();
+            QWidget *modal = QApplication::activeModalWidget();
+            if (auto *box = qobject_cast<TStationBox *>(modal)) {
+                found = true;
+                shownText = box->textArea()->toPlainText();  // markup read as markup would lose its tags
+            }
+            if (modal)
+                modal->close();
         });
         receive(s, "CE", kMarkup);
+        QVERIFY(found);
         QCOMPARE(shownText, QString::fromLatin1(kMarkup));
-        QCOMPARE(shownFormat, Qt::PlainText);
     }
 };
 
