@@ -6,8 +6,12 @@
 #include <cerrno>
 #include <cstdint>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/eventfd.h>
 #include <unistd.h>
+#endif
 
 void HandoffSignal::complete()
 {
@@ -27,27 +31,49 @@ void HandoffSignal::abandon()
     cv.notify_all();
 }
 
+#ifdef _WIN32
+// An auto-reset event: the main thread's notifier consumes each setting of it, so a wake-up
+// needs no clearing, and one set while the main thread drains is never lost.
+HandoffMailbox::HandoffMailbox() : wakeFd_(qintptr(::CreateEventW(nullptr, FALSE, FALSE, nullptr))) {}
+
+HandoffMailbox::~HandoffMailbox()
+{
+    close();
+    if (wakeFd_ != 0)
+        ::CloseHandle(HANDLE(wakeFd_));
+}
+
+namespace {
+
+void signalDescriptor(qintptr event)
+{
+    ::SetEvent(HANDLE(event));
+}
+
+} // namespace
+#else
 HandoffMailbox::HandoffMailbox() : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 HandoffMailbox::~HandoffMailbox()
 {
     close();
     if (wakeFd_ >= 0)
-        ::close(wakeFd_);
+        ::close(int(wakeFd_));
 }
 
 namespace {
 
-void signalDescriptor(int fd)
+void signalDescriptor(qintptr fd)
 {
     const std::uint64_t one = 1;
     ssize_t r;
     do {
-        r = ::write(fd, &one, sizeof one);
+        r = ::write(int(fd), &one, sizeof one);
     } while (r < 0 && errno == EINTR);
 }
 
 } // namespace
+#endif
 
 bool HandoffMailbox::post(HandoffItem item)
 {
@@ -69,11 +95,15 @@ void HandoffMailbox::wakeIfWaiting()
 
 void HandoffMailbox::clearWake()
 {
+#ifdef _WIN32
+    ::ResetEvent(HANDLE(wakeFd_));
+#else
     std::uint64_t count;
     ssize_t r;
     do {
-        r = ::read(wakeFd_, &count, sizeof count);
+        r = ::read(int(wakeFd_), &count, sizeof count);
     } while (r < 0 && errno == EINTR);
+#endif
 }
 
 bool HandoffMailbox::take(HandoffItem &item)

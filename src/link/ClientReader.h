@@ -34,7 +34,7 @@ struct HandoffItem {
 };
 
 // The mailbox between the readers and the main thread. A reader queues an item under the
-// lock and wakes the main thread through an event descriptor; the main thread takes items
+// lock and wakes the main thread through an event descriptor (on Windows an event object); the main thread takes items
 // out under the same lock. No Qt object is created or posted from a reader thread. When
 // the main thread's side goes away it closes the mailbox: nothing more is queued, and items
 // still in it are completed as discarded, so no reader waits for a hand-off that no one will
@@ -50,8 +50,9 @@ public:
     // Reader side: false when the mailbox is closed (the item is then dropped).
     bool post(HandoffItem item);
 
-    // Main thread side. The descriptor becomes readable when items are waiting.
-    int wakeDescriptor() const { return wakeFd_; }
+    // Main thread side. The descriptor (an eventfd; on Windows an event's HANDLE) becomes
+    // readable (signalled) when items are waiting.
+    qintptr wakeDescriptor() const { return wakeFd_; }
     void clearWake();
     bool take(HandoffItem &item);
     // Makes the descriptor readable again when items are still waiting (for a main thread
@@ -64,7 +65,7 @@ private:
     std::mutex mutex_;
     bool open_ = true;
     std::deque<HandoffItem> items_;
-    int wakeFd_ = -1;
+    qintptr wakeFd_ = -1;
 };
 
 // The reader of one connection, on its own thread. It reads up to each EOT, hands the text

@@ -13,6 +13,9 @@
 
 #include <QDeadlineTimer>
 #include <QSocketNotifier>
+#ifdef Q_OS_WIN
+#include <QWinEventNotifier>
+#endif
 #include <QTime>
 #include <QTimer>
 
@@ -22,8 +25,15 @@
 ConsoleLink::ConsoleLink(TMainForm &form)
     : QObject(&form), form_(form), mailbox_(std::make_shared<HandoffMailbox>())
 {
-    wake_ = new QSocketNotifier(mailbox_->wakeDescriptor(), QSocketNotifier::Read, this);
-    connect(wake_, &QSocketNotifier::activated, this, [this] { DrainMailbox(); });
+#ifdef Q_OS_WIN
+    // Windows: the mailbox's event object (QSocketNotifier watches sockets only there).
+    auto *wake = new QWinEventNotifier(reinterpret_cast<Qt::HANDLE>(mailbox_->wakeDescriptor()), this);
+    connect(wake, &QWinEventNotifier::activated, this, [this] { DrainMailbox(); });
+#else
+    auto *wake = new QSocketNotifier(mailbox_->wakeDescriptor(), QSocketNotifier::Read, this);
+    connect(wake, &QSocketNotifier::activated, this, [this] { DrainMailbox(); });
+#endif
+    wake_ = wake;
     stallTimer_ = new QTimer(this);
     stallTimer_->setSingleShot(true);
     stallTimer_->setTimerType(Qt::PreciseTimer);

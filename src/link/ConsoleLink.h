@@ -112,7 +112,7 @@ private:
     TMainForm &form_;
     quint16 port_ = kServerPort;
     std::shared_ptr<HandoffMailbox> mailbox_;
-    QSocketNotifier *wake_ = nullptr;
+    QObject *wake_ = nullptr;  // the mailbox's wake-up notifier
     std::shared_ptr<TcpLink> link_;
     QSocketNotifier *writable_ = nullptr;  // the open connection's write readiness
     QTimer *stallTimer_ = nullptr;         // when the oldest unsent data has waited too long

@@ -7,6 +7,11 @@
 #include <chrono>
 #include <cstring>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#else
 #ifdef __linux__
 #include <linux/sockios.h>
 #endif
@@ -18,14 +23,94 @@
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
 constexpr qsizetype kReadChunk = 64 * 1024;
 
+// What differs between POSIX sockets and Winsock, in one place.
+#ifdef _WIN32
+using NativeSocket = SOCKET;
+constexpr int kWouldBlock = WSAEWOULDBLOCK;
+constexpr int kInProgress = WSAEWOULDBLOCK;  // a non-blocking connect under way
+constexpr int kInterrupted = WSAEINTR;
+constexpr int kTimedOut = WSAETIMEDOUT;
+constexpr int kRefused = WSAECONNREFUSED;
+constexpr int kSendFlags = 0;
+constexpr int kShutBoth = SD_BOTH;
+
+NativeSocket native(qintptr fd) { return NativeSocket(fd); }
+int lastSocketError() { return WSAGetLastError(); }
+void closeSocket(qintptr fd) { ::closesocket(native(fd)); }
+int pollSocket(pollfd *p, int timeout) { return ::WSAPoll(p, 1, timeout); }
+
+// Winsock must be started once before any of its calls.
+bool startSockets()
+{
+    static const bool started = [] {
+        WSADATA data;
+        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+}
+
+// The system's own text for a Winsock error.
+QString errnoText(int e)
+{
+    wchar_t *text = nullptr;
+    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                         | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, DWORD(e), 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    QString out = n > 0 && text ? QString::fromWCharArray(text, int(n)).trimmed()
+                                : QStringLiteral("Socket error %1").arg(e);
+    if (text)
+        ::LocalFree(text);
+    return out;
+}
+
+qintptr newSocket(int family, int type, int protocol)
+{
+    const SOCKET s = ::WSASocketW(family, type, protocol, nullptr, 0, WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+    if (s == INVALID_SOCKET)
+        return -1;
+    u_long on = 1;
+    if (::ioctlsocket(s, FIONBIO, &on) != 0) {
+        ::closesocket(s);
+        return -1;
+    }
+    return qintptr(s);
+}
+#else
+using NativeSocket = int;
+constexpr int kWouldBlock = EWOULDBLOCK;
+constexpr int kInProgress = EINPROGRESS;
+constexpr int kInterrupted = EINTR;
+constexpr int kTimedOut = ETIMEDOUT;
+constexpr int kRefused = ECONNREFUSED;
+constexpr int kSendFlags = MSG_NOSIGNAL;
+constexpr int kShutBoth = SHUT_RDWR;
+
+NativeSocket native(qintptr fd) { return NativeSocket(fd); }
+int lastSocketError() { return errno; }
+void closeSocket(qintptr fd) { ::close(native(fd)); }
+int pollSocket(pollfd *p, int timeout) { return ::poll(p, 1, timeout); }
+bool startSockets() { return true; }
+
 QString errnoText(int e)
 {
     return QString::fromLocal8Bit(std::strerror(e));
+}
+
+qintptr newSocket(int family, int type, int protocol)
+{
+    return ::socket(family, type | SOCK_CLOEXEC | SOCK_NONBLOCK, protocol);
+}
+#endif
+
+bool wouldBlock(int e)
+{
+    return e == kWouldBlock || e == EAGAIN || e == EWOULDBLOCK;
 }
 
 } // namespace
@@ -33,7 +118,7 @@ QString errnoText(int e)
 TcpLink::~TcpLink()
 {
     if (fd_ >= 0)
-        ::close(fd_);
+        closeSocket(fd_);
 }
 
 std::int64_t TcpLink::nowMs()
@@ -46,21 +131,62 @@ namespace {
 
 // Waits for `events` on `fd` until `deadline` (nowMs() clock; -1: no limit). The revents,
 // 0 when the time is up, -1 on a poll error.
-int waitFor(int fd, short events, std::int64_t deadline)
+int waitFor(qintptr fd, short events, std::int64_t deadline)
 {
     for (;;) {
         int timeout = -1;
         if (deadline >= 0)
             timeout = int(std::max<std::int64_t>(0, deadline - TcpLink::nowMs()));
-        pollfd p {fd, events, 0};
-        const int r = ::poll(&p, 1, timeout);
+        pollfd p {};
+        p.fd = native(fd);
+        p.events = events;
+        const int r = pollSocket(&p, timeout);
         if (r > 0)
             return p.revents;
         if (r == 0)
             return 0;
-        if (errno != EINTR)
+        if (lastSocketError() != kInterrupted)
             return -1;
     }
+}
+
+// Waits until a connect under way on `fd` has an outcome or `deadline` has come: 0 when
+// connected, else the error (kTimedOut when the time is up). Winsock reports a failed
+// connect in select()'s exception set, not through WSAPoll on every version.
+int waitForConnect(qintptr fd, std::int64_t deadline)
+{
+#ifdef _WIN32
+    for (;;) {
+        const std::int64_t left = std::max<std::int64_t>(0, deadline - TcpLink::nowMs());
+        fd_set writable;
+        fd_set failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(native(fd), &writable);
+        FD_SET(native(fd), &failed);
+        timeval tv {long(left / 1000), long((left % 1000) * 1000)};
+        const int r = ::select(0, nullptr, &writable, &failed, &tv);
+        if (r == 0)
+            return kTimedOut;
+        if (r < 0) {
+            if (lastSocketError() == kInterrupted)
+                continue;
+            return lastSocketError();
+        }
+        break;
+    }
+#else
+    const int ready = waitFor(fd, POLLOUT, deadline);
+    if (ready == 0)
+        return kTimedOut;
+    if (ready < 0)
+        return lastSocketError();
+#endif
+    int e = 0;
+    socklen_t len = sizeof e;
+    if (::getsockopt(native(fd), SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&e), &len) < 0)
+        e = lastSocketError();
+    return e;
 }
 
 } // namespace
@@ -77,6 +203,8 @@ bool TcpLink::open(const QByteArray &host, quint16 port, QString *error)
     if (host.isEmpty())
         return fail(QStringLiteral("No server address to connect to."));
 
+    if (!startSockets())
+        return fail(QStringLiteral("The system's sockets could not be started."));
     const std::int64_t deadline = nowMs() + std::max(0, connectTimeoutMs());
     addrinfo hints {};
     hints.ai_family = AF_INET;
@@ -86,46 +214,40 @@ bool TcpLink::open(const QByteArray &host, quint16 port, QString *error)
     const QByteArray service = QByteArray::number(port);
     const int rc = ::getaddrinfo(host.constData(), service.constData(), &hints, &found);
     if (rc != 0 || !found) {
+#ifdef _WIN32
+        const QString text = errnoText(rc);
+#else
         const QString text = rc == EAI_SYSTEM ? errnoText(errno) : QString::fromLocal8Bit(::gai_strerror(rc));
+#endif
         return fail(QStringLiteral("%1: %2").arg(QString::fromLatin1(host), text));
     }
 
-    int lastError = ECONNREFUSED;
+    int lastError = kRefused;
     for (addrinfo *a = found; a; a = a->ai_next) {
         if (nowMs() >= deadline) {
-            lastError = ETIMEDOUT;
+            lastError = kTimedOut;
             break;
         }
-        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
+        const qintptr fd = newSocket(a->ai_family, a->ai_socktype, a->ai_protocol);
         if (fd < 0) {
-            lastError = errno;
+            lastError = lastSocketError();
             continue;
         }
         // Connect without blocking and wait for the outcome within the time left, instead of
         // the system's own time-out (minutes for a host that never answers).
-        int r = ::connect(fd, a->ai_addr, a->ai_addrlen);
-        int e = r == 0 ? 0 : errno;
-        if (r < 0 && (e == EINPROGRESS || e == EINTR)) {
-            const int ready = waitFor(fd, POLLOUT, deadline);
-            if (ready == 0) {
-                e = ETIMEDOUT;
-            } else if (ready < 0) {
-                e = errno;
-            } else {
-                socklen_t len = sizeof e;
-                if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &e, &len) < 0)
-                    e = errno;
-            }
-        }
+        const int r = ::connect(native(fd), a->ai_addr, int(a->ai_addrlen));
+        int e = r == 0 ? 0 : lastSocketError();
+        if (r < 0 && (e == kInProgress || e == kInterrupted))
+            e = waitForConnect(fd, deadline);
         if (e == 0) {
             // Each message goes out in one write; do not hold the next small one back.
             const int one = 1;
-            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            ::setsockopt(native(fd), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&one), sizeof one);
             fd_ = fd;
             break;
         }
         lastError = e;
-        ::close(fd);
+        closeSocket(fd);
     }
     ::freeaddrinfo(found);
     if (fd_ < 0)
@@ -139,11 +261,12 @@ qsizetype TcpLink::sendSome(const char *data, qsizetype size)
 {
     qsizetype done = 0;
     while (done < size) {
-        const ssize_t n = ::send(fd_, data + done, size_t(size - done), MSG_NOSIGNAL);
+        const auto n = ::send(native(fd_), data + done, int(std::min<qsizetype>(size - done, 1 << 30)), kSendFlags);
         if (n < 0) {
-            if (errno == EINTR)
+            const int e = lastSocketError();
+            if (e == kInterrupted)
                 continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
+            if (wouldBlock(e))
                 break;
             return -1;
         }
@@ -234,7 +357,7 @@ std::int64_t TcpLink::unacknowledgedBytes() const
 {
 #ifdef SIOCOUTQ
     int queued = 0;
-    if (fd_ >= 0 && ::ioctl(fd_, SIOCOUTQ, &queued) == 0 && queued > 0)
+    if (fd_ >= 0 && ::ioctl(native(fd_), SIOCOUTQ, &queued) == 0 && queued > 0)
         return queued;
 #endif
     return 0;
@@ -298,12 +421,16 @@ void TcpLink::abort()
     // connected takes its place), so a reader still holding it never reads another
     // connection's bytes.
     const linger now {1, 0};
-    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    ::setsockopt(native(fd_), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char *>(&now), sizeof now);
+#ifndef _WIN32
     const int placeholder = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (placeholder >= 0) {
         ::dup3(placeholder, fd_, O_CLOEXEC);
         ::close(placeholder);
     }
+#endif
+    // Winsock has no descriptor swap: the handle stays this object's until it is destroyed,
+    // and the zero linger resets the connection then.
 }
 
 TcpLink::ReadResult TcpLink::takeBufferedMessage(QByteArray &text)
@@ -340,18 +467,29 @@ TcpLink::ReadResult TcpLink::readMessage(QByteArray &text)
         }
         const qsizetype had = buffer_.size();
         buffer_.resize(had + kReadChunk);
-        // The socket does not block; waiting for bytes (or for the close) is poll's.
-        ssize_t n;
+        // The socket does not block; waiting for bytes (or for the close) is poll's. A local
+        // shutdown wakes poll() at once; WSAPoll is not woken by it, so on Windows the wait
+        // is sliced and the close seen between the slices.
+        long long n;
         for (;;) {
-            n = ::recv(fd_, buffer_.data() + had, size_t(kReadChunk), 0);
+            n = ::recv(native(fd_), buffer_.data() + had, int(kReadChunk), 0);
             if (n >= 0)
                 break;
-            if (errno == EINTR)
+            const int e = lastSocketError();
+            if (e == kInterrupted)
                 continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK)
+            if (!wouldBlock(e))
                 break;
+#ifdef _WIN32
+            int ready = 0;
+            while (ready == 0 && connected())
+                ready = waitFor(fd_, POLLIN, nowMs() + 50);
+            if (ready < 0 || !connected())
+                break;
+#else
             if (waitFor(fd_, POLLIN, -1) < 0)
                 break;
+#endif
         }
         buffer_.resize(had + (n > 0 ? n : 0));
         if (n == 0)
@@ -368,6 +506,6 @@ bool TcpLink::close()
         return false;
     // Before the shutdown, whose FIN would count among the unacknowledged bytes.
     unackedAtClose_.store(unacknowledgedBytes(), std::memory_order_release);
-    ::shutdown(fd_, SHUT_RDWR);
+    ::shutdown(native(fd_), kShutBoth);
     return true;
 }

@@ -24,10 +24,12 @@
 // up is also reset (abort()): an unconnected socket takes the descriptor's place, and the
 // connection is reset when the reader lets go of it.
 //
-// Where the system differs: the non-blocking socket, poll() and the bounded connect have
-// direct Winsock counterparts (FIONBIO, WSAPoll, select). The count of bytes the peer has not
-// acknowledged (SIOCOUTQ) is Linux's; without it, a score the system has taken counts as
-// delivered, as before. The descriptor swap of abort() is POSIX (dup3).
+// Where the system differs (Windows: Winsock): the non-blocking socket is FIONBIO, the reader
+// waits with WSAPoll in 50 ms slices (a local shutdown does not wake WSAPoll), and the bounded
+// connect waits with select(). The count of bytes the peer has not acknowledged (SIOCOUTQ) is
+// Linux's; without it, a score the system has taken counts as delivered. The descriptor swap
+// of abort() is POSIX (dup3); on Windows the zero linger resets the connection when the last
+// owner releases the socket.
 class TcpLink
 {
 public:
@@ -76,8 +78,8 @@ public:
     // `unacknowledged` false: the buffer's messages only.
     std::vector<Unsent> takeUnsent(bool unacknowledged = true);
 
-    // The descriptor, for a write-readiness notifier (-1 before open).
-    int descriptor() const { return fd_; }
+    // The descriptor (a SOCKET on Windows), for a write-readiness notifier (-1 before open).
+    qintptr descriptor() const { return fd_; }
     // How long unsent data may wait before the link counts as lost, for this connection.
     int giveUpMs() const { return giveUpMs_; }
 
@@ -129,7 +131,7 @@ private:
 
     static inline std::atomic<int> sendTimeoutMs_ {5000};
     static inline std::atomic<int> connectTimeoutMs_ {10000};
-    int fd_ = -1;
+    qintptr fd_ = -1;
     int giveUpMs_ = 5000;
     std::atomic<bool> connected_ {false};
 

@@ -2,14 +2,50 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#ifdef Q_OS_WIN
+#include <QAbstractNativeEventFilter>
+#include <QTimer>
+#include <windows.h>
+#endif
 
 namespace {
+
+#ifdef Q_OS_WIN
+// A display change (WM_DISPLAYCHANGE: resolution, a tablet turned) reported to the station
+// as a screen change, once the toolkit has taken in the new geometry (the message's own
+// handling comes after the filter, so the signal is queued).
+class DisplayChangeFilter : public QAbstractNativeEventFilter
+{
+public:
+    explicit DisplayChangeFilter(ScreenInfo &info) : info_(info) {}
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type == "windows_generic_MSG" && static_cast<MSG *>(message)->message == WM_DISPLAYCHANGE)
+            QTimer::singleShot(0, &info_, [this] { emit info_.geometryChanged(); });
+        return false;
+    }
+
+private:
+    ScreenInfo &info_;
+};
+#endif
 
 class RealScreenInfo : public ScreenInfo
 {
 public:
+    ~RealScreenInfo() override
+    {
+#ifdef Q_OS_WIN
+        if (qGuiApp)
+            qGuiApp->removeNativeEventFilter(&displayChange_);
+#endif
+    }
+
     RealScreenInfo()
     {
+#ifdef Q_OS_WIN
+        qGuiApp->installNativeEventFilter(&displayChange_);
+#endif
         watch(QGuiApplication::primaryScreen());
         connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, [this](QScreen *s) {
             watch(s);
@@ -41,6 +77,9 @@ private:
         }
     }
     QScreen *watched_ = nullptr;
+#ifdef Q_OS_WIN
+    DisplayChangeFilter displayChange_ {*this};
+#endif
 };
 
 } // namespace

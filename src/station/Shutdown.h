@@ -12,7 +12,8 @@ class TMainForm;
 
 // Ends the station as its Close does, without the question, when the station is told to end
 // from outside:
-// - SIGTERM, SIGINT and SIGHUP (a kiosk or system shutdown, a closed terminal): the handler
+// - SIGTERM, SIGINT and SIGHUP (a kiosk or system shutdown, a closed terminal; on Windows the
+//   console's control events and WM_ENDSESSION): the handler
 //   only writes the signal's number into a pipe that the event loop watches; a second signal
 //   while the first is being handled ends the process at once with status 128 + the signal;
 // - the end of the window system's session (the session manager's request to save);
@@ -31,6 +32,9 @@ public:
     StationSettings keptSettings() const;
     // What the station does when its display has gone (any thread).
     void DisplayLost();
+    // The close without the question, for the end of the session or a signal (on Windows a
+    // console control event): main thread.
+    void ShutDownFromOutside();
 
     // Whether a message of the windowing toolkit reports that the display connection broke.
     static bool IsDisplayLossMessage(const QString &message);

@@ -19,10 +19,16 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#ifdef _WIN32
+#include <io.h>
+#include <thread>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -50,6 +56,82 @@ void Fail(const QString &text, int code)
     std::exit(code);
 }
 
+#ifdef _WIN32
+// Ctrl+C, Ctrl+Break and the console's close reach the event loop as a queued call; the
+// handler's thread waits a little for the loop to end, since the process ends when it
+// returns from a close.
+std::function<void(int)> g_onSignal;
+QObject *g_signalTarget = nullptr;
+
+BOOL WINAPI OnConsoleControl(DWORD event)
+{
+    const int sig = event == CTRL_C_EVENT ? SIGINT : SIGTERM;
+    QMetaObject::invokeMethod(g_signalTarget, [sig] { g_onSignal(sig); }, Qt::QueuedConnection);
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        ::Sleep(2000);
+    return TRUE;
+}
+
+void InstallSignalHandlers(const std::function<void(int)> &onSignal, QObject *parent)
+{
+    g_onSignal = onSignal;
+    g_signalTarget = parent;
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+// Reads operator command lines from standard input, whatever it is: a console, a pipe, a
+// file, or nothing at all. Its end is not the server's end. Windows cannot watch a console
+// or a pipe for readiness in the event loop, so a thread of its own reads, and hands each
+// chunk to the main thread.
+class CommandReader
+{
+public:
+    CommandReader(QObject *parent, std::function<void(const QString &)> onLine, std::function<void()> onClosed)
+        : parent_(parent)
+        , onLine_(std::move(onLine))
+        , onClosed_(std::move(onClosed))
+    {
+        const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
+        if (in == nullptr || in == INVALID_HANDLE_VALUE) {
+            QTimer::singleShot(0, parent_, onClosed_);
+            return;
+        }
+        // Ends with the process; it holds nothing but the input handle.
+        std::thread([this, in] {
+            char chunk[4096];
+            DWORD n = 0;
+            while (::ReadFile(in, chunk, sizeof chunk, &n, nullptr) && n > 0) {
+                QByteArray bytes(chunk, qsizetype(n));
+                QMetaObject::invokeMethod(parent_, [this, bytes] { received(bytes); }, Qt::QueuedConnection);
+            }
+            QMetaObject::invokeMethod(parent_, [this] { ended(); }, Qt::QueuedConnection);
+        }).detach();
+    }
+
+private:
+    void received(const QByteArray &chunk)
+    {
+        pending_.append(chunk);
+        qsizetype nl;
+        while ((nl = pending_.indexOf('\n')) >= 0) {
+            QByteArray line = pending_.left(nl);
+            pending_.remove(0, nl + 1);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            deliver(line);
+        }
+        if (pending_.size() > kMaxCommandLine)
+            pending_.clear();
+    }
+
+    void ended()
+    {
+        if (!pending_.isEmpty())
+            deliver(pending_);
+        pending_.clear();
+        onClosed_();
+    }
+#else
 // SIGINT and SIGTERM reach the event loop through a socket pair.
 int g_signalPipe[2] = {-1, -1};
 
@@ -135,6 +217,8 @@ private:
         pending_.clear();
         onClosed_();
     }
+    QSocketNotifier *notifier_ = nullptr;
+#endif
 
     void deliver(const QByteArray &bytes)
     {
@@ -148,7 +232,6 @@ private:
     QObject *parent_;
     std::function<void(const QString &)> onLine_;
     std::function<void()> onClosed_;
-    QSocketNotifier *notifier_ = nullptr;
     QByteArray pending_;
 };
 
@@ -156,6 +239,9 @@ private:
 // say), which would then be read as commands or written as log: point it at /dev/null first.
 void KeepStandardDescriptorsOpen()
 {
+#ifdef _WIN32
+    // Windows gives a program without one no handle at all; nothing takes its place.
+#else
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
             continue;
@@ -165,6 +251,7 @@ void KeepStandardDescriptorsOpen()
             ::close(null);
         }
     }
+#endif
 }
 
 int SecondsToMs(const QCommandLineParser &args, const QCommandLineOption &option, int defaultMs)
@@ -319,7 +406,11 @@ int main(int argc, char **argv)
             app.quit();
         },
         &app);
+#ifdef _WIN32
+    const bool interactive = ::_isatty(::_fileno(stdin)) != 0;
+#else
     const bool interactive = ::isatty(STDIN_FILENO) == 1;
+#endif
     CommandReader reader(
         &app,
         [&](const QString &line) {

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Cross-builds the station, console-sim and the unit tests for 64-bit Windows with the Qt of
+# scripts/windows-toolchain.sh (built once per machine), into build-win/, and puts the DLLs
+# the programs need beside them (build-win/bin, build-win/tests).
+#
+#   bash scripts/build-windows.sh            # build-win/bin/marlo-dv.exe, console-sim.exe
+set -euo pipefail
+cd "$(dirname "$0")/.."
+QT=$(bash scripts/windows-toolchain.sh | tail -n1)
+BUILD=${BUILD_WIN:-build-win}
+export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-$(command -v ccache || true)}
+if [ ! -f "$BUILD/build.ninja" ]; then
+  "$QT/bin/qt-cmake" -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake > /dev/null
+fi
+cmake --build "$BUILD" -j"${JOBS:-2}" "$@"
