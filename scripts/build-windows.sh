@@ -6,6 +6,15 @@
 #   bash scripts/build-windows.sh            # build-win/bin/marlo-dv.exe, console-sim.exe
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The Debian packages the Windows build, its Wine tests and its installer need.
+need=()
+for p in ninja-build wine64 nsis zip; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi
 QT=$(bash scripts/windows-toolchain.sh | tail -n1)
 BUILD=${BUILD_WIN:-build-win}
 export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-$(command -v ccache || true)}

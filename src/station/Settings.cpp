@@ -134,7 +134,8 @@ void IniFile::writeInteger(const QString &section, const QString &key, int value
 
 QString StationSettings::filePath()
 {
-    return QDir::currentPath() + QStringLiteral("/Settings.ini");
+    // In the working folder, written with the system's own separator.
+    return QDir::toNativeSeparators(QDir::currentPath() + QStringLiteral("/Settings.ini"));
 }
 
 StationSettings StationSettings::read()

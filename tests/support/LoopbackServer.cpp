@@ -4,22 +4,79 @@
 
 #include <cerrno>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
-int bindLoopback(quint16 port, quint16 *bound)
+#ifdef _WIN32
+// Winsock's names for what the server uses. The socket notifier makes a socket non-blocking
+// on Windows, so every call here copes with "would block".
+using ssize_t = long long;
+constexpr int kDontWait = 0;
+constexpr int kNoSignal = 0;
+int socketError() { return WSAGetLastError(); }
+bool retryLater(int e) { return e == WSAEWOULDBLOCK || e == WSAEINTR; }
+void closeFd(qintptr fd) { ::closesocket(SOCKET(fd)); }
+qintptr newSocket()
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    static const bool started = [] {
+        WSADATA data;
+        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    if (!started)
+        return -1;
+    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+    return s == INVALID_SOCKET ? -1 : qintptr(s);
+}
+qintptr acceptFd(qintptr fd)
+{
+    const SOCKET s = ::accept(SOCKET(fd), nullptr, nullptr);
+    return s == INVALID_SOCKET ? -1 : qintptr(s);
+}
+void setNonBlocking(qintptr fd)
+{
+    u_long on = 1;
+    ::ioctlsocket(SOCKET(fd), FIONBIO, &on);
+}
+void waitWritable(qintptr fd)
+{
+    WSAPOLLFD p {SOCKET(fd), POLLOUT, 0};
+    ::WSAPoll(&p, 1, 100);
+}
+#else
+constexpr int kDontWait = MSG_DONTWAIT;
+constexpr int kNoSignal = MSG_NOSIGNAL;
+int socketError() { return errno; }
+bool retryLater(int e) { return e == EAGAIN || e == EWOULDBLOCK || e == EINTR; }
+void closeFd(qintptr fd) { ::close(int(fd)); }
+qintptr newSocket() { return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); }
+qintptr acceptFd(qintptr fd) { return ::accept4(int(fd), nullptr, nullptr, SOCK_CLOEXEC); }
+void setNonBlocking(qintptr fd) { ::fcntl(int(fd), F_SETFL, ::fcntl(int(fd), F_GETFL) | O_NONBLOCK); }
+void waitWritable(qintptr fd)
+{
+    pollfd p {int(fd), POLLOUT, 0};
+    ::poll(&p, 1, 100);
+}
+#endif
+
+qintptr bindLoopback(quint16 port, quint16 *bound)
+{
+    const qintptr fd = newSocket();
     if (fd < 0)
         return -1;
     const int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&one), sizeof one);
     sockaddr_in a {};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -27,7 +84,7 @@ int bindLoopback(quint16 port, quint16 *bound)
     socklen_t len = sizeof a;
     if (::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0
         || ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) != 0) {
-        ::close(fd);
+        closeFd(fd);
         return -1;
     }
     *bound = ntohs(a.sin_port);
@@ -54,7 +111,7 @@ bool LoopbackServer::listen(quint16 port)
         stopListening();
         return false;
     }
-    ::fcntl(listenFd_, F_SETFL, ::fcntl(listenFd_, F_GETFL) | O_NONBLOCK);
+    setNonBlocking(listenFd_);
     listenNotifier_ = std::make_unique<QSocketNotifier>(listenFd_, QSocketNotifier::Read);
     connect(listenNotifier_.get(), &QSocketNotifier::activated, this, [this] { accept(); });
     return true;
@@ -64,27 +121,27 @@ void LoopbackServer::stopListening()
 {
     listenNotifier_.reset();
     if (listenFd_ >= 0)
-        ::close(listenFd_);
+        closeFd(listenFd_);
     listenFd_ = -1;
 }
 
 quint16 LoopbackServer::unusedPort()
 {
     quint16 port = 1;
-    const int fd = bindLoopback(0, &port);
+    const qintptr fd = bindLoopback(0, &port);
     if (fd >= 0)
-        ::close(fd);  // bound but never listening: a connect is refused
+        closeFd(fd);  // bound but never listening: a connect is refused
     return port;
 }
 
 void LoopbackServer::accept()
 {
     for (;;) {
-        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        const qintptr fd = acceptFd(listenFd_);
         if (fd < 0)
             return;
         const int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&one), sizeof one);
         auto c = std::make_unique<Conn>();
         c->fd = fd;
         c->notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
@@ -99,12 +156,12 @@ void LoopbackServer::read(Conn *k)
     if (k->closed)
         return;
     char buf[65536];
-    const ssize_t n = ::recv(k->fd, buf, sizeof buf, MSG_DONTWAIT);
+    const ssize_t n = ::recv(k->fd, buf, sizeof buf, kDontWait);
     if (n > 0) {
         k->data.append(buf, n);
         return;
     }
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+    if (n < 0 && retryLater(socketError()))
         return;
     close(k);  // the station closed the connection, or it failed
 }
@@ -122,7 +179,10 @@ void LoopbackServer::readNow(qsizetype max, int c)
     if (!k || k->closed)
         return;
     QByteArray buf(max, Qt::Uninitialized);
-    const ssize_t n = ::recv(k->fd, buf.data(), size_t(max), MSG_DONTWAIT);
+#ifdef _WIN32
+    setNonBlocking(k->fd);
+#endif
+    const ssize_t n = ::recv(k->fd, buf.data(), int(max), kDontWait);
     if (n > 0)
         k->data.append(buf.constData(), n);
 }
@@ -131,7 +191,7 @@ void LoopbackServer::close(Conn *k)
 {
     k->notifier.reset();
     if (k->fd >= 0)
-        ::close(k->fd);
+        closeFd(k->fd);
     k->fd = -1;
     k->closed = true;
 }
@@ -205,10 +265,15 @@ void LoopbackServer::send(const QByteArray &bytes, int c)
     const char *p = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
-        const ssize_t n = ::send(k->fd, p, size_t(left), MSG_NOSIGNAL);
+        const ssize_t n = ::send(k->fd, p, int(left), kNoSignal);
         if (n < 0) {
-            if (errno == EINTR)
+            const int e = socketError();
+            if (e == EINTR)
                 continue;
+            if (retryLater(e)) {
+                waitWritable(k->fd);
+                continue;
+            }
             return;
         }
         p += n;

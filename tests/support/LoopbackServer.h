@@ -61,7 +61,7 @@ public:
 
 private:
     struct Conn {
-        int fd = -1;
+        qintptr fd = -1;
         std::unique_ptr<QSocketNotifier> notifier;
         QByteArray data;
         bool closed = false;
@@ -71,7 +71,7 @@ private:
     void read(Conn *k);
     void close(Conn *k);
 
-    int listenFd_ = -1;
+    qintptr listenFd_ = -1;
     std::unique_ptr<QSocketNotifier> listenNotifier_;
     quint16 port_ = 0;
     std::vector<std::unique_ptr<Conn>> conns_;
