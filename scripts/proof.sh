@@ -19,13 +19,14 @@ step "AddressSanitizer + UndefinedBehaviorSanitizer: whole test suite"
 BUILD_DIR=build-asan bash scripts/build.sh -DMARLO_SANITIZE="address;undefined"
 (cd build-asan &&
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  LSAN_OPTIONS=suppressions="$PWD/../tests/lsan.supp" \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --output-on-failure -j"$jobs")
 
 step "ThreadSanitizer: link, integration and end-to-end tests"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARLO_SANITIZE=thread > /dev/null
-tsan_targets=$(find tests/link tests/integration -name 'tst_*.cpp' -printf '%f\n' 2>/dev/null | sed 's/\.cpp$//' || true)
-cmake --build build-tsan -j"$jobs" --target marlo-dv tst_e2e $tsan_targets
+tsan_targets=$(find tests/link tests/integration tests/e2e -name 'tst_*.cpp' -printf '%f\n' 2>/dev/null | sed 's/\.cpp$//' || true)
+cmake --build build-tsan -j"$jobs" --target marlo-dv $tsan_targets
 (cd build-tsan &&
   TSAN_OPTIONS="halt_on_error=1:ignore_noninstrumented_modules=1" \
   ctest --output-on-failure -j"$jobs" -L "link|integration|e2e")

@@ -155,13 +155,15 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     // The opening page's buttons take the focus from the keyboard only (Tab), never from a touch.
     for (PictureButton *b : {ConnectConsoles, ButtonRefresh, ButtonClose})
         b->setFocusPolicy(Qt::TabFocus);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { markFocus(now); });
+    focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { markFocus(now); });
 
     creationSteps();
 }
 
 TMainForm::~TMainForm()
 {
+    // Destroying the elements moves the focus: the window must not hear of it half destroyed.
+    disconnect(focusWatch_);
     qApp->removeEventFilter(this);
     if (focusMark_ && !focusMark_->parent())
         delete focusMark_.data();

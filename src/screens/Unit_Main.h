@@ -147,6 +147,7 @@ private:
     bool closing_ = false;
     bool keyboardMovesFocus_ = false;
     QPointer<FocusMark> focusMark_;
+    QMetaObject::Connection focusWatch_;
     const QEvent *lastKey_ = nullptr;
     QPointer<QWidget> lastReceiver_;
 };

@@ -112,7 +112,7 @@ bool StationShutdown::IsDisplayLossMessage(const QString &message)
            || message.startsWith(QLatin1String("The Wayland connection experienced a fatal error"));
 }
 
-StationShutdown::StationShutdown(TMainForm &form) : QObject(&form), form_(form)
+StationShutdown::StationShutdown(TMainForm &form) : QObject(&form), form_(form), fromFile_(StationSettings::read())
 {
     g_instance.store(this);
 #ifdef _WIN32
@@ -140,6 +140,10 @@ StationShutdown::StationShutdown(TMainForm &form) : QObject(&form), form_(form)
 #endif
 
     g_previousHandler = qInstallMessageHandler(onToolkitMessage);
+    // The toolkit may also end the event loop by itself once its display has gone, before it
+    // reports the loss: whatever ends the loop, a station not closed yet is closed from the
+    // kept values.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &StationShutdown::closeAfterDisplayLoss);
 
     keep();
     form_.installEventFilter(this);
@@ -170,7 +174,11 @@ void StationShutdown::ShutDownFromOutside()
 
 void StationShutdown::keep()
 {
-    const StationSettings now = CurrentSettings(form_);
+    StationSettings now = CurrentSettings(form_);
+    if (!settingsRead_) {
+        now.LastIP = fromFile_.LastIP;
+        now.Who = fromFile_.Who;
+    }
     QMutexLocker lock(&mutex_);
     kept_ = now;
 }
@@ -183,9 +191,18 @@ StationSettings StationShutdown::keptSettings() const
 
 bool StationShutdown::eventFilter(QObject *watched, QEvent *event)
 {
-    // Shown: the settings have been read; moved or resized: the geometry.
+    // Moved or resized: the geometry. Shown: the settings are read by the window's own show
+    // handling, which runs after this filter, so they are taken once it is done.
     const QEvent::Type type = event->type();
-    if (watched == &form_ && (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize))
+    if (watched == &form_ && type == QEvent::Show)
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                settingsRead_ = true;
+                keep();
+            },
+            Qt::QueuedConnection);
+    else if (watched == &form_ && (type == QEvent::Move || type == QEvent::Resize))
         keep();
     return false;
 }
@@ -202,13 +219,19 @@ void StationShutdown::onSignalPipe()
 
 void StationShutdown::DisplayLost()
 {
+    // The toolkit ends the process soon after it reports the loss, from whichever thread
+    // noticed it first: the kept settings are written at once, before the close is tried.
+    {
+        QMutexLocker lock(&closeMutex_);
+        if (!closeStarted_.load() && !settingsWritten_.exchange(true))
+            keptSettings().write();
+    }
     if (QThread::currentThread() == thread()) {
         closeAfterDisplayLoss();
         return;
     }
-    // Reported by the toolkit's own event thread: the close is asked of the main thread and
-    // waited for a little while; should the main thread not come to it, the settings at least
-    // are written from here.
+    // Reported by the toolkit's own event thread: the close (the disconnect) is asked of the
+    // main thread and waited for a little while.
     if (g_displayLost.exchange(true))
         return;
     auto done = std::make_shared<QSemaphore>();
@@ -219,11 +242,7 @@ void StationShutdown::DisplayLost()
             done->release();
         },
         Qt::QueuedConnection);
-    if (done->tryAcquire(1, 1000))
-        return;
-    QMutexLocker lock(&closeMutex_);
-    if (!closeStarted_.exchange(true))
-        keptSettings().write();
+    done->tryAcquire(1, 1000);
 }
 
 void StationShutdown::closeAfterDisplayLoss()

@@ -51,6 +51,11 @@ private:
     QSocketNotifier *notifier_ = nullptr;
     mutable QMutex mutex_;
     StationSettings kept_;
+    // Until the window's show has read the settings file, its server entry and function are
+    // those of the file: a display lost that early must not write them away.
+    StationSettings fromFile_;
+    bool settingsRead_ = false;
+    std::atomic<bool> settingsWritten_ {false};
     QMutex closeMutex_;
     std::atomic<bool> closeStarted_ {false};
 };

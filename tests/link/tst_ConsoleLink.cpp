@@ -1,6 +1,7 @@
 // The connection lifecycle over loopback: connect, the bytes sent, disconnect, the server's
 // close, lost link and automatic reconnect, the server address list, and the hand-off's
 // safety when the station lets go of a connection or goes away.
+#include "ShowCounter.h"
 #include "LoopbackServer.h"
 #include "TestStation.h"
 
@@ -23,22 +24,6 @@
 #include <thread>
 
 namespace {
-
-// Counts how often a widget goes from hidden to shown.
-class ShowCounter : public QObject
-{
-public:
-    explicit ShowCounter(QWidget *w) { w->installEventFilter(this); }
-    int shows = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *e) override
-    {
-        if (e->type() == QEvent::Show)
-            ++shows;
-        return false;
-    }
-};
 
 // Waits, without running the event loop, until `condition` holds (bounded).
 template<typename F>

@@ -5,6 +5,7 @@
 // one reconnect, the panel red again with the same score). Nothing of a given-up buffer goes
 // out later, the order of messages holds across partial writes, the close is prompt, and a
 // connect gives up at its limit.
+#include "ShowCounter.h"
 #include "LoopbackServer.h"
 #include "TestStation.h"
 
@@ -29,21 +30,6 @@
 #include <unistd.h>
 
 namespace {
-
-class ShowCounter : public QObject
-{
-public:
-    explicit ShowCounter(QWidget *w) { w->installEventFilter(this); }
-    int shows = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *e) override
-    {
-        if (e->type() == QEvent::Show)
-            ++shows;
-        return false;
-    }
-};
 
 // A listener on 127.0.0.1 whose accept queue is full: it never accepts, so once the queue
 // holds what its backlog allows the system drops further SYNs, and a connect to it gets no

@@ -1,6 +1,5 @@
 #include "Watchdog.h"
 
-#include <QMetaObject>
 
 namespace {
 
@@ -21,6 +20,11 @@ void raiseTo(std::atomic<qint64> &longest, qint64 value)
 
 Watchdog::Watchdog(std::chrono::milliseconds period) : period_(period)
 {
+    lastBeatUs_.store(nowUs());
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setInterval(period_);
+    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { beat(); });
+    timer_.start();
     thread_ = std::thread([this] { run(); });
 }
 
@@ -31,6 +35,7 @@ Watchdog::~Watchdog()
 
 void Watchdog::stop()
 {
+    timer_.stop();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
@@ -40,24 +45,20 @@ void Watchdog::stop()
         thread_.join();
 }
 
+void Watchdog::beat()
+{
+    const qint64 now = nowUs();
+    const qint64 periodUs = qint64(period_.count()) * 1000;
+    raiseTo(longestUs_, now - lastBeatUs_.load() - periodUs);
+    lastBeatUs_.store(now);
+    ++pings_;
+}
+
 void Watchdog::run()
 {
+    // A beat overdue now counts while the main thread has not come back to its timer.
+    const qint64 periodUs = qint64(period_.count()) * 1000;
     std::unique_lock<std::mutex> lock(mutex_);
-    while (!cv_.wait_for(lock, period_, [this] { return stopping_; })) {
-        if (outstanding_.load()) {
-            raiseTo(longestUs_, nowUs() - postedUs_.load());
-            continue;
-        }
-        postedUs_.store(nowUs());
-        outstanding_.store(true);
-        ++pings_;
-        // Queued to the receiver's thread; posting an event is safe from any thread.
-        QMetaObject::invokeMethod(
-            &receiver_,
-            [this] {
-                raiseTo(longestUs_, nowUs() - postedUs_.load());
-                outstanding_.store(false);
-            },
-            Qt::QueuedConnection);
-    }
+    while (!cv_.wait_for(lock, period_, [this] { return stopping_; }))
+        raiseTo(longestUs_, nowUs() - lastBeatUs_.load() - periodUs);
 }

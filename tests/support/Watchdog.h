@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QObject>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -8,10 +8,11 @@
 #include <mutex>
 #include <thread>
 
-// Measures how promptly the main thread answers: a thread of its own posts a ping to the
-// main thread's event loop every period (one at a time) and records the longest wait until
-// the ping is answered, an unanswered one included while it waits. A main thread that
-// blocks, spins or deadlocks shows as a long wait.
+// Measures how promptly the main thread answers: a timer of the main thread beats every
+// period, and the longest time a beat came late is recorded; a thread of its own also
+// records a beat that is overdue while it waits. A main thread that blocks, spins or
+// deadlocks shows as a long wait. Nothing crosses between the threads but atomics, so that a
+// thread checker sees every hand-over.
 class Watchdog
 {
 public:
@@ -30,13 +31,14 @@ private:
     using Clock = std::chrono::steady_clock;
     void run();
 
-    QObject receiver_;  // lives on the thread that created the watchdog: the main thread
+    void beat();
+
+    QTimer timer_;  // lives on the thread that created the watchdog: the main thread
     const std::chrono::milliseconds period_;
     std::mutex mutex_;
     std::condition_variable cv_;
     bool stopping_ = false;
-    std::atomic<bool> outstanding_ {false};
-    std::atomic<qint64> postedUs_ {0};
+    std::atomic<qint64> lastBeatUs_ {0};
     std::atomic<qint64> longestUs_ {0};
     std::atomic<qint64> pings_ {0};
     std::thread thread_;
