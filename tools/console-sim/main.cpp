@@ -109,20 +109,7 @@ public:
     }
 
 private:
-    void received(const QByteArray &chunk)
-    {
-        pending_.append(chunk);
-        qsizetype nl;
-        while ((nl = pending_.indexOf('\n')) >= 0) {
-            QByteArray line = pending_.left(nl);
-            pending_.remove(0, nl + 1);
-            if (line.endsWith('\r'))
-                line.chop(1);
-            deliver(line);
-        }
-        if (pending_.size() > kMaxCommandLine)
-            pending_.clear();
-    }
+    void received(const QByteArray &chunk) { take(chunk); }
 
     void ended()
     {
@@ -189,17 +176,7 @@ private:
         char chunk[4096];
         const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
         if (n > 0) {
-            pending_.append(chunk, n);
-            qsizetype nl;
-            while ((nl = pending_.indexOf('\n')) >= 0) {
-                QByteArray line = pending_.left(nl);
-                pending_.remove(0, nl + 1);
-                if (line.endsWith('\r'))
-                    line.chop(1);
-                deliver(line);
-            }
-            if (pending_.size() > kMaxCommandLine)
-                pending_.clear();
+            take(QByteArrayView(chunk, n));
             return;
         }
         if (n < 0 && errno == EINTR)
@@ -219,6 +196,22 @@ private:
     }
     QSocketNotifier *notifier_ = nullptr;
 #endif
+
+    // Adds what was read and hands on every whole line; an overlong line is dropped.
+    void take(QByteArrayView chunk)
+    {
+        pending_.append(chunk);
+        qsizetype nl;
+        while ((nl = pending_.indexOf('\n')) >= 0) {
+            QByteArray line = pending_.left(nl);
+            pending_.remove(0, nl + 1);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            deliver(line);
+        }
+        if (pending_.size() > kMaxCommandLine)
+            pending_.clear();
+    }
 
     void deliver(const QByteArray &bytes)
     {
