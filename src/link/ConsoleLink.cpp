@@ -28,10 +28,10 @@ ConsoleLink::ConsoleLink(TMainForm &form)
 #ifdef Q_OS_WIN
     // Windows: the mailbox's event object (QSocketNotifier watches sockets only there).
     auto *wake = new QWinEventNotifier(reinterpret_cast<Qt::HANDLE>(mailbox_->wakeDescriptor()), this);
-    connect(wake, &QWinEventNotifier::activated, this, [this] { DrainMailbox(); });
+    connect(wake, &QWinEventNotifier::activated, this, [this] { WakeUp(); });
 #else
     auto *wake = new QSocketNotifier(mailbox_->wakeDescriptor(), QSocketNotifier::Read, this);
-    connect(wake, &QSocketNotifier::activated, this, [this] { DrainMailbox(); });
+    connect(wake, &QSocketNotifier::activated, this, [this] { WakeUp(); });
 #endif
     wake_ = wake;
     stallTimer_ = new QTimer(this);
@@ -364,9 +364,26 @@ void ConsoleLink::Deliver(const QByteArray &text)
     }
 }
 
+void ConsoleLink::WakeUp()
+{
+    // The handling runs from the event queue, not inside the notifier's own handler: a
+    // handler may open a modal box, and Windows's event notifier is armed again only once its
+    // handler has returned, so a later connection's messages would wait for the box to close.
+    mailbox_->clearWake();
+    if (drainQueued_)
+        return;
+    drainQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            drainQueued_ = false;
+            DrainMailbox();
+        },
+        Qt::QueuedConnection);
+}
+
 void ConsoleLink::DrainMailbox()
 {
-    mailbox_->clearWake();
     // For a bounded time: while the server keeps sending, the reader hands the next messages
     // over as soon as the last ones are handled, and taking them all in one go would keep the
     // main thread from everything else (keys, painting, timers) for as long as the flow

@@ -83,6 +83,8 @@ public:
     qsizetype UnsentBytes() const;
 
 private:
+    // The mailbox's wake-up: queues the draining of the mailbox.
+    void WakeUp();
     // Handles what the readers have handed over, in order.
     void DrainMailbox();
     void HandleItem(HandoffItem &item);
@@ -113,6 +115,7 @@ private:
     quint16 port_ = kServerPort;
     std::shared_ptr<HandoffMailbox> mailbox_;
     QObject *wake_ = nullptr;  // the mailbox's wake-up notifier
+    bool drainQueued_ = false;  // a drain is queued and has not started
     std::shared_ptr<TcpLink> link_;
     QSocketNotifier *writable_ = nullptr;  // the open connection's write readiness
     QTimer *stallTimer_ = nullptr;         // when the oldest unsent data has waited too long
