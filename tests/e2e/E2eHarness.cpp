@@ -404,7 +404,19 @@ void ScriptedServer::dropLatest()
 
 QString stationBinary()
 {
-    return QStringLiteral(MARLO_BIN_DIR "/marlo-dv");
+    const QString chosen = qEnvironmentVariable("MARLO_E2E_STATION");
+    return chosen.isEmpty() ? QStringLiteral(MARLO_BIN_DIR "/marlo-dv") : chosen;
+}
+
+bool underWine()
+{
+    return stationBinary().endsWith(QStringLiteral(".exe"));
+}
+
+int startUpMs()
+{
+    // Wine takes several seconds to bring up a program (more the first time in its prefix).
+    return underWine() ? 90000 : 15000;
 }
 
 Station::Station(const XServer &x) : x_(x) {}
@@ -418,7 +430,10 @@ bool Station::start(const QString &workingDir)
 {
     process_.setProcessEnvironment(x_.environment());
     process_.setWorkingDirectory(workingDir);
-    process_.start(stationBinary(), {});
+    if (underWine())
+        process_.start(qEnvironmentVariable("WINE", QStringLiteral("/usr/lib/wine/wine64")), {stationBinary()});
+    else
+        process_.start(stationBinary(), {});
     return process_.waitForStarted(5000);
 }
 

@@ -121,6 +121,13 @@ private:
     QList<QByteArray> buffers_;
 };
 
+// The station's program: MARLO_E2E_STATION when set (a Windows build's marlo-dv.exe is run
+// under Wine, $WINE or Debian's wine64), else this build's marlo-dv.
+QString stationBinary();
+bool underWine();
+// How long the station may take to show its opening page.
+int startUpMs();
+
 // The station binary, started in a fresh working directory.
 class Station
 {
@@ -128,7 +135,7 @@ public:
     explicit Station(const XServer &x);
     ~Station();
     bool start(const QString &workingDir);
-    bool waitForOpeningPage(int timeoutMs = 15000);
+    bool waitForOpeningPage(int timeoutMs = startUpMs());
     void kill();
     bool running() const { return process_.state() != QProcess::NotRunning; }
     bool waitForExit(int timeoutMs);
@@ -146,7 +153,5 @@ private:
     const XServer &x_;
     QProcess process_;
 };
-
-QString stationBinary();
 
 } // namespace e2e

@@ -128,6 +128,26 @@ private slots:
         QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kGreen);
     }
 
+    void powerFromTheSystem()
+    {
+        // The battery meter's first reading (after 10 s) comes from the system, whatever it
+        // has: a percentage, or "??" where it tells none. A "TP" gets it back on the wire.
+        Session s(dir_->path());
+        QVERIFY(s.up());
+        QVERIFY(s.connect());
+        const QRegularExpression reading(QStringLiteral("^CS Active (\\d{1,3} %|\\?\\?)$"));
+        QString last;
+        bool read = false;
+        for (const QDeadlineTimer deadline(30000); !read && !deadline.hasExpired();) {
+            const qsizetype before = s.server.messages().size();
+            s.server.send("TP", QByteArray());
+            QVERIFY(QTest::qWaitFor([&] { return s.server.messages().size() > before; }, 5000));
+            last = commands(s.server).last();
+            read = reading.match(last).hasMatch();
+        }
+        QVERIFY2(read, qPrintable(last));
+    }
+
     void keyRulesThroughRealKeys_data()
     {
         QTest::addColumn<QString>("keys");
