@@ -46,7 +46,7 @@ void paintNow()
 Figures measure(TMainForm &form, const QByteArray (&texts)[2], int runs, bool paint)
 {
     for (int i = 0; i < std::min(runs, 200); ++i) {  // font, glyph and layout caches
-        ReceiveConsoleText(form, texts[i % 2]);
+        ReceiveConsoleText(form.inbound, texts[i % 2]);
         paintNow();
     }
     std::vector<double> us;
@@ -54,7 +54,7 @@ Figures measure(TMainForm &form, const QByteArray (&texts)[2], int runs, bool pa
     QElapsedTimer t;
     for (int i = 0; i < runs; ++i) {
         t.start();
-        ReceiveConsoleText(form, texts[i % 2]);
+        ReceiveConsoleText(form.inbound, texts[i % 2]);
         if (paint)
             paintNow();
         us.push_back(double(t.nsecsElapsed()) / 1e3);
@@ -92,12 +92,12 @@ int main(int argc, char **argv)
     TMainForm form(fakes.platform);
     if (!startForBench(form))
         return 1;
-    EnterScoringScreen(form);
+    EnterScoringScreen(form.scoring);
     QCoreApplication::processEvents();
 
     const QByteArray tp = frame("TP", {});
     for (int i = 0; i < kMemoMaxLines; ++i)
-        ReceiveConsoleText(form, tp);
+        ReceiveConsoleText(form.inbound, tp);
     QCoreApplication::processEvents();
 
     // A little too long for the labels at the design size.
@@ -129,8 +129,8 @@ int main(int argc, char **argv)
 
     // The fitted texts really shrink: the header type starts at 29 pixels (22 points).
     auto fitted = [&](const char *what, const QByteArray &a, const QByteArray &d) {
-        ReceiveConsoleText(form, a);
-        ReceiveConsoleText(form, d);
+        ReceiveConsoleText(form.inbound, a);
+        ReceiveConsoleText(form.inbound, d);
         std::printf("%s texts fitted to %d px (athlete), %d px (team), %d px (description) from 29 px\n", what,
                     form.LabelAthlete->font().pixelSize(), form.LabelClub->font().pixelSize(),
                     form.LabelDiveDescription->font().pixelSize());

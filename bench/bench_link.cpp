@@ -95,7 +95,7 @@ double sameWorkOneThread(TMainForm &form, const QByteArray &stream, int messages
             const char *eot = static_cast<const char *>(std::memchr(p, ctl::EOT, size_t(end - p)));
             QByteArray text(p, eot - p);
             text += ctl::EOT;
-            ReceiveConsoleText(form, text);
+            ReceiveConsoleText(form.inbound, text);
             ++n;
             p = eot + 1;
         }
@@ -180,11 +180,11 @@ int main(int argc, char **argv)
 
     // Through the socket, the reader, the hand-off, dispatch and the log line.
     Sender sender(stream);
-    form.link->setPortForTests(sender.port());
+    form.link->connection().setPortForTests(sender.port());
     int handled = 0;
     QElapsedTimer t;
     form.link->receiveText = [&](const QByteArray &text) {
-        ReceiveConsoleText(form, text);
+        ReceiveConsoleText(form.inbound, text);
         if (++handled == messages)
             app.quit();
     };

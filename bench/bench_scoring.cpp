@@ -90,7 +90,7 @@ int main(int argc, char **argv)
     TMainForm form(fakes.platform);
     if (!startForBench(form))
         return 1;
-    EnterScoringScreen(form);
+    EnterScoringScreen(form.scoring);
     QCoreApplication::processEvents();
     std::printf("window %dx%d, platform %s, key events sent to the main window\n", form.width(), form.height(),
                 qPrintable(QGuiApplication::platformName()));

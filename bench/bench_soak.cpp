@@ -319,7 +319,7 @@ int main(int argc, char **argv)
 
     PacedServer server;
     server.start(std::chrono::milliseconds(intervalMs), std::chrono::seconds(seconds));
-    form.link->setPortForTests(server.port());
+    form.link->connection().setPortForTests(server.port());
     form.link->ConnectConsolesClick();
     if (!form.link->Connected()) {
         std::fprintf(stderr, "could not connect\n");
@@ -327,7 +327,7 @@ int main(int argc, char **argv)
     }
     qint64 handled = 0;
     form.link->receiveText = [&](const QByteArray &text) {
-        ReceiveConsoleText(form, text);
+        ReceiveConsoleText(form.inbound, text);
         ++handled;
     };
     runFor(1000);  // let the connection settle

@@ -377,7 +377,7 @@ bool runCase(const char *name, int rate, int floodSeconds)
     form->confirmClose = [] { return true; };
     if (!startForBench(*form))
         return false;
-    form->link->setPortForTests(server.port());
+    form->link->connection().setPortForTests(server.port());
     form->link->showMessage = [](ConsoleLink::BoxKind, const QString &text) {
         std::printf("    (box: %s)\n", qPrintable(text));
     };
@@ -397,14 +397,14 @@ bool runCase(const char *name, int rate, int floodSeconds)
         if (!watching || conns.empty())
             return;
         Conn &c = conns.back();
-        const qsizetype u = form->link->UnsentBytes();
+        const qsizetype u = form->link->connection().UnsentBytes();
         c.mostUnsent = std::max(c.mostUnsent, u);
         if (u > 0 && c.firstUnsentMs < 0)
             c.firstUnsentMs = msSince(c.opened, Clock::now());
         if (!form->link->Connected() && c.givenUpMs < 0)
             c.givenUpMs = msSince(c.opened, Clock::now());
     };
-    form->link->sentObserver = [&](const QByteArray &frame, bool written) {
+    form->link->connection().sentObserver = [&](const QByteArray &frame, bool written) {
         if (frame.startsWith("\x01" "CC")) {
             conns.emplace_back();
             conns.back().opened = Clock::now();
@@ -415,7 +415,7 @@ bool runCase(const char *name, int rate, int floodSeconds)
         if (frame.startsWith("\x01SD"))
             (written ? writtenScores : failedScores) += 1;
     };
-    form->link->unsentObserver = [&](const QByteArray &frame) {
+    form->link->connection().unsentObserver = [&](const QByteArray &frame) {
         lookAtLink();
         if (!conns.empty())
             conns.back().unsent << frame;
@@ -485,8 +485,8 @@ bool runCase(const char *name, int rate, int floodSeconds)
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (!form->link->Connected())
             form->link->ConnectConsolesClick();
-        runUntil([&] { return form->link->UnsentBytes() > 0 || !form->link->Connected(); }, 10000);
-        if (form->link->Connected() && form->link->UnsentBytes() > 0)
+        runUntil([&] { return form->link->connection().UnsentBytes() > 0 || !form->link->Connected(); }, 10000);
+        if (form->link->Connected() && form->link->connection().UnsentBytes() > 0)
             break;
     }
     if (!form->link->Connected()) {
@@ -494,7 +494,7 @@ bool runCase(const char *name, int rate, int floodSeconds)
         return false;
     }
     const int c = server.connections() - 1;
-    const qsizetype unsentAtClose = form->link->UnsentBytes();
+    const qsizetype unsentAtClose = form->link->connection().UnsentBytes();
     const auto closeStart = Clock::now();
     form->close();
     const auto closed = Clock::now();

@@ -28,12 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (log.contains('\r') || log.contains(ctl::SOH) || log.contains(ctl::EOT))
             std::abort();
         const QString payload = QString::fromLatin1(m.payload);
-        const RoundAndStart rs = splitRoundAndStart(fieldBefore(payload, QChar(ctl::DC1)));
+        const RoundAndStart rs = splitRoundAndStart(FieldBefore(payload, QChar(ctl::DC1)));
         if (rs.round.size() > payload.size() || rs.start.size() > payload.size())
             std::abort();
         if (PadToWidth(payload, 9).size() != 9)
             std::abort();
-        (void)parseWholeNumber(fieldBefore(payload, QChar(ctl::DC1)));
+        (void)parseWholeNumber(FieldBefore(payload, QChar(ctl::DC1)));
         const QByteArray framed = FrameConsoleMessage(m.command, "IND ", m.sender, m.payload);
         if (framed.count(ctl::EOT) != 1 || !framed.endsWith(ctl::EOT))
             std::abort();

@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     if (!form->startedUp())
         std::abort();
     QDir::setCurrent(previous);
-    EnterScoringScreen(*form);
+    EnterScoringScreen(form->scoring);
     QCoreApplication::processEvents();
     return 0;
 }
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // A "CD" for this station sends it home; each stream starts on the scoring page.
     if (form->currentPage() != 1)
-        EnterScoringScreen(*form);
+        EnterScoringScreen(form->scoring);
     const QByteArray stream(reinterpret_cast<const char *>(data), qsizetype(size));
     {
         // As the link hands over a batch: its memo lines are added together.
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const qsizetype eot = stream.indexOf(ctl::EOT, from);
             if (eot < 0 || eot - from > kMaxMessageBytes)
                 break;
-            ReceiveConsoleText(*form, HandoffText(stream.mid(from, eot - from)));
+            ReceiveConsoleText(form->inbound, HandoffText(stream.mid(from, eot - from)));
             from = eot + 1;
         }
     }

@@ -1,362 +1,171 @@
 #include "link/ConsoleLink.h"
 
-#include "link/ClientReader.h"
 #include "link/ConsoleMessage.h"
 #include "link/InboundHandlers.h"
 #include "link/LinkMemos.h"
-#include "link/TcpLink.h"
 #include "platform/NeighbourTable.h"
+#include "platform/Platform.h"
 #include "scoring/ScoreConfirmation.h"
-#include "screens/StationBox.h"
-#include "screens/Unit_Invalid.h"
-#include "screens/Unit_Main.h"
+#include "station/StationState.h"
+#include "widgets/PictureButton.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/StatusBar.h"
 
-#include <QDeadlineTimer>
-#include <QSocketNotifier>
-#ifdef Q_OS_WIN
-#include <QWinEventNotifier>
-#endif
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QTableWidget>
 #include <QTime>
 #include <QTimer>
 
-#include <algorithm>
 #include <exception>
 
-ConsoleLink::ConsoleLink(TMainForm &form)
-    : QObject(&form), form_(form), mailbox_(std::make_shared<HandoffMailbox>())
+ConsoleLink::ConsoleLink(StationState &state, const StationPlatform &platform, const LinkScreens &screens,
+                         ScoringPage &scoring, InboundScreens &inbound, LinkHost &host, QObject *parent)
+    : QObject(parent), state_(state), platform_(platform), screens_(screens), scoring_(scoring), inbound_(inbound),
+      host_(host), connection_(std::make_unique<ConsoleConnection>(state, *this, this))
 {
-#ifdef Q_OS_WIN
-    // Windows: the mailbox's event object (QSocketNotifier watches sockets only there).
-    auto *wake = new QWinEventNotifier(reinterpret_cast<Qt::HANDLE>(mailbox_->wakeDescriptor()), this);
-    connect(wake, &QWinEventNotifier::activated, this, [this] { WakeUp(); });
-#else
-    auto *wake = new QSocketNotifier(mailbox_->wakeDescriptor(), QSocketNotifier::Read, this);
-    connect(wake, &QSocketNotifier::activated, this, [this] { WakeUp(); });
-#endif
-    wake_ = wake;
-    stallTimer_ = new QTimer(this);
-    stallTimer_->setSingleShot(true);
-    stallTimer_->setTimerType(Qt::PreciseTimer);
-    connect(stallTimer_, &QTimer::timeout, this, [this] {
-        if (!GiveUpIfStalled())
-            WatchOutgoing();
-    });
-    showMessage = [this](BoxKind kind, const QString &text) {
-        TStationBox::ask(kind == BoxKind::Error ? TStationBox::Error : TStationBox::Plain, text, &form_);
-    };
 }
 
 ConsoleLink::~ConsoleLink()
 {
-    delete wake_;
-    wake_ = nullptr;
-    delete writable_;
-    writable_ = nullptr;
-    // Nothing more is handed over; what is waiting is discarded (its readers stop waiting).
-    mailbox_->close();
-    // Wake every reader: shut its connection down and stop any wait for the main thread;
-    // then they end at once and are joined.
-    if (link_)
-        link_->close();
-    if (reader_)
-        reader_->stop();
-    reader_.reset();
-    retired_.clear();
+    // The connection's readers end before the elements they report to.
+    connection_.reset();
 }
 
 bool ConsoleLink::Connected() const
 {
-    return link_ && link_->connected();
-}
-
-qsizetype ConsoleLink::UnsentBytes() const
-{
-    return link_ ? link_->unsentBytes() : 0;
+    return connection_->Connected();
 }
 
 void ConsoleLink::FillServerAddressList()
 {
-    form_.HostIP->clear();
-    form_.HostIP->addItem(QStringLiteral("This Computer"));
-    if (form_.platform.neighbours) {
-        const NeighbourQuery q = form_.platform.neighbours->query();
-        const std::string local = form_.state.ClientInfo.LocalAddress.toStdString();
+    screens_.HostIP->clear();
+    screens_.HostIP->addItem(QStringLiteral("This Computer"));
+    if (platform_.neighbours) {
+        const NeighbourQuery q = platform_.neighbours->query();
+        const std::string local = state_.ClientInfo.LocalAddress.toStdString();
         for (const std::string &entry : NeighbourEntries(q, local))
-            form_.HostIP->addItem(QString::fromLocal8Bit(entry.data(), qsizetype(entry.size())));
+            screens_.HostIP->addItem(QString::fromLocal8Bit(entry.data(), qsizetype(entry.size())));
     }
-    form_.HostIP->setCurrentIndex(0);
+    screens_.HostIP->setCurrentIndex(0);
 }
 
 QString ConsoleLink::ServerAddressOfSelection() const
 {
-    const QString t = form_.HostIP->currentText();
-    return t.contains(QLatin1String("This Computer")) ? form_.state.ClientInfo.LocalAddress : t;
-}
-
-bool ConsoleLink::OpenLink(QString *error)
-{
-    // A connection still held is closed first; a reader never outlives its connection.
-    if (Connected())
-        DisconnectAction();
-    if (link_)
-        CloseLink();
-    ReapReaders();
-
-    auto link = std::make_shared<TcpLink>();
-    if (!link->open(toBytes(ServerAddressOfSelection()), port_, error))
-        return false;
-    link_ = std::move(link);
-    writable_ = new QSocketNotifier(link_->descriptor(), QSocketNotifier::Write, this);
-    writable_->setEnabled(false);
-    connect(writable_, &QSocketNotifier::activated, this, [this] { FlushOutgoing(); });
-    ConnectedHandling();
-    return true;
-}
-
-void ConsoleLink::ConnectedHandling()
-{
-    SendConsoleMessage("CC", toBytes(form_.state.ClientInfo.FunctionCaption));
-    reader_ = std::make_unique<TClientReader>(link_, mailbox_);
-    reader_->start();
+    const QString t = screens_.HostIP->currentText();
+    return t.contains(QLatin1String("This Computer")) ? state_.ClientInfo.LocalAddress : t;
 }
 
 void ConsoleLink::ConnectConsolesClick()
 {
     QString error;
-    if (!OpenLink(&error)) {
+    if (!connection_->Open(toBytes(ServerAddressOfSelection()), &error)) {
         if (showMessage)
             showMessage(BoxKind::Plain, kCouldNotConnectText);
         return;
     }
-    form_.state.LastServerAddress = form_.HostIP->currentText();
-    form_.state.SavedFunctionIndex = form_.ClientChoice->itemIndex();
-    form_.ConnectConsoles->setEnabled(false);
-    form_.DisconnectConsoles->setEnabled(true);
-    EnterScoringScreen(form_);
+    state_.LastServerAddress = screens_.HostIP->currentText();
+    state_.SavedFunctionIndex = screens_.ClientChoice->itemIndex();
 }
 
 void ConsoleLink::DisconnectAction()
 {
-    if (!Connected())
-        return;
-    // On purpose: a link lost on the way is not reported, and a server that takes nothing
-    // holds the close for kCloseDrainMs at most.
-    disconnecting_ = true;
-    SendConsoleMessage("CS", "Off");
-    SendConsoleMessage("IP", QByteArray());
-    if (link_)
-        link_->drain(kCloseDrainMs);
-    CloseLink();
-    disconnecting_ = false;
+    connection_->Disconnect();
 }
 
-void ConsoleLink::LetGoOfLink()
+void ConsoleLink::LinkConnected()
 {
-    if (writable_) {
-        // Possibly from its own activation: disabled now, deleted once back in the loop.
-        writable_->setEnabled(false);
-        writable_->deleteLater();
-        writable_ = nullptr;
-    }
-    stallTimer_->stop();
-    link_.reset();
-    if (reader_) {
-        reader_->stop();
-        retired_.push_back(std::move(reader_));
-    }
+    screens_.ConnectConsoles->setEnabled(false);
+    screens_.DisconnectConsoles->setEnabled(true);
+    EnterScoringScreen(scoring_);
 }
 
-void ConsoleLink::CloseLink()
+void ConsoleLink::LinkDisconnected()
 {
-    if (!link_)
-        return;
-    // On purpose and gracefully: what the system took still goes out; the buffer does not.
-    link_->close();
-    DiscardUnsent(false);
-    LetGoOfLink();
-    DisconnectedHandling();
-}
-
-bool ConsoleLink::DiscardUnsent(bool unacknowledged)
-{
-    bool score = false;
-    for (const TcpLink::Unsent &u : link_->takeUnsent(unacknowledged)) {
-        score = score || u.score;
-        if (unsentObserver)
-            unsentObserver(u.message);
-    }
-    return score;
-}
-
-void ConsoleLink::LinkLost()
-{
-    if (!link_)
-        return;
-    link_->close();
-    // A score the server's system never acknowledged is lost as well; the reset makes sure
-    // it does not arrive after all, behind the judge's back.
-    const bool scoreLost = DiscardUnsent(true);
-    link_->abort();
-    LetGoOfLink();
-    DisconnectedHandling();
-    if (scoreLost && !disconnecting_)
-        ReportLostLink();
-}
-
-void ConsoleLink::WatchOutgoing()
-{
-    if (!link_ || !writable_)
-        return;
-    const std::int64_t at = link_->oldestUnsentAtMs();
-    writable_->setEnabled(at >= 0);
-    if (at < 0) {
-        stallTimer_->stop();
-        return;
-    }
-    if (stallTimer_->isActive() && at == stallArmedFor_)
-        return;  // already set for the same oldest message
-    stallArmedFor_ = at;
-    const std::int64_t left = at + link_->giveUpMs() - TcpLink::nowMs();
-    stallTimer_->start(int(std::max<std::int64_t>(0, left)));
-}
-
-void ConsoleLink::FlushOutgoing()
-{
-    if (!link_)
-        return;
-    if (!link_->flush()) {
-        LinkLost();
-        return;
-    }
-    if (!GiveUpIfStalled())
-        WatchOutgoing();
-}
-
-bool ConsoleLink::GiveUpIfStalled()
-{
-    if (!link_ || !link_->unsentExpired(TcpLink::nowMs()))
-        return false;
-    LinkLost();
-    return true;
-}
-
-void ConsoleLink::ReapReaders()
-{
-    std::erase_if(retired_, [](const std::unique_ptr<TClientReader> &r) { return r->finished(); });
-}
-
-void ConsoleLink::DisconnectedHandling()
-{
-    form_.ConnectedClients->clear();
-    form_.ConnectConsoles->setEnabled(true);
-    form_.DisconnectConsoles->setEnabled(false);
-    const QString &name = form_.state.ClientInfo.LocalComputerName;
+    screens_.ConnectedClients->clear();
+    screens_.ConnectConsoles->setEnabled(true);
+    screens_.DisconnectConsoles->setEnabled(false);
+    const QString &name = state_.ClientInfo.LocalComputerName;
     for (int r = 1; r <= kStationIdCount; ++r) {
-        QTableWidgetItem *nameCell = form_.GridConnections->item(r, 1);
+        QTableWidgetItem *nameCell = screens_.GridConnections->item(r, 1);
         if (!nameCell || nameCell->text() != name)
             continue;
-        if (QTableWidgetItem *ip = form_.GridConnections->item(r, 2))
+        if (QTableWidgetItem *ip = screens_.GridConnections->item(r, 2))
             ip->setText(QString());
-        if (QTableWidgetItem *status = form_.GridConnections->item(r, 3))
+        if (QTableWidgetItem *status = screens_.GridConnections->item(r, 3))
             status->setText(QStringLiteral("Off"));
     }
 }
 
-void ConsoleLink::GoHome()
+void ConsoleLink::GoHome(GoHomeSteps steps)
 {
-    form_.SelectPage(0);
-    if (form_.DisconnectConsoles->isEnabled())
+    host_.SelectPage(0);
+    if (steps.stopReconnect)
+        screens_.ReconnectTimer->stop();
+    if (screens_.DisconnectConsoles->isEnabled())
         DisconnectAction();
-    if (form_.ConnectConsoles->isEnabled())
-        form_.ConnectConsoles->setFocus();
-}
-
-void ConsoleLink::GoHomeStopTimer()
-{
-    form_.SelectPage(0);
-    form_.ReconnectTimer->stop();
-    if (form_.DisconnectConsoles->isEnabled())
-        DisconnectAction();
-    if (form_.ConnectConsoles->isEnabled())
-        form_.ConnectConsoles->setFocus();
-}
-
-void ConsoleLink::StatusBarDblClick()
-{
-    form_.SelectPage(0);
-    if (form_.DisconnectConsoles->isEnabled())
-        DisconnectAction();
+    if (steps.focusConnect && screens_.ConnectConsoles->isEnabled())
+        screens_.ConnectConsoles->setFocus();
 }
 
 void ConsoleLink::ReportLostLink()
 {
-    if (form_.ReconnectTimer->isActive())
+    if (screens_.ReconnectTimer->isActive())
         return;
-    if (form_.InvalidElements)
-        form_.InvalidElements->showOver(&form_);
-    form_.ReconnectTimer->start();
+    host_.ShowLostConnection();
+    screens_.ReconnectTimer->start();
+}
+
+void ConsoleLink::ScoreSendFailed()
+{
+    ReportLostLink();
 }
 
 void ConsoleLink::ReconnectTimerTimer()
 {
-    form_.ReconnectTimer->stop();  // one attempt per lost link
-    form_.state.RetryCount += 1;
-    form_.StatusBar1->setPanelText(5, QStringLiteral("Retry Count: %1  %2")
-                                          .arg(form_.state.RetryCount)
-                                          .arg(QTime::currentTime().toString(QStringLiteral("hh:mm.ss"))));
-    form_.SelectPage(0);
-    if (form_.DisconnectConsoles->isEnabled())
-        DisconnectAction();
-    if (form_.ConnectConsoles->isEnabled())
-        form_.ConnectConsoles->setFocus();
+    screens_.ReconnectTimer->stop();  // one attempt per lost link
+    state_.RetryCount += 1;
+    screens_.StatusBar1->setPanelText(5, QStringLiteral("Retry Count: %1  %2")
+                                             .arg(state_.RetryCount)
+                                             .arg(QTime::currentTime().toString(QStringLiteral("hh:mm.ss"))));
+    GoHome();
 
     QString error;
-    if (!OpenLink(&error)) {
+    if (!connection_->Open(toBytes(ServerAddressOfSelection()), &error)) {
         if (showMessage)
             showMessage(BoxKind::Error, error);
         return;
     }
-    form_.ConnectConsoles->setEnabled(false);
-    form_.DisconnectConsoles->setEnabled(true);
-    EnterScoringScreen(form_);
-    ButtonSendScoreClick(form_);
+    ButtonSendScoreClick(scoring_);
 }
 
 void ConsoleLink::SendConsoleMessage(const QByteArray &command, const QByteArray &payload)
 {
-    const QByteArray frame = FrameConsoleMessage(command, toBytes(form_.state.ClientInfo.DisciplineTag),
-                                                 toBytes(form_.state.ClientInfo.LocalStationId), payload);
-    const bool score = command == "SD";
-    const bool reconnecting = form_.ReconnectTimer->isActive();
-    // Unsent data that has waited too long gives the link up even when the timer that
-    // watches it has not come round yet.
-    GiveUpIfStalled();
-    // Written: in the link's outgoing path, the system's send buffer or the link's own. The
-    // main thread never waits for the socket here.
-    const bool written = link_ && link_->write(frame, score);
-    if (link_) {
-        if (written)
-            WatchOutgoing();
-        else
-            LinkLost();  // closed: failed, overflowing, or already closed by its reader
-    }
-    if (sentObserver)
-        sentObserver(frame, written);
-    if (!written && score && !reconnecting) {
-        ReportLostLink();
-        return;
-    }
-    if (score)
-        SendConsoleMessage("CS", "Active " + toBytes(form_.LabelPower->text()));
+    const bool reconnecting = screens_.ReconnectTimer->isActive();
+    const bool written = connection_->Send(command, payload);
+    // A score that could not be written has reported the lost link (unless reconnecting).
+    if (command == "SD" && (written || reconnecting))
+        SendBatteryStatus();
 }
 
-void ConsoleLink::Deliver(const QByteArray &text)
+void ConsoleLink::SendBatteryStatus()
+{
+    SendConsoleMessage("CS", "Active " + toBytes(screens_.LabelPower->text()));
+}
+
+void ConsoleLink::SendScore(const QString &score)
+{
+    SendConsoleMessage("SD", toBytes(score) + ctl::DC1);
+}
+
+void ConsoleLink::TextReceived(const QByteArray &text)
 {
     try {
         if (receiveText)
             receiveText(text);
         else
-            ReceiveConsoleText(form_, text);
+            ReceiveConsoleText(inbound_, text);
     } catch (const std::exception &e) {
         // A handler's error stops the handling of that message; the box holds back the next.
         if (showMessage)
@@ -364,69 +173,15 @@ void ConsoleLink::Deliver(const QByteArray &text)
     }
 }
 
-void ConsoleLink::WakeUp()
+void ConsoleLink::TextsBegin()
 {
-    // The handling runs from the event queue, not inside the notifier's own handler: a
-    // handler may open a modal box, and Windows's event notifier is armed again only once its
-    // handler has returned, so a later connection's messages would wait for the box to close.
-    mailbox_->clearWake();
-    if (drainQueued_)
-        return;
-    drainQueued_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            drainQueued_ = false;
-            DrainMailbox();
-        },
-        Qt::QueuedConnection);
-}
-
-void ConsoleLink::DrainMailbox()
-{
-    // For a bounded time: while the server keeps sending, the reader hands the next messages
-    // over as soon as the last ones are handled, and taking them all in one go would keep the
-    // main thread from everything else (keys, painting, timers) for as long as the flow
-    // lasts. What is left is taken up once the event loop has gone round.
-    const QDeadlineTimer budget(kDrainBudgetMs);
-    HandoffItem item;
-    // One item at a time: a handler may open a modal box, whose event loop drains the
-    // mailbox further (items of a later connection); those are taken out before they run.
-    while (mailbox_->take(item)) {
-        HandleItem(item);
-        item = HandoffItem();
-        if (budget.hasExpired()) {
-            mailbox_->wakeIfWaiting();
-            return;
-        }
-    }
-}
-
-void ConsoleLink::HandleItem(HandoffItem &item)
-{
-    // The hand-off completes however the handling ends.
-    struct Complete {
-        HandoffSignal *signal;
-        ~Complete()
-        {
-            if (signal)
-                signal->complete();
-        }
-    } complete {item.signal.get()};
-
-    if (item.linkClosed) {
-        // The reader closed its connection; only the current one concerns the screens.
-        if (link_ && item.link == link_)
-            LinkLost();
-        return;
-    }
     // The log lines of messages that arrived together are added to the memos together.
-    DeferMemoAppends together {form_.LogFile, form_.ChatFile};
-    for (const QByteArray &text : item.texts) {
-        // Texts of a connection the station has let go of (closed, or replaced by a
-        // reconnect, possibly while an earlier text was being handled) are dropped.
-        if (!link_ || item.link != link_)
-            break;
-        Deliver(text);
-    }
+    together_.push_back(std::make_unique<DeferMemoAppends>(
+        std::initializer_list<QPlainTextEdit *> {inbound_.details.LogFile, inbound_.details.ChatFile}));
+}
+
+void ConsoleLink::TextsEnd()
+{
+    if (!together_.empty())
+        together_.pop_back();
 }

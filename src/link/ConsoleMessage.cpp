@@ -67,15 +67,3 @@ QByteArray RenderForLog(const QByteArray &text)
     }
     return out;
 }
-
-QByteArray FieldBefore(const QByteArray &text, char terminator)
-{
-    const qsizetype i = text.indexOf(terminator);
-    return i < 0 ? QByteArray() : text.left(i);
-}
-
-QByteArray RestAfter(const QByteArray &text, char terminator)
-{
-    const qsizetype i = text.indexOf(terminator);
-    return i < 0 ? text : text.mid(i + 1);
-}

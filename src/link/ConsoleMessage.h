@@ -38,7 +38,18 @@ ConsoleText CutConsoleText(const QByteArray &text);
 // The link-log form of a text: CRs removed, control bytes shown by their labels.
 QByteArray RenderForLog(const QByteArray &text);
 
-// Payload fields: the field before the first `terminator` (empty when absent), and the rest
-// after it (the whole text when absent).
-QByteArray FieldBefore(const QByteArray &text, char terminator);
-QByteArray RestAfter(const QByteArray &text, char terminator);
+// Payload fields, on the bytes or on their text: the field before the first `terminator`
+// (empty when absent), and the rest after it (the whole text when absent).
+template <typename Text, typename Terminator>
+Text FieldBefore(const Text &text, Terminator terminator)
+{
+    const qsizetype i = text.indexOf(terminator);
+    return i < 0 ? Text() : text.left(i);
+}
+
+template <typename Text, typename Terminator>
+Text RestAfter(const Text &text, Terminator terminator)
+{
+    const qsizetype i = text.indexOf(terminator);
+    return i < 0 ? text : text.mid(i + 1);
+}

@@ -1,20 +1,9 @@
 #include "link/InboundFields.h"
 
+#include "link/ConsoleMessage.h"
 #include "station/StationState.h"
 
 #include <limits>
-
-QString fieldBefore(const QString &text, QChar terminator)
-{
-    const qsizetype i = text.indexOf(terminator);
-    return i < 0 ? QString() : text.left(i);
-}
-
-QString restAfter(const QString &text, QChar terminator)
-{
-    const qsizetype i = text.indexOf(terminator);
-    return i < 0 ? text : text.mid(i + 1);
-}
 
 QString PadToWidth(const QString &text, int n)
 {
@@ -58,9 +47,9 @@ QString notAnIntegerMessage(const QString &field)
 RoundAndStart splitRoundAndStart(const QString &first)
 {
     RoundAndStart r;
-    r.round = fieldBefore(first, QLatin1Char('-'));
+    r.round = FieldBefore(first, QLatin1Char('-'));
     r.start = first.mid(2);
     if (r.start.contains(QLatin1Char('-')))
-        r.start = restAfter(r.start, QLatin1Char('-'));
+        r.start = RestAfter(r.start, QLatin1Char('-'));
     return r;
 }

@@ -5,11 +5,6 @@
 
 // Field helpers of the inbound messages, on single-byte texts held as Latin-1 QStrings.
 
-// The text before the first `terminator` (empty when there is none) and the text after it
-// (the whole text when there is none).
-QString fieldBefore(const QString &text, QChar terminator);
-QString restAfter(const QString &text, QChar terminator);
-
 // Trims characters of codes 0 to 32 at both ends, then right-aligns in exactly n characters:
 // blanks added on the left, or the first n characters kept.
 QString PadToWidth(const QString &text, int n);

@@ -5,101 +5,58 @@
 #include "link/InboundFields.h"
 #include "scoring/JudgePosition.h"
 #include "scoring/ScoreConfirmation.h"
-#include "screens/Layout.h"
+#include "scoring/ScoringPage.h"
 #include "screens/LayoutGeometry.h"
-#include "screens/Unit_Main.h"
+#include "station/StationState.h"
+#include "widgets/LedTextLabel.h"
+#include "widgets/Panel.h"
+#include "widgets/RadioGroup.h"
 
-namespace {
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTableWidget>
 
-constexpr char upperAscii(char c)
+void ReceiveConsoleText(InboundScreens &s, const QByteArray &text)
 {
-    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
-}
-
-constexpr int code2(char a, char b)
-{
-    return (int(static_cast<unsigned char>(a)) << 8) | int(static_cast<unsigned char>(b));
-}
-
-} // namespace
-
-InboundCommand InboundCommandOf(const QByteArray &code)
-{
-    if (code.size() != 2)
-        return InboundCommand::None;
-    switch (code2(upperAscii(code[0]), upperAscii(code[1]))) {
-    case code2('C', 'C'): return InboundCommand::CC;
-    case code2('C', 'D'): return InboundCommand::CD;
-    case code2('T', 'P'): return InboundCommand::TP;
-    case code2('C', 'E'): return InboundCommand::CE;
-    case code2('C', 'M'): return InboundCommand::CM;
-    case code2('I', 'P'): return InboundCommand::IP;
-    case code2('C', 'N'): return InboundCommand::CN;
-    case code2('C', 'S'): return InboundCommand::CS;
-    case code2('X', 'X'): return InboundCommand::XX;
-    case code2('A', 'I'): return InboundCommand::AI;
-    case code2('D', 'I'): return InboundCommand::DI;
-    case code2('P', 'R'): return InboundCommand::PR;
-    case code2('F', 'S'): return InboundCommand::FS;
-    case code2('E', 'I'): return InboundCommand::EI;
-    case code2('T', 'X'): return InboundCommand::TX;
-    default: return InboundCommand::None;
-    }
-}
-
-void ReceiveConsoleText(TMainForm &form, const QByteArray &text)
-{
-    AddLogLine(form, RenderForLog("client:" + text));
+    AddLogLine(s.details, RenderForLog("client:" + text));
     const ConsoleText m = CutConsoleText(text);
     switch (InboundCommandOf(m.command)) {
-    case InboundCommand::CC: HandleCC(form, m.payload); break;
-    case InboundCommand::CD: HandleCD(form, m.payload); break;
-    case InboundCommand::TP: HandleTP(form, m.payload); break;
-    case InboundCommand::CE: HandleCE(form, m.payload); break;
-    case InboundCommand::CM: HandleCM(form, m.payload); break;
-    case InboundCommand::IP: HandleIP(form, m.payload, m.sender); break;
-    case InboundCommand::CN: HandleCN(form, m.payload, m.sender); break;
-    case InboundCommand::CS: HandleCS(form, m.payload, m.sender); break;
-    case InboundCommand::XX: HandleXX(form, m.payload); break;
-    case InboundCommand::AI: HandleAI(form, m.payload); break;
-    case InboundCommand::DI: HandleDI(form, m.payload); break;
-    case InboundCommand::PR: HandlePR(form, m.payload); break;
-    case InboundCommand::FS: HandleFS(form, m.payload); break;
-    case InboundCommand::EI: HandleEI(form, m.payload); break;
-    case InboundCommand::TX: HandleTX(form, m.payload); break;
+    case InboundCommand::CC: HandleCC(s, m.payload); break;
+    case InboundCommand::CD: HandleCD(s, m.payload); break;
+    case InboundCommand::TP: HandleTP(s, m.payload); break;
+    case InboundCommand::CE: HandleCE(s, m.payload); break;
+    case InboundCommand::CM: HandleCM(s, m.payload); break;
+    case InboundCommand::IP: HandleIP(s, m.payload, m.sender); break;
+    case InboundCommand::CN: HandleCN(s, m.payload, m.sender); break;
+    case InboundCommand::CS: HandleCS(s, m.payload, m.sender); break;
+    case InboundCommand::XX: HandleXX(s, m.payload); break;
+    case InboundCommand::AI: HandleAI(s, m.payload); break;
+    case InboundCommand::DI: HandleDI(s, m.payload); break;
+    case InboundCommand::PR: HandlePR(s, m.payload); break;
+    case InboundCommand::FS: HandleFS(s, m.payload); break;
+    case InboundCommand::EI: HandleEI(s, m.payload); break;
+    case InboundCommand::TX: HandleTX(s, m.payload); break;
     case InboundCommand::None: break;
     }
 }
 
-// The handlers are filled in by the inbound message handling.
 namespace {
-
-QChar dc(char c)
-{
-    return QChar::fromLatin1(c);
-}
-
-// The LED labels draw each byte by their own mask table: they are given one character per
-// byte, not the code page's letters.
-QString ledBytes(const QByteArray &b)
-{
-    return QString::fromLatin1(b);
-}
 
 // The default error box: modal, titled with the application's title, one OK button, plain
 // text. The next message is handled once it is closed.
-void ShowErrorBox(TMainForm &form, const QString &text)
+void ShowErrorBox(InboundScreens &s, const QString &text)
 {
-    if (form.link->showMessage)
-        form.link->showMessage(ConsoleLink::BoxKind::Error, text);
+    if (s.link->showMessage)
+        s.link->showMessage(ConsoleLink::BoxKind::Error, text);
 }
 
-void fillGridCell(TMainForm &form, const QByteArray &sender, int column, const QByteArray &payload)
+void fillGridCell(InboundScreens &s, const QByteArray &sender, int column, const QByteArray &payload)
 {
     const QString id = fromBytes(sender);
     for (int r = 1; r <= kStationIdCount; ++r) {
-        if (form.state.Protocols.StationIdTable[r - 1] == id) {
-            if (QTableWidgetItem *cell = form.GridConnections->item(r, column))
+        if (s.state->Protocols.StationIdTable[r - 1] == id) {
+            if (QTableWidgetItem *cell = s.details.GridConnections->item(r, column))
                 cell->setText(fromBytes(payload));
         }
     }
@@ -107,161 +64,137 @@ void fillGridCell(TMainForm &form, const QByteArray &sender, int column, const Q
 
 } // namespace
 
-void HandleCC(TMainForm &form, const QByteArray &payload)
+void HandleCC(InboundScreens &s, const QByteArray &payload)
 {
-    AddConnectedClient(form, payload);
-    form.link->SendConsoleMessage("IP", toBytes(form.state.ClientInfo.LocalAddress));
-    form.link->SendConsoleMessage("CN", toBytes(form.state.ClientInfo.LocalComputerName));
-    form.link->SendConsoleMessage("CS", "Active");
+    AddConnectedClient(s.details, payload);
+    s.link->SendConsoleMessage("IP", toBytes(s.state->ClientInfo.LocalAddress));
+    s.link->SendConsoleMessage("CN", toBytes(s.state->ClientInfo.LocalComputerName));
+    s.link->SendConsoleMessage("CS", "Active");
 }
 
-void HandleCD(TMainForm &form, const QByteArray &payload)
+void HandleCD(InboundScreens &s, const QByteArray &payload)
 {
     const QString id = fromBytes(payload);
-    if (id == form.state.ClientInfo.LocalStationId) {
-        form.link->GoHome();
+    if (id == s.state->ClientInfo.LocalStationId) {
+        s.link->GoHome();
         return;
     }
-    for (int i = 0; i < form.ConnectedClients->count(); ++i) {
-        if (form.ConnectedClients->item(i)->text().compare(id, Qt::CaseInsensitive) == 0) {
-            delete form.ConnectedClients->takeItem(i);
+    QListWidget *clients = s.details.ConnectedClients;
+    for (int i = 0; i < clients->count(); ++i) {
+        if (clients->item(i)->text().compare(id, Qt::CaseInsensitive) == 0) {
+            delete clients->takeItem(i);
             return;
         }
     }
 }
 
-void HandleTP(TMainForm &form, const QByteArray &)
+void HandleTP(InboundScreens &s, const QByteArray &)
 {
-    form.link->SendConsoleMessage("CS", "Active " + toBytes(form.LabelPower->text()));
+    s.link->SendBatteryStatus();
 }
 
-void HandleCE(TMainForm &form, const QByteArray &payload)
+void HandleCE(InboundScreens &s, const QByteArray &payload)
 {
-    ShowErrorBox(form, fromBytes(payload));
+    ShowErrorBox(s, fromBytes(payload));
 }
 
-void HandleCM(TMainForm &form, const QByteArray &payload)
+void HandleCM(InboundScreens &s, const QByteArray &payload)
 {
-    AddChatLine(form, payload);
+    AddChatLine(s.details, payload);
 }
 
-void HandleIP(TMainForm &form, const QByteArray &payload, const QByteArray &sender)
+void HandleIP(InboundScreens &s, const QByteArray &payload, const QByteArray &sender)
 {
-    fillGridCell(form, sender, 2, payload);
+    fillGridCell(s, sender, 2, payload);
 }
 
-void HandleCN(TMainForm &form, const QByteArray &payload, const QByteArray &sender)
+void HandleCN(InboundScreens &s, const QByteArray &payload, const QByteArray &sender)
 {
-    fillGridCell(form, sender, 1, payload);
+    fillGridCell(s, sender, 1, payload);
 }
 
-void HandleCS(TMainForm &form, const QByteArray &payload, const QByteArray &sender)
+void HandleCS(InboundScreens &s, const QByteArray &payload, const QByteArray &sender)
 {
-    fillGridCell(form, sender, 3, payload);
+    fillGridCell(s, sender, 3, payload);
 }
 
-void HandleXX(TMainForm &form, const QByteArray &payload)
+void HandleXX(InboundScreens &s, const QByteArray &payload)
 {
-    ArrangeScoreDisplays(form);
-    const QString p = ledBytes(payload);
-    const qsizetype stx = p.indexOf(dc(ctl::STX));
-    QString rest = stx < 0 ? p.mid(1) : p.mid(stx + 2);
+    s.host->ArrangeScoreDisplays();
+    const QStringList scores = DecodePanelScores(payload);
+    const QList<TLedTextLabel *> &displays = *s.scores.ScoreDisplays;
     // A judge count outside the eleven displays is bounded as the layout bounds it.
-    const int n = layout::shownDisplayCount(form.state.JudgeCount);
-    for (int i = 0; i < n && i < form.ScoreDisplays.size(); ++i) {
-        form.ScoreDisplays[i]->setCaption(fieldBefore(rest, QLatin1Char('^')));
-        rest = restAfter(rest, QLatin1Char('^'));
-    }
+    const int n = layout::shownDisplayCount(s.state->JudgeCount);
+    for (int i = 0; i < n && i < displays.size() && i < scores.size(); ++i)
+        displays[i]->setCaption(scores[i]);
 }
 
-void HandleAI(TMainForm &form, const QByteArray &payload)
+void HandleAI(InboundScreens &s, const QByteArray &payload)
 {
-    const QString p = fromBytes(payload);
-    form.ScoreConfirmTitle->setText(QStringLiteral("Score Confirmation"));
-    const RoundAndStart first = splitRoundAndStart(fieldBefore(p, dc(ctl::DC1)));
-    form.LabelRound->setText(QStringLiteral("Round ") + first.round);
-    form.LabelStart->setText(first.start);
-    QString rest = restAfter(p, dc(ctl::DC1));
-    SetFittedText(form.LabelAthlete, QStringLiteral(" ") + fieldBefore(rest, dc(ctl::DC2)));
-    rest = restAfter(rest, dc(ctl::DC2));
-    SetFittedText(form.LabelClub, QStringLiteral(" ") + fieldBefore(rest, dc(ctl::DC3)));
-    NewAthlete(form);
+    const AthleteInfo a = DecodeAthlete(payload);
+    s.bands.LabelRound->setText(QStringLiteral("Round ") + a.round);
+    s.bands.LabelStart->setText(a.start);
+    s.host->FitHeaderText(s.bands.LabelAthlete, QStringLiteral(" ") + a.athlete);
+    s.host->FitHeaderText(s.bands.LabelClub, QStringLiteral(" ") + a.club);
+    NewAthlete(*s.scoring);
 }
 
-void HandleDI(TMainForm &form, const QByteArray &payload)
+void HandleDI(InboundScreens &s, const QByteArray &payload)
 {
-    const QString p = fromBytes(payload);
-    form.LabelDive->setText(fieldBefore(p, dc(ctl::DC1)));
-    QString rest = restAfter(p, dc(ctl::DC1));
-    form.LabelDD->setText(QStringLiteral("DD: ") + fieldBefore(rest, dc(ctl::DC2)));
-    rest = restAfter(rest, dc(ctl::DC2));
-    form.LabelHeight->setText(fieldBefore(rest, dc(ctl::DC3)));
-    rest = restAfter(rest, dc(ctl::DC3));
-    SetFittedText(form.LabelDiveDescription, QStringLiteral(" ") + fieldBefore(rest, dc(ctl::DC4)));
+    const DiveInfo d = DecodeDive(payload);
+    s.bands.LabelDive->setText(d.dive);
+    s.bands.LabelDD->setText(QStringLiteral("DD: ") + d.difficulty);
+    s.bands.LabelHeight->setText(d.height);
+    s.host->FitHeaderText(s.bands.LabelDiveDescription, QStringLiteral(" ") + d.description);
 }
 
-void HandlePR(TMainForm &form, const QByteArray &payload)
+void HandlePR(InboundScreens &s, const QByteArray &payload)
 {
-    const QString p = ledBytes(payload);
-    form.PanelScoreboard->show();
-    form.ScoreboardOrder->setCaption(QStringLiteral("ORDER ") + PadToWidth(fieldBefore(p, dc(ctl::DC1)), 3));
-    QString lines = fieldBefore(restAfter(p, dc(ctl::DC1)), dc(ctl::DC2));
-    form.Scoreboard1->setCaption(PadToWidth(fieldBefore(lines, QLatin1Char('^')), 9));
-    lines = restAfter(lines, QLatin1Char('^'));
-    form.Scoreboard2->setCaption(PadToWidth(fieldBefore(lines, QLatin1Char('^')), 9));
-    lines = restAfter(lines, QLatin1Char('^'));
-    form.Scoreboard3->setCaption(PadToWidth(lines, 9));
+    const ScoreboardInfo b = DecodeScoreboard(payload);
+    s.scores.PanelScoreboard->show();
+    s.scores.ScoreboardOrder->setCaption(QStringLiteral("ORDER ") + b.order);
+    s.scores.Scoreboard1->setCaption(b.lines[0]);
+    s.scores.Scoreboard2->setCaption(b.lines[1]);
+    s.scores.Scoreboard3->setCaption(b.lines[2]);
 }
 
-void HandleFS(TMainForm &form, const QByteArray &payload)
+void HandleFS(InboundScreens &s, const QByteArray &payload)
 {
-    const QString p = fromBytes(payload);
-    const QString numberText = fieldBefore(p, dc(ctl::DC1));
-    const std::optional<qint32> number = parseWholeNumber(numberText);
-    if (!number) {
-        ShowErrorBox(form, notAnIntegerMessage(numberText));
+    const FinalScoreInfo f = DecodeFinalScore(payload);
+    if (!f.function) {
+        ShowErrorBox(s, notAnIntegerMessage(f.functionText));
         return;
     }
-    const QString score = trimControls(fieldBefore(restAfter(p, dc(ctl::DC1)), dc(ctl::DC2)));
-    if (*number == form.ClientChoice->itemIndex() + 1)
-        form.ScoreEdit->setText(score);
+    if (*f.function == s.scoring->ClientChoice->itemIndex() + 1)
+        s.scoring->ScoreEdit->setText(f.score);
 }
 
-void HandleEI(TMainForm &form, const QByteArray &payload)
+void HandleEI(InboundScreens &s, const QByteArray &payload)
 {
-    const QString p = fromBytes(payload);
-    if (fieldBefore(p, dc(ctl::DC1)) == QLatin1String("IND")) {
-        form.DisciplineSelection->setItemIndex(0);
-        form.LabelDisc->setText(QStringLiteral("IND"));
-    } else {
-        form.DisciplineSelection->setItemIndex(1);
-        form.LabelDisc->setText(QStringLiteral("SYNCHRO"));
-    }
-    QString rest = restAfter(p, dc(ctl::DC1));
-    const QString event = fieldBefore(rest, dc(ctl::DC2));
-    EndOfEventState(form, event);
-    SetFittedText(form.LabelEvent, event);
-    rest = restAfter(rest, dc(ctl::DC2));
-    const QString countText = trimControls(fieldBefore(rest, dc(ctl::DC3)));
-    const std::optional<qint32> count = parseWholeNumber(countText);
-    if (!count) {
-        ShowErrorBox(form, notAnIntegerMessage(countText));
+    const EventInfo e = DecodeEvent(payload);
+    s.scoring->DisciplineSelection->setItemIndex(e.individual ? 0 : 1);
+    s.bands.LabelDisc->setText(e.individual ? QStringLiteral("IND") : QStringLiteral("SYNCHRO"));
+    EndOfEventState(*s.scoring, e.event);
+    s.host->FitHeaderText(s.bands.LabelEvent, e.event);
+    // The steps before a judge count that is not a whole number stay in effect.
+    if (!e.judgeCount) {
+        ShowErrorBox(s, notAnIntegerMessage(e.judgeCountText));
         return;
     }
-    form.state.JudgeCount = *count;
-    UpdateJudgePositionLabel(form);
+    s.state->JudgeCount = *e.judgeCount;
+    UpdateJudgePositionLabel(*s.scoring);
 }
 
-void HandleTX(TMainForm &form, const QByteArray &payload)
+void HandleTX(InboundScreens &s, const QByteArray &payload)
 {
-    if (fromBytes(FieldBefore(payload, ctl::DC1)) == form.state.ClientInfo.LocalStationId)
-        Acknowledge(form);
+    if (DecodeReceivedStation(payload) == s.state->ClientInfo.LocalStationId)
+        Acknowledge(*s.scoring);
 }
 
-void ButtonSendMessageClick(TMainForm &form)
+void ButtonSendMessageClick(InboundScreens &s)
 {
-    const QString text = form.EditMessage->text();
-    if (trimControls(text).isEmpty() || !form.link->Connected())
+    const QString text = s.details.EditMessage->text();
+    if (trimControls(text).isEmpty() || !s.link->Connected())
         return;
-    form.link->SendConsoleMessage("CM", toBytes(text));
+    s.link->SendConsoleMessage("CM", toBytes(text));
 }

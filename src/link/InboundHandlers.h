@@ -1,39 +1,76 @@
 #pragma once
 
+#include "link/InboundDecoders.h"
 #include "link/LinkMemos.h"
 
 #include <QByteArray>
+#include <QList>
 
-class TMainForm;
+class ConsoleLink;
+class Panel;
+class QLabel;
+class TLedTextLabel;
+struct ScoringPage;
+struct StationState;
 
-// The fifteen commands the event server sends.
-enum class InboundCommand { None, CC, CD, TP, CE, CM, IP, CN, CS, XX, AI, DI, PR, FS, EI, TX };
+// The header bands: what is being judged.
+struct HeaderBands {
+    QLabel *LabelRound = nullptr, *LabelEvent = nullptr, *LabelDisc = nullptr;
+    QLabel *LabelStart = nullptr, *LabelAthlete = nullptr, *LabelPower = nullptr, *LabelClub = nullptr;
+    QLabel *LabelDive = nullptr, *LabelDD = nullptr, *LabelHeight = nullptr, *LabelDiveDescription = nullptr;
+};
 
-// The command for a command code, whose letters A to Z are matched without regard to case;
-// None for any other code, the empty one included.
-InboundCommand InboundCommandOf(const QByteArray &code);
+// The scoreboard and the panel-score displays.
+struct PanelScoreboard {
+    Panel *PanelScoreboard = nullptr;
+    TLedTextLabel *ScoreboardOrder = nullptr, *Scoreboard1 = nullptr, *Scoreboard2 = nullptr, *Scoreboard3 = nullptr;
+    const QList<TLedTextLabel *> *ScoreDisplays = nullptr;  // in order, ScoreDisplay1 first
+};
+
+// What the inbound handlers ask of the window around them: the layout operations.
+class InboundHost
+{
+public:
+    virtual void ArrangeScoreDisplays() = 0;
+    // SetFittedText: the text in a header label, its font shrunk until it fits.
+    virtual void FitHeaderText(QLabel *label, const QString &text) = 0;
+
+protected:
+    ~InboundHost() = default;
+};
+
+// Everything the received messages act on. The main window fills it.
+struct InboundScreens {
+    StationState *state = nullptr;
+    ConsoleLink *link = nullptr;
+    InboundHost *host = nullptr;
+    ScoringPage *scoring = nullptr;
+    HeaderBands bands;
+    OperatorDetails details;
+    PanelScoreboard scores;
+};
 
 // Logs one received message (with its EOT as its last character), takes it apart and
 // dispatches it to its handler.
-void ReceiveConsoleText(TMainForm &form, const QByteArray &text);
+void ReceiveConsoleText(InboundScreens &screens, const QByteArray &text);
 
 // One handler per inbound command, with the message's payload; "IP", "CN" and "CS" also get
 // the sender identifier (header characters 7 to 10).
-void HandleCC(TMainForm &form, const QByteArray &payload);  // a station has connected
-void HandleCD(TMainForm &form, const QByteArray &payload);  // a station has left
-void HandleTP(TMainForm &form, const QByteArray &payload);  // test pulse
-void HandleCE(TMainForm &form, const QByteArray &payload);  // a message for the judge
-void HandleCM(TMainForm &form, const QByteArray &payload);  // a chat line
-void HandleIP(TMainForm &form, const QByteArray &payload, const QByteArray &sender);
-void HandleCN(TMainForm &form, const QByteArray &payload, const QByteArray &sender);
-void HandleCS(TMainForm &form, const QByteArray &payload, const QByteArray &sender);
-void HandleXX(TMainForm &form, const QByteArray &payload);  // panel scores
-void HandleAI(TMainForm &form, const QByteArray &payload);  // athlete
-void HandleDI(TMainForm &form, const QByteArray &payload);  // dive
-void HandlePR(TMainForm &form, const QByteArray &payload);  // scoreboard
-void HandleFS(TMainForm &form, const QByteArray &payload);  // a score set by the server
-void HandleEI(TMainForm &form, const QByteArray &payload);  // event
-void HandleTX(TMainForm &form, const QByteArray &payload);  // score received
+void HandleCC(InboundScreens &screens, const QByteArray &payload);  // a station has connected
+void HandleCD(InboundScreens &screens, const QByteArray &payload);  // a station has left
+void HandleTP(InboundScreens &screens, const QByteArray &payload);  // test pulse
+void HandleCE(InboundScreens &screens, const QByteArray &payload);  // a message for the judge
+void HandleCM(InboundScreens &screens, const QByteArray &payload);  // a chat line
+void HandleIP(InboundScreens &screens, const QByteArray &payload, const QByteArray &sender);
+void HandleCN(InboundScreens &screens, const QByteArray &payload, const QByteArray &sender);
+void HandleCS(InboundScreens &screens, const QByteArray &payload, const QByteArray &sender);
+void HandleXX(InboundScreens &screens, const QByteArray &payload);  // panel scores
+void HandleAI(InboundScreens &screens, const QByteArray &payload);  // athlete
+void HandleDI(InboundScreens &screens, const QByteArray &payload);  // dive
+void HandlePR(InboundScreens &screens, const QByteArray &payload);  // scoreboard
+void HandleFS(InboundScreens &screens, const QByteArray &payload);  // a score set by the server
+void HandleEI(InboundScreens &screens, const QByteArray &payload);  // event
+void HandleTX(InboundScreens &screens, const QByteArray &payload);  // score received
 
 // The chat send of ButtonSendMessage.
-void ButtonSendMessageClick(TMainForm &form);
+void ButtonSendMessageClick(InboundScreens &screens);

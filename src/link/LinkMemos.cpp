@@ -1,6 +1,5 @@
 #include "link/LinkMemos.h"
 
-#include "screens/Unit_Main.h"
 #include "station/StationState.h"
 
 #include <QListWidget>
@@ -147,14 +146,14 @@ DeferMemoAppends::~DeferMemoAppends()
             MemoAppender::of(m)->undefer();
 }
 
-void AddLogLine(TMainForm &form, const QByteArray &line)
+void AddLogLine(OperatorDetails &details, const QByteArray &line)
 {
-    AppendMemoLine(form.LogFile, fromBytes(line));
+    AppendMemoLine(details.LogFile, fromBytes(line));
 }
 
-void AddChatLine(TMainForm &form, const QByteArray &text)
+void AddChatLine(OperatorDetails &details, const QByteArray &text)
 {
-    AppendMemoLine(form.ChatFile, fromBytes(text));
+    AppendMemoLine(details.ChatFile, fromBytes(text));
 }
 
 void AppendBoundedListLine(QListWidget *list, const QString &text)
@@ -165,7 +164,7 @@ void AppendBoundedListLine(QListWidget *list, const QString &text)
         delete list->takeItem(0);
 }
 
-void AddConnectedClient(TMainForm &form, const QByteArray &text)
+void AddConnectedClient(OperatorDetails &details, const QByteArray &text)
 {
-    AppendBoundedListLine(form.ConnectedClients, fromBytes(text));
+    AppendBoundedListLine(details.ConnectedClients, fromBytes(text));
 }

@@ -5,9 +5,20 @@
 
 #include <initializer_list>
 
+class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
-class TMainForm;
+class QTableWidget;
+
+// The operator's details of the link: its log, the chat, the table of connected stations and
+// the list of stations that have connected. The main window fills it.
+struct OperatorDetails {
+    QPlainTextEdit *LogFile = nullptr;
+    QPlainTextEdit *ChatFile = nullptr;
+    QTableWidget *GridConnections = nullptr;
+    QListWidget *ConnectedClients = nullptr;
+    QLineEdit *EditMessage = nullptr;
+};
 
 // The operator memos of the link (LogFile, ChatFile) and the list of connected stations are
 // bounded, so that a flooding server cannot grow them until the station runs out of memory.
@@ -44,11 +55,11 @@ private:
 // Received bytes are shown in the link's code page (fromBytes).
 
 // One line of the link log.
-void AddLogLine(TMainForm &form, const QByteArray &line);
+void AddLogLine(OperatorDetails &details, const QByteArray &line);
 
 // Appends one received chat text as a line of ChatFile, unchanged (but bounded).
-void AddChatLine(TMainForm &form, const QByteArray &text);
+void AddChatLine(OperatorDetails &details, const QByteArray &text);
 
 // Appends a line to ConnectedClients, keeping its newest kConnectedClientsMaxLines lines.
-void AddConnectedClient(TMainForm &form, const QByteArray &text);
+void AddConnectedClient(OperatorDetails &details, const QByteArray &text);
 void AppendBoundedListLine(QListWidget *list, const QString &text);

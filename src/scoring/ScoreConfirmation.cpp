@@ -1,86 +1,89 @@
 #include "scoring/ScoreConfirmation.h"
 
-#include "link/ConsoleLink.h"
-#include "link/ConsoleMessage.h"
 #include "scoring/JudgePosition.h"
-#include "screens/Layout.h"
-#include "screens/Unit_Main.h"
+#include "scoring/ScoringPage.h"
+#include "station/StationState.h"
+#include "widgets/Panel.h"
+#include "widgets/PictureButton.h"
+
+#include <QLabel>
 
 namespace {
 const QColor kAwaiting(255, 0, 0);
 const QColor kAcknowledged(0, 128, 0);
 
-void backToKeypad(TMainForm &form)
+void sendScore(ScoringPage &page, const QString &score)
 {
-    form.ScoreConfirmMain->hide();
-    form.PanelKeypad->show();
-    form.ButtonSendScore->setEnabled(true);
-}
-
-void sendScore(TMainForm &form, const QString &score)
-{
-    form.link->SendConsoleMessage("SD", toBytes(score) + ctl::DC1);
+    if (page.sender)
+        page.sender->SendScore(score);
 }
 } // namespace
 
-bool ScoreAcknowledged(const TMainForm &form)
+bool ScoreAcknowledged(const ScoringPage &page)
 {
-    return form.ScoreConfirmMain->color() == kAcknowledged;
+    return page.ScoreConfirmMain->color() == kAcknowledged;
 }
 
-void EnterScoringScreen(TMainForm &form)
+void ReturnToKeypad(ScoringPage &page)
 {
-    form.LabelDisc->setText(form.state.Protocols.DisciplineTags[0]);
-    form.LabelScoreTitle->show();
-    form.ScoreEdit->show();
-    backToKeypad(form);
-    form.SelectPage(1);
-    UpdateJudgePositionLabel(form);
+    page.ScoreConfirmMain->hide();
+    page.PanelKeypad->show();
+    page.ButtonSendScore->setEnabled(true);
 }
 
-void ButtonSendScoreClick(TMainForm &form)
+void EnterScoringScreen(ScoringPage &page)
 {
-    form.ScoreConfirmScore0->setText(form.ScoreEdit->text());
-    form.ScoreConfirmMain->show();
-    ArrangeLayout(form);
-    form.PanelKeypad->hide();
-    form.ButtonSendScore->setEnabled(false);
-    form.ScoreConfirmMain->setColor(kAwaiting);
+    page.LabelDisc->setText(page.state->Protocols.DisciplineTags[0]);
+    page.LabelScoreTitle->show();
+    page.ScoreEdit->show();
+    ReturnToKeypad(page);
+    page.host->SelectPage(1);
+    UpdateJudgePositionLabel(page);
 }
 
-void ScoreConfirmAcceptClick(TMainForm &form)
+void ButtonSendScoreClick(ScoringPage &page)
 {
-    sendScore(form, form.ScoreEdit->text());
+    page.ScoreConfirmScore0->setText(page.ScoreEdit->text());
+    page.ScoreConfirmMain->show();
+    page.host->ArrangeLayout();
+    page.PanelKeypad->hide();
+    page.ButtonSendScore->setEnabled(false);
+    page.ScoreConfirmMain->setColor(kAwaiting);
 }
 
-void ScoreConfirmDeclineClick(TMainForm &form)
+void ScoreConfirmAcceptClick(ScoringPage &page)
 {
-    backToKeypad(form);
-    if (ScoreAcknowledged(form)) {
-        form.ScoreEdit->setText(QStringLiteral("0.0"));
-        sendScore(form, QStringLiteral("0.0"));
+    sendScore(page, page.ScoreEdit->text());
+}
+
+void ScoreConfirmDeclineClick(ScoringPage &page)
+{
+    ReturnToKeypad(page);
+    if (ScoreAcknowledged(page)) {
+        page.ScoreEdit->setText(QStringLiteral("0.0"));
+        sendScore(page, QStringLiteral("0.0"));
     }
 }
 
-void Acknowledge(TMainForm &form)
+void Acknowledge(ScoringPage &page)
 {
-    form.ScoreConfirmTitle->setText(QStringLiteral("Received - Thank You"));
-    form.ScoreConfirmMain->setColor(kAcknowledged);
+    page.ScoreConfirmTitle->setText(kReceivedTitle);
+    page.ScoreConfirmMain->setColor(kAcknowledged);
 }
 
-void EndOfEventState(TMainForm &form, const QString &eventName)
+void EndOfEventState(ScoringPage &page, const QString &eventName)
 {
     const bool end = eventName == QLatin1String("END OF EVENT");
-    form.ScoreConfirmDecline->setEnabled(!end);
-    form.ScoreConfirmAccept->setEnabled(!end);
-    form.ButtonSendScore->setEnabled(!end);
-    form.ButtonHome3->setVisible(end);
+    page.ScoreConfirmDecline->setEnabled(!end);
+    page.ScoreConfirmAccept->setEnabled(!end);
+    page.ButtonSendScore->setEnabled(!end);
+    page.ButtonHome3->setVisible(end);
     if (!end)
-        backToKeypad(form);
+        ReturnToKeypad(page);
 }
 
-void NewAthlete(TMainForm &form)
+void NewAthlete(ScoringPage &page)
 {
-    form.ScoreConfirmTitle->setText(QStringLiteral("Score Confirmation"));
-    form.state.ZeroPressCount = 0;
+    page.ScoreConfirmTitle->setText(kScoreConfirmationTitle);
+    page.state->ZeroPressCount = 0;
 }

@@ -1,13 +1,14 @@
 #include "scoring/ScoreEntry.h"
 
-#include "link/ConsoleLink.h"
 #include "scoring/ScoreConfirmation.h"
-#include "screens/Unit_Main.h"
-
-#include <limits>
+#include "scoring/ScoreKeys.h"
+#include "scoring/ScoringPage.h"
+#include "station/StationState.h"
+#include "widgets/Panel.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 
 int virtualKeyOf(const QKeyEvent *e)
 {
@@ -44,88 +45,50 @@ int virtualKeyOf(const QKeyEvent *e)
     return 0;
 }
 
-ScoreKeyResult ApplyScoreKeyRules(const QString &T, int Z, int k)
+void ApplyScoreKey(ScoringPage &page, int key)
 {
-    auto isOneToNine = [](const QString &t) {
-        return !t.isEmpty() && t.at(0) >= QLatin1Char('1') && t.at(0) <= QLatin1Char('9');
-    };
-    const QString zero = QStringLiteral("0.0");
-    if (k == -1)
-        return {zero, 0};
-    if (trimControls(T).isEmpty())
-        return {zero, Z};  // the key itself is lost
-    if (k == 0 && T == QLatin1String("1.0"))
-        return {QStringLiteral("10.0"), 0};
-    if (k == 0 && Z < std::numeric_limits<int>::max())
-        ++Z;
-    if (k == 10)
-        return {QStringLiteral("10.0"), 0};
-    if (k == 5 && T == zero && Z == 1)
-        return {QStringLiteral("0.5"), 0};
-    if (k == 5 && T.size() >= 3 && T.at(2) == QLatin1Char('5'))
-        return {QStringLiteral("5.0"), 0};
-    if (k == 5 && isOneToNine(T))
-        return {T.left(1) + QStringLiteral(".5"), 0};
-    if (k == 0 && isOneToNine(T))
-        return {T, Z};
-    if (k == 0 && Z == 2 && T == zero)
-        return {QStringLiteral("0.5"), 0};
-    if (k == 0)
-        return {T, Z};
-    if (k < 1 || k > 9)
-        return {T, Z};
-    const QString d = QString::number(k);
-    if (T.contains(d + QStringLiteral(".0")))
-        return {d + QStringLiteral(".5"), 0};
-    return {d + QStringLiteral(".0"), 0};
+    page.ScoreConfirmTitle->setText(kScoreConfirmationTitle);
+    ReturnToKeypad(page);
+    const ScoreKeyResult r = ApplyScoreKeyRules(page.ScoreEdit->text(), page.state->ZeroPressCount, key);
+    page.ScoreEdit->setText(r.text);
+    page.state->ZeroPressCount = r.zeroPressCount;
 }
 
-void ApplyScoreKey(TMainForm &form, int key)
+void FinalScoreClick(ScoringPage &page, int tag)
 {
-    form.ScoreConfirmTitle->setText(QStringLiteral("Score Confirmation"));
-    form.ScoreConfirmMain->hide();
-    form.PanelKeypad->show();
-    form.ButtonSendScore->setEnabled(true);
-    const ScoreKeyResult r = ApplyScoreKeyRules(form.ScoreEdit->text(), form.state.ZeroPressCount, key);
-    form.ScoreEdit->setText(r.text);
-    form.state.ZeroPressCount = r.zeroPressCount;
+    ApplyScoreKey(page, tag);
 }
 
-void FinalScoreClick(TMainForm &form, int tag)
-{
-    ApplyScoreKey(form, tag);
-}
-
-void FormKeyDown(TMainForm &form, int key)
+void FormKeyDown(ScoringPage &page, int key)
 {
     if (key == vk::F9) {
-        form.link->GoHomeStopTimer();
+        page.host->GoHomeStopTimer();
         return;
     }
     if (key == vk::F5) {
-        form.PanelDetails->setVisible(form.PanelDetails->isHidden());
+        page.PanelDetails->setVisible(page.PanelDetails->isHidden());
         return;
     }
-    if (form.currentPage() != 1)
+    if (page.host->currentPage() != 1)
         return;
-    auto confirming = [&form] { return !form.ScoreConfirmMain->isHidden(); };
+    auto confirming = [&page] { return !page.ScoreConfirmMain->isHidden(); };
     // One pass; each step reads the panel's visibility afresh.
     if (key == vk::Enter) {
         if (confirming())
-            ScoreConfirmAcceptClick(form);
+            ScoreConfirmAcceptClick(page);
         else
-            ButtonSendScoreClick(form);
+            ButtonSendScoreClick(page);
     }
     if (!confirming()) {
         if (key == vk::Escape)
-            ApplyScoreKey(form, -1);
+            ApplyScoreKey(page, -1);
         else if (key >= vk::Digit0 && key <= vk::Digit0 + 9)
-            ApplyScoreKey(form, key - vk::Digit0);
+            ApplyScoreKey(page, key - vk::Digit0);
         else if (key == vk::X)
-            ApplyScoreKey(form, 10);
+            ApplyScoreKey(page, 10);
         else if (key >= vk::Numpad0 && key <= vk::Numpad0 + 9)
-            ApplyScoreKey(form, key - vk::Numpad0);
+            ApplyScoreKey(page, key - vk::Numpad0);
     }
     if (key == vk::Escape && confirming())
-        ScoreConfirmDeclineClick(form);
+        ScoreConfirmDeclineClick(page);
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QString>
+#include "scoring/ScoreKeys.h"
 
 class QKeyEvent;
-class TMainForm;
+struct ScoringPage;
 
 // Virtual-key codes of the keys the station acts on.
 namespace vk {
@@ -20,19 +20,11 @@ constexpr int Numpad0 = 96;  // numeric pad 0 ... 9 are 96 ... 105
 // 0 for keys the station does not use.
 int virtualKeyOf(const QKeyEvent *event);
 
-// The score text and zero count after one score key (-1 Clear, 0 to 9, 10 for ten) by the
-// entry rules; the keying state itself is restored by ApplyScoreKey.
-struct ScoreKeyResult {
-    QString text;
-    int zeroPressCount;
-};
-ScoreKeyResult ApplyScoreKeyRules(const QString &text, int zeroPressCount, int key);
-
 // Applies one score key to ScoreEdit and ZeroPressCount, returning the page to keying.
-void ApplyScoreKey(TMainForm &form, int key);
+void ApplyScoreKey(ScoringPage &page, int key);
 
 // The keypad's click handler: applies the key's tag.
-void FinalScoreClick(TMainForm &form, int tag);
+void FinalScoreClick(ScoringPage &page, int tag);
 // The main window's key handler, by virtual-key code (it sees every key first and never
 // marks one handled).
-void FormKeyDown(TMainForm &form, int key);
+void FormKeyDown(ScoringPage &page, int key);

@@ -14,6 +14,7 @@
 #include "screens/Unit_Invalid.h"
 #include "station/Settings.h"
 #include "station/StationClose.h"
+#include "station/Startup.h"
 #include "widgets/DockLayout.h"
 #include "widgets/Fonts.h"
 #include "widgets/LedTextLabel.h"
@@ -111,14 +112,21 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     TimerPowerMeter->setObjectName(QStringLiteral("TimerPowerMeter"));
     TimerPowerMeter->setInterval(10000);
 
-    link = std::make_unique<ConsoleLink>(*this);
+    fillSubsystemViews();
+    link = std::make_unique<ConsoleLink>(state, platform, LinkScreens {HostIP, ConnectConsoles, DisconnectConsoles,
+                                                                      ClientChoice, ConnectedClients, GridConnections,
+                                                                      StatusBar1, LabelPower, ReconnectTimer},
+                                         scoring, inbound, *this, this);
+    inbound.link = link.get();
+    scoring.sender = link.get();
+    link->showMessage = [this](ConsoleLink::BoxKind kind, const QString &text) { ShowStationBox(kind, text); };
 
     // Events to handlers.
-    connect(Timer1, &QTimer::timeout, this, [this] { deferredStartup(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(*this); });
     connect(ReconnectTimer, &QTimer::timeout, this, [this] { link->ReconnectTimerTimer(); });
     connect(TimerPowerMeter, &QTimer::timeout, this, [this] { TimerPowerMeterTimer(*this); });
     connect(ClientChoice, &RadioGroup::changed, this, [this] { ClientChoiceChange(); });
-    connect(DisciplineSelection, &RadioGroup::changed, this, [this] { DisciplineSelectionChange(*this); });
+    connect(DisciplineSelection, &RadioGroup::changed, this, [this] { DisciplineSelectionChange(scoring); });
     connect(ConnectConsoles, &QAbstractButton::clicked, this, [this] { link->ConnectConsolesClick(); });
     connect(DisconnectConsoles, &QAbstractButton::clicked, this, [this] { link->DisconnectAction(); });
     connect(ButtonRefresh, &QAbstractButton::clicked, this, [this] { link->FillServerAddressList(); });
@@ -126,13 +134,13 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     connect(ButtonHome2, &QAbstractButton::clicked, this, [this] { link->GoHome(); });
     connect(ButtonHome3, &QAbstractButton::clicked, this, [this] { link->GoHome(); });
     connect(StatusBar1, &StatusBar::doubleClicked, this, [this] { link->StatusBarDblClick(); });
-    connect(ButtonSendMessage, &QAbstractButton::clicked, this, [this] { ButtonSendMessageClick(*this); });
-    connect(ButtonSendScore, &QAbstractButton::clicked, this, [this] { ButtonSendScoreClick(*this); });
-    connect(ScoreConfirmAccept, &QAbstractButton::clicked, this, [this] { ScoreConfirmAcceptClick(*this); });
-    connect(ScoreConfirmDecline, &QAbstractButton::clicked, this, [this] { ScoreConfirmDeclineClick(*this); });
+    connect(ButtonSendMessage, &QAbstractButton::clicked, this, [this] { ButtonSendMessageClick(inbound); });
+    connect(ButtonSendScore, &QAbstractButton::clicked, this, [this] { ButtonSendScoreClick(scoring); });
+    connect(ScoreConfirmAccept, &QAbstractButton::clicked, this, [this] { ScoreConfirmAcceptClick(scoring); });
+    connect(ScoreConfirmDecline, &QAbstractButton::clicked, this, [this] { ScoreConfirmDeclineClick(scoring); });
     for (PictureButton *key : keypadKeys())
-        connect(key, &QAbstractButton::clicked, this, [this, key] { FinalScoreClick(*this, key->tag()); });
-    connect(_Notebook, &Notebook::pageChanged, this, [this] { ArrangeLayout(*this); });
+        connect(key, &QAbstractButton::clicked, this, [this, key] { FinalScoreClick(scoring, key->tag()); });
+    connect(_Notebook, &Notebook::pageChanged, this, [this] { ::ArrangeLayout(*this); });
     if (platform.screen) {
         connect(platform.screen.get(), &ScreenInfo::geometryChanged, this, [this] {
             fitToScreen();
@@ -157,7 +165,7 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
         b->setFocusPolicy(Qt::TabFocus);
     focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { markFocus(now); });
 
-    creationSteps();
+    StationCreationSteps(*this);
 }
 
 TMainForm::~TMainForm()
@@ -493,7 +501,7 @@ void TMainForm::buildConfirmationPanel()
     ScoreConfirmMain->setFrame(Panel::LoweredBevel3x2);
     place(ScoreConfirmMain, 0, 0, 997, 633);
     auto *cd = new DockLayout(ScoreConfirmMain, 6);
-    ScoreConfirmTitle = makeLabel(ScoreConfirmMain, QStringLiteral("ScoreConfirmTitle"), QStringLiteral("Score Confirmation"),
+    ScoreConfirmTitle = makeLabel(ScoreConfirmMain, QStringLiteral("ScoreConfirmTitle"), kScoreConfirmationTitle,
                                   verdana(37), Qt::white, QColor(), Qt::AlignCenter);
     ScoreConfirmButtons = new Panel(ScoreConfirmMain, QStringLiteral("ScoreConfirmButtons"));
     ScoreConfirmScore0 = makeLabel(ScoreConfirmMain, QStringLiteral("ScoreConfirmScore0"), QStringLiteral("0.0"),
@@ -519,6 +527,66 @@ void TMainForm::buildConfirmationPanel()
     ScoreConfirmMain->hide();
 }
 
+void TMainForm::fillSubsystemViews()
+{
+    scoring.state = &state;
+    scoring.host = this;
+    scoring.LabelDisc = LabelDisc;
+    scoring.LabelScoreTitle = LabelScoreTitle;
+    scoring.ScoreEdit = ScoreEdit;
+    scoring.JudgeNum = JudgeNum;
+    scoring.PanelKeypad = PanelKeypad;
+    scoring.ButtonSendScore = ButtonSendScore;
+    scoring.ScoreConfirmMain = ScoreConfirmMain;
+    scoring.ScoreConfirmTitle = ScoreConfirmTitle;
+    scoring.ScoreConfirmScore0 = ScoreConfirmScore0;
+    scoring.ScoreConfirmDecline = ScoreConfirmDecline;
+    scoring.ScoreConfirmAccept = ScoreConfirmAccept;
+    scoring.ButtonHome3 = ButtonHome3;
+    scoring.ClientChoice = ClientChoice;
+    scoring.DisciplineSelection = DisciplineSelection;
+    scoring.PanelDetails = PanelDetails;
+
+    inbound.state = &state;
+    inbound.host = this;
+    inbound.scoring = &scoring;
+    inbound.bands = {LabelRound, LabelEvent, LabelDisc,  LabelStart,  LabelAthlete,        LabelPower,
+                     LabelClub,  LabelDive,  LabelDD,    LabelHeight, LabelDiveDescription};
+    inbound.details = {LogFile, ChatFile, GridConnections, ConnectedClients, EditMessage};
+    inbound.scores = {PanelScoreboard, ScoreboardOrder, Scoreboard1, Scoreboard2, Scoreboard3, &ScoreDisplays};
+}
+
+void TMainForm::ShowStationBox(ConsoleLink::BoxKind kind, const QString &text)
+{
+    TStationBox::ask(kind == ConsoleLink::BoxKind::Error ? TStationBox::Error : TStationBox::Plain, text, this);
+}
+
+void TMainForm::ArrangeLayout()
+{
+    ::ArrangeLayout(*this);
+}
+
+void TMainForm::GoHomeStopTimer()
+{
+    link->GoHomeStopTimer();
+}
+
+void TMainForm::ShowLostConnection()
+{
+    if (InvalidElements)
+        InvalidElements->showOver(this);
+}
+
+void TMainForm::ArrangeScoreDisplays()
+{
+    ::ArrangeScoreDisplays(*this);
+}
+
+void TMainForm::FitHeaderText(QLabel *label, const QString &text)
+{
+    SetFittedText(label, text);
+}
+
 QList<PictureButton *> TMainForm::keypadKeys() const
 {
     QList<PictureButton *> keys;
@@ -533,52 +601,13 @@ DockLayout *TMainForm::dockOf(QWidget *w) const
     return dockLayoutOf(w);
 }
 
-void TMainForm::creationSteps()
-{
-    // Numbers are formatted and parsed with "." whatever the system's locale says.
-    QLocale::setDefault(QLocale::c());
-    StatusBar1->setPanelText(0, QStringLiteral("   Version 1.1.0"));
-    state.RetryCount = 0;
-    state.JudgeCount = 11;
-    const QStringList headings = {QStringLiteral("Job"), QStringLiteral("Name"), QStringLiteral("IP"), QStringLiteral("Status")};
-    for (int c = 0; c < 4; ++c)
-        GridConnections->item(0, c)->setText(headings[c]);
-    for (int r = 1; r <= state.JudgeCount && r <= 11; ++r)
-        GridConnections->item(r, 0)->setText(QStringLiteral("Judge %1").arg(r));
-    GridConnections->item(12, 0)->setText(QStringLiteral("VRX KMT"));
-    ClientChoice->setItemIndex(0);
-    ScoreDisplays.clear();
-    for (TLedTextLabel *d : ScoreDisplay) {
-        ScoreDisplays << d;
-        d->setParent(PanelKeypad);
-    }
-}
-
 void TMainForm::showEvent(QShowEvent *e)
 {
     QWidget::showEvent(e);
     if (shown_)
         return;
     shown_ = true;
-    showSteps();
-}
-
-void TMainForm::showSteps()
-{
-    setWindowTitle(QStringLiteral("Marlo v1.1.0"));
-    state.FillProtocols();
-    dockOf(PanelIND)->addDocked(ScoreConfirmMain, DockLayout::Fill);
-    const StationSettings settings = StationSettings::read();
-    state.LastServerAddress = settings.LastIP;
-    state.SavedFunctionIndex = settings.Who;
-    // The radio group bounds the index: above 10 is Judge 11, below 0 is Judge 1.
-    ClientChoice->setItemIndex(std::clamp(state.SavedFunctionIndex, 0, 10));
-    fitToScreen();
-    const QRect screen = platform.screen ? platform.screen->screenGeometry() : QRect();
-    if (screen.isValid() && screen.width() < x())
-        move(screen.width() - width(), y());
-    state.ZeroPressCount = 0;
-    Timer1->start();
+    StationShowSteps(*this);
 }
 
 void TMainForm::fitToScreen()
@@ -599,53 +628,15 @@ void TMainForm::fitToScreen()
         setGeometry(area);
 }
 
-void TMainForm::deferredStartup()
-{
-    Timer1->stop();
-    if (startedUp_)
-        return;
-    ApplyOrientation(*this);
-    for (TLedTextLabel *d : ScoreDisplays)
-        d->hide();
-    const int index = ClientChoice->itemIndex();
-    state.ClientInfo.FunctionCaption = ClientChoice->itemCaption(index);
-    state.ClientInfo.LocalStationId = state.stationIdAt(index);
-    state.ClientInfo.DisciplineTag = state.Protocols.DisciplineTags[0];
-
-    if (ObtainingIPAddress) {
-        ObtainingIPAddress->showOver(this);
-        // A window system that never shows it cannot hold the start-up.
-        ObtainingIPAddress->waitUntilPainted(kObtainingWindowBoundMs);
-    }
-    if (platform.host) {
-        state.ClientInfo.LocalAddress = platform.host->firstIPv4();
-        state.ClientInfo.LocalComputerName = platform.host->hostName();
-    }
-    link->FillServerAddressList();
-    if (ObtainingIPAddress) {
-        ObtainingIPAddress->hide();
-        delete ObtainingIPAddress;
-        ObtainingIPAddress = nullptr;
-        QCoreApplication::processEvents();
-    }
-    StatusBar1->setPanelText(3, state.ClientInfo.LocalAddress);
-    StatusBar1->setPanelText(4, QStringLiteral("  ") + state.ClientInfo.LocalComputerName);
-    for (int i = 0; i < HostIP->count(); ++i)
-        if (HostIP->itemText(i) == state.LastServerAddress)
-            HostIP->setCurrentIndex(i);
-    SelectPage(0);
-    _Notebook->show();
-    // The keyboard comes to the station: where no window manager hands out the focus, nobody
-    // else would give it.
-    activateWindow();
-    TimerPowerMeter->start();
-    startedUp_ = true;
-    emit startupFinished();
-}
-
 void TMainForm::SelectPage(int page)
 {
     _Notebook->setPageIndex(page);
+}
+
+void TMainForm::finishStartup()
+{
+    startedUp_ = true;
+    emit startupFinished();
 }
 
 int TMainForm::currentPage() const
@@ -673,13 +664,8 @@ void TMainForm::closeEvent(QCloseEvent *e)
         return;
     }
     closing_ = true;
-    closeSteps();
-    e->accept();
-}
-
-void TMainForm::closeSteps()
-{
     CloseStation(*this);
+    e->accept();
 }
 
 void TMainForm::resizeEvent(QResizeEvent *e)
@@ -687,7 +673,7 @@ void TMainForm::resizeEvent(QResizeEvent *e)
     QWidget::resizeEvent(e);
     if (DockLayout *d = dockOf(this))
         d->arrange(rect());
-    ArrangeLayout(*this);
+    ::ArrangeLayout(*this);
 }
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
@@ -717,7 +703,7 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     lastKey_ = event;
     lastReceiver_ = w;
     auto *ke = static_cast<QKeyEvent *>(event);
-    FormKeyDown(*this, virtualKeyOf(ke));
+    FormKeyDown(scoring, virtualKeyOf(ke));
     if ((ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) && !ke->isAutoRepeat())
         pressFocusedOpeningButton();
     return false;  // keys are never marked as handled

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "link/ConsoleLink.h"
+#include "link/InboundHandlers.h"
 #include "platform/Platform.h"
+#include "scoring/ScoringPage.h"
 #include "station/StationState.h"
 #include "widgets/DockLayout.h"
 #include "widgets/LedTextLabel.h"
@@ -26,7 +29,6 @@
 #include <functional>
 #include <memory>
 
-class ConsoleLink;
 class FocusMark;
 class TInvalidElements;
 class TObtainingIPAddress;
@@ -34,9 +36,9 @@ class TObtainingIPAddress;
 inline const QString kApplicationTitle = QStringLiteral("Marlo DV");
 
 // The station's main window. It builds and owns every screen element (each named by its
-// objectName), the station state and the console link, and wires the elements' events to
-// the subsystems.
-class TMainForm : public QWidget
+// objectName), the station state and the console link, hands each subsystem the elements it
+// works on, and wires the elements' events to their handlers.
+class TMainForm : public QWidget, public ScoringHost, public LinkHost, public InboundHost
 {
     Q_OBJECT
 public:
@@ -46,6 +48,10 @@ public:
     StationState state;
     StationPlatform platform;
     std::unique_ptr<ConsoleLink> link;
+
+    // The elements each subsystem works on (filled once the elements are built).
+    ScoringPage scoring;
+    InboundScreens inbound;
 
     // Frame
     Panel *PanelMain;
@@ -104,10 +110,12 @@ public:
     QList<PictureButton *> keypadKeys() const;
 
     // Station operations
-    void SelectPage(int page);  // shows a page of _Notebook (ArrangeLayout follows)
-    int currentPage() const;
+    void SelectPage(int page) override;  // shows a page of _Notebook (ArrangeLayout follows)
+    int currentPage() const override;
     void ClientChoiceChange();  // the function change
     bool startedUp() const { return startedUp_; }
+    // The end of the deferred start-up: startupFinished is emitted.
+    void finishStartup();
     // Maximised where the window system knows that state, and placed on the screen's work
     // area (the whole screen where nothing reserves a part of it).
     void fitToScreen();
@@ -119,6 +127,16 @@ public:
 
     // Asks before closing while linked. The dialog is a seam so that tests can answer it.
     std::function<bool()> confirmClose;
+
+    // The station's own message box for the link (its showMessage by default).
+    void ShowStationBox(ConsoleLink::BoxKind kind, const QString &text);
+
+    // What the subsystems ask of the window.
+    void ArrangeLayout() override;
+    void GoHomeStopTimer() override;
+    void ShowLostConnection() override;
+    void ArrangeScoreDisplays() override;
+    void FitHeaderText(QLabel *label, const QString &text) override;
 
 signals:
     void startupFinished();
@@ -135,10 +153,7 @@ private:
     void buildDetailsPanel();
     void buildScoringPage();
     void buildConfirmationPanel();
-    void creationSteps();
-    void showSteps();
-    void deferredStartup();
-    void closeSteps();
+    void fillSubsystemViews();
     void pressFocusedOpeningButton();
     void markFocus(QWidget *now);
 

@@ -304,9 +304,9 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
 
     // The judge keys the score and asks to send it: the panel is red with the score.
     for (int key : keysFor(score, rng))
-        FormKeyDown(form(), key);
+        FormKeyDown(form().scoring, key);
     QCOMPARE(form().ScoreEdit->text(), score);
-    FormKeyDown(form(), vk::Enter);
+    FormKeyDown(form().scoring, vk::Enter);
     QVERIFY2(panelRedWith(score), qPrintable(panelState()));
     QCOMPARE(form().ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
     awaiting_ = true;
@@ -331,11 +331,11 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
     clock.start();
     for (;;) {
         QVERIFY2(panelRedWith(score), qPrintable(panelState()));
-        FormKeyDown(form(), vk::Enter);
+        FormKeyDown(form().scoring, vk::Enter);
         ++accepts;
-        (void)QTest::qWaitFor([&] { return ScoreAcknowledged(form()) || form().ReconnectTimer->isActive(); },
+        (void)QTest::qWaitFor([&] { return ScoreAcknowledged(form().scoring) || form().ReconnectTimer->isActive(); },
                         fault.patienceMs);
-        if (ScoreAcknowledged(form()))
+        if (ScoreAcknowledged(form().scoring))
             break;
         QVERIFY2(clock.elapsed() < 20000, qPrintable(QStringLiteral("dive %1: the score %2 never got through")
                                                          .arg(index).arg(score)));
@@ -421,7 +421,7 @@ void TestFaults::hundredDivesUnderFire()
     station_ = std::make_unique<TestStation>();
     QVERIFY(station_->start());
     form().ClientChoice->setItemIndex(2);  // Judge 3
-    link().setPortForTests(server_->port());
+    link().connection().setPortForTests(server_->port());
     link().ConnectConsolesClick();
     QVERIFY(link().Connected());
     QTRY_VERIFY(server_->connectionCount() == 1 && !server_->frames(0).isEmpty());
@@ -429,23 +429,23 @@ void TestFaults::hundredDivesUnderFire()
     // Every message the station handles while a score waits: green only once the server has
     // that score; otherwise red with it.
     link().receiveText = [this](const QByteArray &text) {
-        const bool was = ScoreAcknowledged(form());
-        ReceiveConsoleText(form(), text);
+        const bool was = ScoreAcknowledged(form().scoring);
+        ReceiveConsoleText(form().inbound, text);
         if (!awaiting_)
             return;
-        if (!was && ScoreAcknowledged(form())) {
+        if (!was && ScoreAcknowledged(form().scoring)) {
             ++greens_;
             if (!scoresReceived_.contains(toBytes(score_) + ctl::DC1))
                 violations_ << QStringLiteral("dive %1: green before the server had %2").arg(dive_).arg(score_);
             if (form().ScoreConfirmScore0->text() != score_)
                 violations_ << QStringLiteral("dive %1: green with %2, keyed %3")
                                    .arg(dive_).arg(form().ScoreConfirmScore0->text(), score_);
-        } else if (!ScoreAcknowledged(form()) && !panelRedWith(score_)) {
+        } else if (!ScoreAcknowledged(form().scoring) && !panelRedWith(score_)) {
             violations_ << QStringLiteral("dive %1: panel not red with %2 after %3")
                                .arg(dive_).arg(score_, QString::fromLatin1(RenderForLog(text)));
         }
     };
-    link().sentObserver = [this](const QByteArray &frame, bool written) {
+    link().connection().sentObserver = [this](const QByteArray &frame, bool written) {
         if (written && commandOf(frame) == "SD")
             ++sdWritten_;
     };

@@ -352,11 +352,11 @@ void TestSoak::millionMessages()
     // Counted from the first message: the flood starts as soon as the station connects.
     qint64 handled = 0;
     form.link->receiveText = [&](const QByteArray &text) {
-        ReceiveConsoleText(form, text);
+        ReceiveConsoleText(form.inbound, text);
         ++handled;
     };
     form.ClientChoice->setItemIndex(0);  // Judge 1
-    form.link->setPortForTests(server.port());
+    form.link->connection().setPortForTests(server.port());
     form.link->ConnectConsolesClick();
     QVERIFY(form.link->Connected());
     QTRY_VERIFY(server.sent > 0 || server.failed);
@@ -403,7 +403,7 @@ void TestSoak::millionMessages()
 
     // Nothing meant for other stations reached this one's score or panel; no box was shown.
     QCOMPARE(form.ScoreEdit->text(), QStringLiteral("0.0"));
-    QVERIFY(!ScoreAcknowledged(form));
+    QVERIFY(!ScoreAcknowledged(form.scoring));
     QVERIFY(station.boxes.isEmpty());
     QVERIFY(stillLinked);
     QCOMPARE(form.currentPage(), 1);

@@ -47,7 +47,7 @@ ServerOptions LoopbackOptions()
 bool Connect(TestStation &s, quint16 port, int judgeIndex)
 {
     s.form->ClientChoice->setItemIndex(judgeIndex);
-    s.form->link->setPortForTests(port);
+    s.form->link->connection().setPortForTests(port);
     s.form->link->ConnectConsolesClick();
     return s.form->link->Connected();
 }
@@ -115,18 +115,18 @@ private slots:
         QVERIFY(f.PanelScoreboard->isHidden());
 
         // 6, 6 on the keyboard, Enter: the red panel with the score.
-        FormKeyDown(f, vk::Digit0 + 6);
-        FormKeyDown(f, vk::Digit0 + 6);
+        FormKeyDown(f.scoring, vk::Digit0 + 6);
+        FormKeyDown(f.scoring, vk::Digit0 + 6);
         QCOMPARE(f.ScoreEdit->text(), QStringLiteral("6.5"));
-        FormKeyDown(f, vk::Enter);
+        FormKeyDown(f.scoring, vk::Enter);
         QVERIFY(!f.ScoreConfirmMain->isHidden());
         QVERIFY(f.PanelKeypad->isHidden());
         QCOMPARE(f.ScoreConfirmScore0->text(), QStringLiteral("6.5"));
-        QVERIFY(!ScoreAcknowledged(f));
+        QVERIFY(!ScoreAcknowledged(f.scoring));
 
         // Enter again accepts: the server records judge 1's score and answers "TX".
-        FormKeyDown(f, vk::Enter);
-        QTRY_VERIFY(ScoreAcknowledged(f));
+        FormKeyDown(f.scoring, vk::Enter);
+        QTRY_VERIFY(ScoreAcknowledged(f.scoring));
         QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Received - Thank You"));
         QVERIFY(!f.ScoreConfirmMain->isHidden());
         std::optional<int> recorded;
@@ -157,7 +157,7 @@ private slots:
         QCOMPARE(f.Scoreboard1->Caption(), QStringLiteral("    48.00"));
         QCOMPARE(f.Scoreboard2->Caption(), QStringLiteral("  T 48.00"));
         // Still green and still showing the accepted score.
-        QVERIFY(ScoreAcknowledged(f));
+        QVERIFY(ScoreAcknowledged(f.scoring));
         QVERIFY(!f.ScoreConfirmMain->isHidden());
 
         // The only dive is over: "END OF EVENT" stops the sending and offers "Home".
@@ -190,8 +190,8 @@ private slots:
 
         // Dive 1: 6, 6, Enter, Enter; acknowledged, the other four entered by the operator.
         for (int key : {vk::Digit0 + 6, vk::Digit0 + 6, vk::Enter, vk::Enter})
-            FormKeyDown(f, key);
-        QTRY_VERIFY(ScoreAcknowledged(f));
+            FormKeyDown(f.scoring, key);
+        QTRY_VERIFY(ScoreAcknowledged(f.scoring));
         bool recorded = false;
         server.call([&](EventServer &e) {
             recorded = e.recordScore(2, "7.0") && e.recordScore(3, "6.0") && e.recordScore(4, "6.5")
@@ -208,11 +208,11 @@ private slots:
         QVERIFY(!f.PanelKeypad->isHidden());
         QVERIFY(f.ButtonSendScore->isEnabled());
         for (int key : {vk::Digit0 + 7, vk::Enter})
-            FormKeyDown(f, key);
+            FormKeyDown(f.scoring, key);
         QCOMPARE(f.ScoreConfirmScore0->text(), QStringLiteral("7.0"));
-        QVERIFY(!ScoreAcknowledged(f));
-        FormKeyDown(f, vk::Enter);
-        QTRY_VERIFY(ScoreAcknowledged(f));
+        QVERIFY(!ScoreAcknowledged(f.scoring));
+        FormKeyDown(f.scoring, vk::Enter);
+        QTRY_VERIFY(ScoreAcknowledged(f.scoring));
 
         std::optional<int> second;
         qint64 firstTotal = 0;
@@ -263,17 +263,17 @@ private slots:
 
         // Both see the same dive; the second judge's score is acknowledged on its own station only.
         QTRY_COMPARE(second.form->LabelAthlete->text(), QStringLiteral(" Anna Meyer"));
-        FormKeyDown(*second.form, vk::Digit0 + 8);
-        FormKeyDown(*second.form, vk::Enter);
-        FormKeyDown(*second.form, vk::Enter);
-        QTRY_VERIFY(ScoreAcknowledged(*second.form));
-        QVERIFY(!ScoreAcknowledged(f));
+        FormKeyDown(second.form->scoring, vk::Digit0 + 8);
+        FormKeyDown(second.form->scoring, vk::Enter);
+        FormKeyDown(second.form->scoring, vk::Enter);
+        QTRY_VERIFY(ScoreAcknowledged(second.form->scoring));
+        QVERIFY(!ScoreAcknowledged(f.scoring));
         std::optional<int> recorded;
         server.call([&](EventServer &e) { recorded = e.competition().score(2); });
         QCOMPARE(recorded.value_or(-1), 16);
 
         // F9 on the second station: it says goodbye, and the first one drops it from its list.
-        FormKeyDown(*second.form, vk::F9);
+        FormKeyDown(second.form->scoring, vk::F9);
         QVERIFY(!second.form->link->Connected());
         QTRY_COMPARE(Lines(f.ConnectedClients), QStringList({"J1  "}));
         QCOMPARE(Cell(f, 2, 3), QStringLiteral("Off"));

@@ -45,7 +45,7 @@ void TestClientReader::init()
     TMainForm &form = *station_->form;
     form.link->receiveText = [this, &form](const QByteArray &text) {
         handed_ << text;
-        ReceiveConsoleText(form, text);
+        ReceiveConsoleText(form.inbound, text);
     };
     QVERIFY(station_->connectTo(*server_));
 }

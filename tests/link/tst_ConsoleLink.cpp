@@ -106,7 +106,7 @@ void TestConsoleLink::cleanup()
 
 void TestConsoleLink::recordSends()
 {
-    link().sentObserver = [this](const QByteArray &frame, bool written) { sent_ << Sent {frame, written}; };
+    link().connection().sentObserver = [this](const QByteArray &frame, bool written) { sent_ << Sent {frame, written}; };
 }
 
 void TestConsoleLink::serverAddressList()
@@ -175,7 +175,7 @@ void TestConsoleLink::connectSendsCC()
     QCOMPARE(form().state.LastServerAddress, QStringLiteral("This Computer"));
     QCOMPARE(form().state.SavedFunctionIndex, judge);
     QVERIFY(station_->boxes.isEmpty());
-    QVERIFY(link().currentReader());
+    QVERIFY(link().connection().currentReader());
 }
 
 void TestConsoleLink::connectFailureChangesNothing()
@@ -184,7 +184,7 @@ void TestConsoleLink::connectFailureChangesNothing()
     form().ClientChoice->setItemIndex(4);
     form().state.LastServerAddress = QStringLiteral("10.9.9.9");
     form().state.SavedFunctionIndex = 7;
-    form().link->setPortForTests(LoopbackServer::unusedPort());
+    form().link->connection().setPortForTests(LoopbackServer::unusedPort());
     form().ConnectConsoles->click();
     QCOMPARE(station_->boxes, QStringList {kCouldNotConnectText});
     QVERIFY(!link().Connected());
@@ -194,7 +194,7 @@ void TestConsoleLink::connectFailureChangesNothing()
     QCOMPARE(form().state.LastServerAddress, QStringLiteral("10.9.9.9"));
     QCOMPARE(form().state.SavedFunctionIndex, 7);
     QVERIFY(!QFile::exists(station_->workDir() + QStringLiteral("/Settings.ini")));
-    QVERIFY(!link().currentReader());
+    QVERIFY(!link().connection().currentReader());
 }
 
 void TestConsoleLink::scoreIsFollowedByStatus()
@@ -257,7 +257,7 @@ void TestConsoleLink::serverClosingTheLink()
     QCOMPARE(form().currentPage(), 1);  // not noticed by the screens until the next score
     QVERIFY(station_->boxes.isEmpty());
     QVERIFY(!form().ReconnectTimer->isActive());
-    QTRY_VERIFY(!link().currentReader());
+    QTRY_VERIFY(!link().connection().currentReader());
 }
 
 void TestConsoleLink::sendsDroppedWhileNotConnected()
@@ -412,7 +412,7 @@ void TestConsoleLink::modalBoxHoldsBackNextMessage()
     link().receiveText = [&](const QByteArray &text) {
         const ConsoleText m = CutConsoleText(text);
         handled << m.payload;
-        ReceiveConsoleText(form(), text);
+        ReceiveConsoleText(form().inbound, text);
         if (m.command != "CE")
             return;
         QMessageBox box(QMessageBox::Critical, kApplicationTitle, QString::fromLatin1(m.payload), QMessageBox::Ok, &form());
@@ -488,10 +488,10 @@ void TestConsoleLink::replacedReaderNeverTouchesNewLink()
     // The old reader hands over a message and waits; before the main thread gets to it, the
     // automatic reconnect replaces the connection.
     server_->send(LoopbackServer::frame("CM", "old"));
-    const TClientReader *oldReader = link().currentReader();
+    const TClientReader *oldReader = link().connection().currentReader();
     QVERIFY(spinUntil([&] { return oldReader->waitingForHandoff(); }));
     link().ReconnectTimerTimer();
-    QVERIFY(link().currentReader() != oldReader);
+    QVERIFY(link().connection().currentReader() != oldReader);
     QVERIFY(server_->waitForConnections(2));
     QVERIFY(server_->waitForClosed(0));
     QCOMPARE(server_->frames(0).mid(1), (QList<QByteArray> {frameOf("CS", "J2  ", "Off"), QByteArray("\x01IPIND J2  \x02\x04")}));
@@ -546,7 +546,7 @@ void TestConsoleLink::closingStationWhileReaderWaits()
     QVERIFY(station_->start());
     QVERIFY(station_->connectTo(*server_));
     server_->send(LoopbackServer::frame("CM", "never handled"));
-    const TClientReader *reader = link().currentReader();
+    const TClientReader *reader = link().connection().currentReader();
     QVERIFY(spinUntil([&] { return reader->waitingForHandoff(); }));
     // The window goes away with the hand-off pending: the reader is released and joined.
     const auto before = std::chrono::steady_clock::now();

@@ -138,8 +138,8 @@ void TestLinkStall::cleanup()
 
 void TestLinkStall::record()
 {
-    link().sentObserver = [this](const QByteArray &frame, bool w) { sent_ << qMakePair(frame, w); };
-    link().unsentObserver = [this](const QByteArray &frame) { unsent_ << frame; };
+    link().connection().sentObserver = [this](const QByteArray &frame, bool w) { sent_ << qMakePair(frame, w); };
+    link().connection().unsentObserver = [this](const QByteArray &frame) { unsent_ << frame; };
 }
 
 QList<QByteArray> TestLinkStall::written() const
@@ -154,7 +154,7 @@ QList<QByteArray> TestLinkStall::written() const
 bool TestLinkStall::fillUntilUnsent(qsizetype bytes)
 {
     for (int i = 0; i < 100000 && link().Connected(); ++i) {
-        if (link().UnsentBytes() >= bytes)
+        if (link().connection().UnsentBytes() >= bytes)
             return true;
         // Numbered, of varying length, so that order and cut points show.
         ++chats_;
@@ -191,8 +191,8 @@ void TestLinkStall::lostLinkFailsTheBufferedScore()
     // The score goes in behind data the server has not taken: written, into the buffer.
     QVERIFY(fillUntilUnsent(1));
     form().ScoreEdit->setText(QStringLiteral("6.5"));
-    ButtonSendScoreClick(form());
-    ScoreConfirmAcceptClick(form());
+    ButtonSendScoreClick(form().scoring);
+    ScoreConfirmAcceptClick(form().scoring);
     const QByteArray sd = FrameConsoleMessage("SD", "IND ", "J3  ", "6.5\x11");
     QCOMPARE(sent_.last().first.left(4), QByteArray("\x01" "CSI"));
     QVERIFY(sent_.contains(qMakePair(sd, true)));
@@ -201,11 +201,11 @@ void TestLinkStall::lostLinkFailsTheBufferedScore()
     if (inSystem) {
         // The server takes a little, so the buffer, the score with it, moves on into the
         // system's send buffer, which the server has not acknowledged.
-        for (int i = 0; i < 1000 && link().UnsentBytes() > 0; ++i) {
+        for (int i = 0; i < 1000 && link().connection().UnsentBytes() > 0; ++i) {
             server_->readNow(4096, 0);
             QCoreApplication::processEvents();
         }
-        QCOMPARE(link().UnsentBytes(), 0);
+        QCOMPARE(link().connection().UnsentBytes(), 0);
         QVERIFY(link().Connected());
         QVERIFY(fillUntilUnsent(1));
     }
@@ -266,7 +266,7 @@ void TestLinkStall::orderKeptAcrossPartialWrites()
     QVERIFY(server_->waitForBytes(expected.join().size(), 0, 10000));
     QCOMPARE(server_->frames(0), expected);
     QVERIFY(unsent_.isEmpty());
-    QCOMPARE(link().UnsentBytes(), 0);
+    QCOMPARE(link().connection().UnsentBytes(), 0);
     QVERIFY(link().Connected());
     QCOMPARE(sent_.size(), expected.size());  // every one written
 }
@@ -314,7 +314,7 @@ void TestLinkStall::connectGivesUpAtItsLimit()
     FullListener silent;
     QVERIFY2(silent.full(), "could not fill the accept queue");
     QVERIFY(station_->start());
-    link().setPortForTests(silent.port());
+    link().connection().setPortForTests(silent.port());
     TcpLink::setConnectTimeoutMs(300);
 
     QElapsedTimer clock;

@@ -18,7 +18,7 @@ const QByteArray DC1("\x11"), DC2("\x12"), DC3("\x13"), DC4("\x14"), STX("\x02")
 
 void receive(TestStation &s, const QByteArray &command, const QByteArray &payload, const QByteArray &sender = "VRX ")
 {
-    ReceiveConsoleText(*s.form, LoopbackServer::frame(command, payload, sender));
+    ReceiveConsoleText(s.form->inbound, LoopbackServer::frame(command, payload, sender));
 }
 
 // The payloads of the frames a connection received, by command.
@@ -214,16 +214,16 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
-        EnterScoringScreen(f);
-        ButtonSendScoreClick(f);
-        Acknowledge(f);
+        EnterScoringScreen(f.scoring);
+        ButtonSendScoreClick(f.scoring);
+        Acknowledge(f.scoring);
         receive(s, "EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3);
         QVERIFY(!f.ScoreConfirmAccept->isEnabled());
         QVERIFY(!f.ScoreConfirmDecline->isEnabled());
         QVERIFY(!f.ButtonSendScore->isEnabled());
         QVERIFY(!f.ButtonHome3->isHidden());
         QVERIFY(!f.ScoreConfirmMain->isHidden());  // a shown panel stays shown
-        QVERIFY(ScoreAcknowledged(f));
+        QVERIFY(ScoreAcknowledged(f.scoring));
         QCOMPARE(f.LabelEvent->text(), QStringLiteral("END OF EVENT"));
         receive(s, "EI", "IND" + DC1 + "Women 3m" + DC2 + "5" + DC3);
         QVERIFY(f.ScoreConfirmAccept->isEnabled());
@@ -303,10 +303,10 @@ private slots:
         QVERIFY(s.start());
         TMainForm &f = *s.form;
         f.ClientChoice->setItemIndex(2);
-        EnterScoringScreen(f);
-        ButtonSendScoreClick(f);
+        EnterScoringScreen(f.scoring);
+        ButtonSendScoreClick(f.scoring);
         receive(s, "TX", payload);
-        QCOMPARE(ScoreAcknowledged(f), acknowledged);
+        QCOMPARE(ScoreAcknowledged(f.scoring), acknowledged);
         QCOMPARE(f.ScoreConfirmTitle->text(),
                  acknowledged ? QStringLiteral("Received - Thank You") : QStringLiteral("Score Confirmation"));
         QVERIFY(!f.ScoreConfirmMain->isHidden());
@@ -317,10 +317,10 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
-        EnterScoringScreen(f);
+        EnterScoringScreen(f.scoring);
         receive(s, "TX", "J1  " + DC1);
         QVERIFY(f.ScoreConfirmMain->isHidden());
-        QVERIFY(ScoreAcknowledged(f));
+        QVERIFY(ScoreAcknowledged(f.scoring));
     }
 
     void serverScore_data()
@@ -345,7 +345,7 @@ private slots:
         QVERIFY(s.start());
         TMainForm &f = *s.form;
         f.ClientChoice->setItemIndex(2);
-        EnterScoringScreen(f);
+        EnterScoringScreen(f.scoring);
         f.ScoreEdit->setText(QStringLiteral("6.5"));
         f.state.ZeroPressCount = 1;
         receive(s, "FS", payload);
@@ -517,8 +517,8 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
-        ConsoleLink plain(f);
-        f.link->showMessage = plain.showMessage;  // the station's own box
+        // the station's own box
+        f.link->showMessage = [&f](ConsoleLink::BoxKind kind, const QString &text) { f.ShowStationBox(kind, text); };
         QString shownText;
         bool found = false;
         QTimer::singleShot(0, [&] {

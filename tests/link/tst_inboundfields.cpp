@@ -1,4 +1,5 @@
 // The field rules of the inbound messages.
+#include "link/ConsoleMessage.h"
 #include "link/InboundFields.h"
 
 #include <QtTest>
@@ -98,10 +99,10 @@ private slots:
 
     void fields()
     {
-        QCOMPARE(fieldBefore(QStringLiteral("a^b"), QLatin1Char('^')), QStringLiteral("a"));
-        QCOMPARE(fieldBefore(QStringLiteral("ab"), QLatin1Char('^')), QString());
-        QCOMPARE(restAfter(QStringLiteral("a^b^c"), QLatin1Char('^')), QStringLiteral("b^c"));
-        QCOMPARE(restAfter(QStringLiteral("abc"), QLatin1Char('^')), QStringLiteral("abc"));
+        QCOMPARE(FieldBefore(QStringLiteral("a^b"), QLatin1Char('^')), QStringLiteral("a"));
+        QCOMPARE(FieldBefore(QStringLiteral("ab"), QLatin1Char('^')), QString());
+        QCOMPARE(RestAfter(QStringLiteral("a^b^c"), QLatin1Char('^')), QStringLiteral("b^c"));
+        QCOMPARE(RestAfter(QStringLiteral("abc"), QLatin1Char('^')), QStringLiteral("abc"));
     }
 };
 

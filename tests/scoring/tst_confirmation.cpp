@@ -114,8 +114,8 @@ private slots:
         auto l = linked();
         QVERIFY(l);
         TMainForm &f = l->f();
-        ApplyScoreKey(f, 8);
-        ButtonSendScoreClick(f);
+        ApplyScoreKey(f.scoring, 8);
+        ButtonSendScoreClick(f.scoring);
         QTest::mouseClick(f.ScoreConfirmAccept, Qt::LeftButton);
         QTest::mouseClick(f.ScoreConfirmAccept, Qt::LeftButton);
         QVERIFY(l->server.waitForFrames(4));
@@ -127,12 +127,12 @@ private slots:
         auto l = linked();
         QVERIFY(l);
         TMainForm &f = l->f();
-        ApplyScoreKey(f, 7);
-        ButtonSendScoreClick(f);
-        ScoreConfirmAcceptClick(f);
+        ApplyScoreKey(f.scoring, 7);
+        ButtonSendScoreClick(f.scoring);
+        ScoreConfirmAcceptClick(f.scoring);
         QVERIFY(l->server.waitForFrames(2));
         l->server.send(LoopbackServer::frame("TX", "J3  " + DC1));
-        QTRY_VERIFY(ScoreAcknowledged(f));
+        QTRY_VERIFY(ScoreAcknowledged(f.scoring));
         QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Received - Thank You"));
         QCOMPARE(f.ScoreConfirmMain->color(), QColor(0, 128, 0));
         l->server.clearReceived();
@@ -146,7 +146,7 @@ private slots:
         QCOMPARE(summary(l->server), QStringList({"SD 0.0<DC1>", "CS Active Power"}));
         // The hidden panel keeps its colour until the next Send, which shows it red with the
         // title unchanged.
-        QVERIFY(ScoreAcknowledged(f));
+        QVERIFY(ScoreAcknowledged(f.scoring));
         key(f, Qt::Key_Return);
         QVERIFY(red(f));
         QCOMPARE(f.ScoreConfirmScore0->text(), QStringLiteral("0.0"));
@@ -158,14 +158,14 @@ private slots:
         auto l = linked();
         QVERIFY(l);
         TMainForm &f = l->f();
-        ApplyScoreKey(f, 4);
-        ApplyScoreKey(f, 5);
-        ButtonSendScoreClick(f);
+        ApplyScoreKey(f.scoring, 4);
+        ApplyScoreKey(f.scoring, 5);
+        ButtonSendScoreClick(f.scoring);
         QTest::mouseClick(f.ScoreConfirmDecline, Qt::LeftButton);
         QVERIFY(f.ScoreConfirmMain->isHidden());
         QCOMPARE(f.ScoreEdit->text(), QStringLiteral("4.5"));
         // Let anything that was sent arrive.
-        ScoreConfirmAcceptClick(f);  // a marker: the first frame must be this one
+        ScoreConfirmAcceptClick(f.scoring);  // a marker: the first frame must be this one
         QVERIFY(l->server.waitForFrames(2));
         QCOMPARE(summary(l->server).first(), QStringLiteral("SD 4.5<DC1>"));
     }
@@ -175,7 +175,7 @@ private slots:
         auto l = linked();
         QVERIFY(l);
         TMainForm &f = l->f();
-        ButtonSendScoreClick(f);
+        ButtonSendScoreClick(f.scoring);
         l->server.send(LoopbackServer::frame("TX", "J4  " + DC1) + LoopbackServer::frame("TP", ""));
         QVERIFY(l->server.waitForFrames(1));  // the pulse's answer: both messages were handled
         QVERIFY(red(f));
@@ -189,9 +189,9 @@ private slots:
         auto l = linked();
         QVERIFY(l);
         TMainForm &f = l->f();
-        ApplyScoreKey(f, 9);
-        ButtonSendScoreClick(f);
-        ReceiveConsoleText(f, LoopbackServer::frame("EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3));
+        ApplyScoreKey(f.scoring, 9);
+        ButtonSendScoreClick(f.scoring);
+        ReceiveConsoleText(f.inbound, LoopbackServer::frame("EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3));
         QVERIFY(!f.ScoreConfirmAccept->isEnabled());
         QVERIFY(!f.ButtonHome3->isHidden());
         QTest::mouseClick(f.ScoreConfirmAccept, Qt::LeftButton);
@@ -205,7 +205,7 @@ private slots:
         QVERIFY(f.ScoreConfirmMain->isHidden());
         QVERIFY(f.ButtonSendScore->isEnabled());
         // End of event while keying: Send refuses the pointer until a score key.
-        ReceiveConsoleText(f, LoopbackServer::frame("EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3));
+        ReceiveConsoleText(f.inbound, LoopbackServer::frame("EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3));
         QVERIFY(!f.ButtonSendScore->isEnabled());
         QTest::mouseClick(f.ButtonSendScore, Qt::LeftButton);
         QVERIFY(f.ScoreConfirmMain->isHidden());
@@ -220,13 +220,13 @@ private slots:
         auto l = linked();
         QVERIFY(l);
         TMainForm &f = l->f();
-        ApplyScoreKey(f, 6);
-        ButtonSendScoreClick(f);
-        Acknowledge(f);
+        ApplyScoreKey(f.scoring, 6);
+        ButtonSendScoreClick(f.scoring);
+        Acknowledge(f.scoring);
         f.state.ZeroPressCount = 2;
-        ReceiveConsoleText(f, LoopbackServer::frame("AI", "1-2" + DC1 + "A" + DC2 + "B" + DC3));
+        ReceiveConsoleText(f.inbound, LoopbackServer::frame("AI", "1-2" + DC1 + "A" + DC2 + "B" + DC3));
         QVERIFY(!f.ScoreConfirmMain->isHidden());
-        QVERIFY(ScoreAcknowledged(f));
+        QVERIFY(ScoreAcknowledged(f.scoring));
         QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
         QCOMPARE(f.state.ZeroPressCount, 0);
         QCOMPARE(f.ScoreEdit->text(), QStringLiteral("6.0"));
@@ -261,7 +261,7 @@ private slots:
         QVERIFY(server.waitForFrames(2));
         QCOMPARE(server.frames().first(), QByteArray("\x01SDIND J3  \x02" "6.5\x11\x04"));
         server.send(LoopbackServer::frame("TX", "J3  " + DC1));
-        QTRY_VERIFY(ScoreAcknowledged(f));
+        QTRY_VERIFY(ScoreAcknowledged(f.scoring));
         QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Received - Thank You"));
         server.send(LoopbackServer::frame("XX", "#6.5^7.0^6.0^6.5^7.5^")
                     + LoopbackServer::frame("PR", "4" + DC1 + "46.80^T 46.80^RANK 1" + DC2));
@@ -284,9 +284,9 @@ private slots:
         auto l = linked();
         QVERIFY(l);
         TMainForm &f = l->f();
-        ApplyScoreKey(f, 6);
+        ApplyScoreKey(f.scoring, 6);
         f.state.ZeroPressCount = 1;
-        ButtonSendScoreClick(f);
+        ButtonSendScoreClick(f.scoring);
         key(f, Qt::Key_F9);
         QCOMPARE(f.currentPage(), 0);
         QVERIFY(!f.link->Connected());

@@ -143,7 +143,7 @@ private slots:
         TMainForm form(testPlatform());
         form.show();
         QTRY_VERIFY(form.startedUp());
-        EnterScoringScreen(form);
+        EnterScoringScreen(form.scoring);
         QTest::mouseClick(form.INDSCORE[6], Qt::LeftButton);
         QTest::mouseClick(form.INDSCORE[6], Qt::LeftButton);
         QCOMPARE(form.ScoreEdit->text(), QStringLiteral("6.5"));
@@ -193,10 +193,10 @@ private slots:
         TMainForm form(testPlatform());
         form.show();
         QTRY_VERIFY(form.startedUp());
-        EnterScoringScreen(form);
+        EnterScoringScreen(form.scoring);
         form.ScoreEdit->setText(QStringLiteral("6.5"));
         if (confirming)
-            ButtonSendScoreClick(form);
+            ButtonSendScoreClick(form.scoring);
         form.SelectPage(page);
         QTest::keyClick(&form, Qt::Key(qtKey), Qt::KeyboardModifiers(modifiers));
         QCOMPARE(form.ScoreEdit->text(), scoreAfter);
@@ -209,7 +209,7 @@ private slots:
         TMainForm form(testPlatform());
         form.show();
         QTRY_VERIFY(form.startedUp());
-        EnterScoringScreen(form);
+        EnterScoringScreen(form.scoring);
         QTest::keyClick(form.EditMessage, Qt::Key_8);
         QCOMPARE(form.ScoreEdit->text(), QStringLiteral("8.0"));
         // Offered to the parents in turn, but applied once.
@@ -222,7 +222,7 @@ private slots:
         TMainForm form(testPlatform());
         form.show();
         QTRY_VERIFY(form.startedUp());
-        EnterScoringScreen(form);
+        EnterScoringScreen(form.scoring);
         form.ReconnectTimer->start();
         QTest::keyClick(&form, Qt::Key_F9);
         QCOMPARE(form.currentPage(), 0);
@@ -234,13 +234,13 @@ private slots:
         TMainForm form(testPlatform());
         form.show();
         QTRY_VERIFY(form.startedUp());
-        EnterScoringScreen(form);
+        EnterScoringScreen(form.scoring);
         form.ScoreEdit->setText(QStringLiteral("7.0"));
-        ButtonSendScoreClick(form);
-        Acknowledge(form);
-        EndOfEventState(form, QStringLiteral("END OF EVENT"));
+        ButtonSendScoreClick(form.scoring);
+        Acknowledge(form.scoring);
+        EndOfEventState(form.scoring, QStringLiteral("END OF EVENT"));
         QVERIFY(!form.ButtonSendScore->isEnabled());
-        ApplyScoreKey(form, 3);
+        ApplyScoreKey(form.scoring, 3);
         QCOMPARE(form.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
         QVERIFY(form.ScoreConfirmMain->isHidden());
         QVERIFY(!form.PanelKeypad->isHidden());
@@ -289,15 +289,15 @@ private slots:
         QTRY_VERIFY(form.startedUp());
         form.ClientChoice->setItemIndex(2);  // Judge 3
         form.state.JudgeCount = 11;
-        EnterScoringScreen(form);
+        EnterScoringScreen(form.scoring);
         QCOMPARE(form.JudgeNum->text(), QStringLiteral("J: 3"));
         form.DisciplineSelection->setItemIndex(1);  // the change handler updates the label
         QCOMPARE(form.JudgeNum->text(), QStringLiteral("E3.1"));
         form.state.JudgeCount = 7;
-        UpdateJudgePositionLabel(form);
+        UpdateJudgePositionLabel(form.scoring);
         QCOMPARE(form.JudgeNum->text(), QStringLiteral("S: 1"));
         form.state.JudgeCount = 8;
-        UpdateJudgePositionLabel(form);
+        UpdateJudgePositionLabel(form.scoring);
         QCOMPARE(form.JudgeNum->text(), QStringLiteral("S: 1"));
         // Changing the function does not update the label by itself.
         form.ClientChoice->setItemIndex(0);

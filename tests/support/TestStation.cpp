@@ -31,7 +31,7 @@ bool TestStation::start(int timeoutMs)
 bool TestStation::connectTo(LoopbackServer &server, int judgeIndex)
 {
     form->ClientChoice->setItemIndex(judgeIndex);
-    form->link->setPortForTests(server.port());
+    form->link->connection().setPortForTests(server.port());
     const int before = server.connectionCount();
     form->link->ConnectConsolesClick();
     return server.waitForConnections(before + 1) && server.waitForFrames(1);

@@ -1,0 +1,296 @@
+#include "link/ConsoleConnection.h"
+
+#include "link/ClientReader.h"
+#include "link/ConsoleMessage.h"
+#include "link/TcpLink.h"
+#include "station/StationState.h"
+
+#include <QDeadlineTimer>
+#include <QSocketNotifier>
+#ifdef Q_OS_WIN
+#include <QWinEventNotifier>
+#endif
+#include <QTimer>
+
+#include <algorithm>
+
+ConsoleConnection::ConsoleConnection(const StationState &state, ConnectionEvents &events, QObject *parent)
+    : QObject(parent), state_(state), events_(events), mailbox_(std::make_shared<HandoffMailbox>())
+{
+#ifdef Q_OS_WIN
+    // Windows: the mailbox's event object (QSocketNotifier watches sockets only there).
+    auto *wake = new QWinEventNotifier(reinterpret_cast<Qt::HANDLE>(mailbox_->wakeDescriptor()), this);
+    connect(wake, &QWinEventNotifier::activated, this, [this] { WakeUp(); });
+#else
+    auto *wake = new QSocketNotifier(mailbox_->wakeDescriptor(), QSocketNotifier::Read, this);
+    connect(wake, &QSocketNotifier::activated, this, [this] { WakeUp(); });
+#endif
+    wake_ = wake;
+    stallTimer_ = new QTimer(this);
+    stallTimer_->setSingleShot(true);
+    stallTimer_->setTimerType(Qt::PreciseTimer);
+    connect(stallTimer_, &QTimer::timeout, this, [this] {
+        if (!GiveUpIfStalled())
+            WatchOutgoing();
+    });
+}
+
+ConsoleConnection::~ConsoleConnection()
+{
+    delete wake_;
+    wake_ = nullptr;
+    delete writable_;
+    writable_ = nullptr;
+    // Nothing more is handed over; what is waiting is discarded (its readers stop waiting).
+    mailbox_->close();
+    // Wake every reader: shut its connection down and stop any wait for the main thread;
+    // then they end at once and are joined.
+    if (link_)
+        link_->close();
+    if (reader_)
+        reader_->stop();
+    reader_.reset();
+    retired_.clear();
+}
+
+bool ConsoleConnection::Connected() const
+{
+    return link_ && link_->connected();
+}
+
+qsizetype ConsoleConnection::UnsentBytes() const
+{
+    return link_ ? link_->unsentBytes() : 0;
+}
+
+bool ConsoleConnection::Open(const QByteArray &host, QString *error)
+{
+    // A connection still held is closed first; a reader never outlives its connection.
+    if (Connected())
+        Disconnect();
+    if (link_)
+        CloseLink();
+    ReapReaders();
+
+    auto link = std::make_shared<TcpLink>();
+    if (!link->open(host, port_, error))
+        return false;
+    link_ = std::move(link);
+    writable_ = new QSocketNotifier(link_->descriptor(), QSocketNotifier::Write, this);
+    writable_->setEnabled(false);
+    connect(writable_, &QSocketNotifier::activated, this, [this] { FlushOutgoing(); });
+    Send("CC", toBytes(state_.ClientInfo.FunctionCaption));
+    if (!link_) {
+        // Lost at once, before anything was read.
+        if (error)
+            *error = QStringLiteral("The connection was lost as it opened");
+        return false;
+    }
+    reader_ = std::make_unique<TClientReader>(link_, mailbox_);
+    reader_->start();
+    events_.LinkConnected();
+    return true;
+}
+
+void ConsoleConnection::Disconnect()
+{
+    if (!Connected())
+        return;
+    // On purpose: a link lost on the way is not reported, and a server that takes nothing
+    // holds the close for kCloseDrainMs at most.
+    disconnecting_ = true;
+    Send("CS", "Off");
+    Send("IP", QByteArray());
+    if (link_)
+        link_->drain(kCloseDrainMs);
+    CloseLink();
+    disconnecting_ = false;
+}
+
+void ConsoleConnection::LetGoOfLink()
+{
+    if (writable_) {
+        // Possibly from its own activation: disabled now, deleted once back in the loop.
+        writable_->setEnabled(false);
+        writable_->deleteLater();
+        writable_ = nullptr;
+    }
+    stallTimer_->stop();
+    link_.reset();
+    if (reader_) {
+        reader_->stop();
+        retired_.push_back(std::move(reader_));
+    }
+}
+
+void ConsoleConnection::CloseLink()
+{
+    if (!link_)
+        return;
+    // On purpose and gracefully: what the system took still goes out; the buffer does not.
+    link_->close();
+    DiscardUnsent(false);
+    LetGoOfLink();
+    events_.LinkDisconnected();
+}
+
+bool ConsoleConnection::DiscardUnsent(bool unacknowledged)
+{
+    bool score = false;
+    for (const TcpLink::Unsent &u : link_->takeUnsent(unacknowledged)) {
+        score = score || u.score;
+        if (unsentObserver)
+            unsentObserver(u.message);
+    }
+    return score;
+}
+
+void ConsoleConnection::LinkLost()
+{
+    if (!link_)
+        return;
+    link_->close();
+    // A score the server's system never acknowledged is lost as well; the reset makes sure
+    // it does not arrive after all, behind the judge's back.
+    const bool scoreLost = DiscardUnsent(true);
+    link_->abort();
+    LetGoOfLink();
+    events_.LinkDisconnected();
+    if (scoreLost && !disconnecting_)
+        events_.ScoreSendFailed();
+}
+
+void ConsoleConnection::WatchOutgoing()
+{
+    if (!link_ || !writable_)
+        return;
+    const std::int64_t at = link_->oldestUnsentAtMs();
+    writable_->setEnabled(at >= 0);
+    if (at < 0) {
+        stallTimer_->stop();
+        return;
+    }
+    if (stallTimer_->isActive() && at == stallArmedFor_)
+        return;  // already set for the same oldest message
+    stallArmedFor_ = at;
+    const std::int64_t left = at + link_->giveUpMs() - TcpLink::nowMs();
+    stallTimer_->start(int(std::max<std::int64_t>(0, left)));
+}
+
+void ConsoleConnection::FlushOutgoing()
+{
+    if (!link_)
+        return;
+    if (!link_->flush()) {
+        LinkLost();
+        return;
+    }
+    if (!GiveUpIfStalled())
+        WatchOutgoing();
+}
+
+bool ConsoleConnection::GiveUpIfStalled()
+{
+    if (!link_ || !link_->unsentExpired(TcpLink::nowMs()))
+        return false;
+    LinkLost();
+    return true;
+}
+
+void ConsoleConnection::ReapReaders()
+{
+    std::erase_if(retired_, [](const std::unique_ptr<TClientReader> &r) { return r->finished(); });
+}
+
+bool ConsoleConnection::Send(const QByteArray &command, const QByteArray &payload)
+{
+    const QByteArray frame = FrameConsoleMessage(command, toBytes(state_.ClientInfo.DisciplineTag),
+                                                 toBytes(state_.ClientInfo.LocalStationId), payload);
+    const bool score = command == "SD";
+    // Unsent data that has waited too long gives the link up even when the timer that
+    // watches it has not come round yet.
+    GiveUpIfStalled();
+    const bool written = link_ && link_->write(frame, score);
+    if (link_) {
+        if (written)
+            WatchOutgoing();
+        else
+            LinkLost();  // closed: failed, overflowing, or already closed by its reader
+    }
+    if (sentObserver)
+        sentObserver(frame, written);
+    if (!written && score)
+        events_.ScoreSendFailed();
+    return written;
+}
+
+void ConsoleConnection::WakeUp()
+{
+    // The handling runs from the event queue, not inside the notifier's own handler: a
+    // handler may open a modal box, and Windows's event notifier is armed again only once its
+    // handler has returned, so a later connection's messages would wait for the box to close.
+    mailbox_->clearWake();
+    if (drainQueued_)
+        return;
+    drainQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            drainQueued_ = false;
+            DrainMailbox();
+        },
+        Qt::QueuedConnection);
+}
+
+void ConsoleConnection::DrainMailbox()
+{
+    // For a bounded time: while the server keeps sending, the reader hands the next messages
+    // over as soon as the last ones are handled, and taking them all in one go would keep the
+    // main thread from everything else (keys, painting, timers) for as long as the flow
+    // lasts. What is left is taken up once the event loop has gone round.
+    const QDeadlineTimer budget(kDrainBudgetMs);
+    HandoffItem item;
+    // One item at a time: a handler may open a modal box, whose event loop drains the
+    // mailbox further (items of a later connection); those are taken out before they run.
+    while (mailbox_->take(item)) {
+        HandleItem(item);
+        item = HandoffItem();
+        if (budget.hasExpired()) {
+            mailbox_->wakeIfWaiting();
+            return;
+        }
+    }
+}
+
+void ConsoleConnection::HandleItem(HandoffItem &item)
+{
+    // The hand-off completes however the handling ends.
+    struct Complete {
+        HandoffSignal *signal;
+        ~Complete()
+        {
+            if (signal)
+                signal->complete();
+        }
+    } complete {item.signal.get()};
+
+    if (item.linkClosed) {
+        // The reader closed its connection; only the current one concerns the screens.
+        if (link_ && item.link == link_)
+            LinkLost();
+        return;
+    }
+    // The texts that arrived together are handed over together.
+    struct Together {
+        ConnectionEvents &events;
+        explicit Together(ConnectionEvents &e) : events(e) { events.TextsBegin(); }
+        ~Together() { events.TextsEnd(); }
+    } together {events_};
+    for (const QByteArray &text : item.texts) {
+        // Texts of a connection the station has let go of (closed, or replaced by a
+        // reconnect, possibly while an earlier text was being handled) are dropped.
+        if (!link_ || item.link != link_)
+            break;
+        events_.TextReceived(text);
+    }
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+
+class Panel;
+class PictureButton;
+class QLabel;
+class QWidget;
+class RadioGroup;
+struct StationState;
+
+// The confirmation panel's fixed titles.
+inline const QString kScoreConfirmationTitle = QStringLiteral("Score Confirmation");
+inline const QString kReceivedTitle = QStringLiteral("Received - Thank You");
+
+// How scoring sends a score text (the "SD" message).
+class ScoreSender
+{
+public:
+    virtual void SendScore(const QString &score) = 0;
+
+protected:
+    ~ScoreSender() = default;
+};
+
+// What scoring asks of the window around it.
+class ScoringHost
+{
+public:
+    virtual void SelectPage(int page) = 0;  // 0 the opening page, 1 the scoring page
+    virtual int currentPage() const = 0;
+    virtual void ArrangeLayout() = 0;
+    // The go-home of F9: to the opening page, the reconnect timer stopped, the link let go.
+    virtual void GoHomeStopTimer() = 0;
+
+protected:
+    ~ScoringHost() = default;
+};
+
+// The elements of the scoring page that score entry, the confirmation panel and the judge
+// position label work on, and the state they read. The main window fills it.
+struct ScoringPage {
+    StationState *state = nullptr;
+    ScoringHost *host = nullptr;
+    ScoreSender *sender = nullptr;
+
+    QLabel *LabelDisc = nullptr;
+    QLabel *LabelScoreTitle = nullptr;
+    QLabel *ScoreEdit = nullptr;
+    QLabel *JudgeNum = nullptr;
+    Panel *PanelKeypad = nullptr;
+    PictureButton *ButtonSendScore = nullptr;
+    Panel *ScoreConfirmMain = nullptr;
+    QLabel *ScoreConfirmTitle = nullptr;
+    QLabel *ScoreConfirmScore0 = nullptr;
+    PictureButton *ScoreConfirmDecline = nullptr;
+    PictureButton *ScoreConfirmAccept = nullptr;
+    PictureButton *ButtonHome3 = nullptr;
+    RadioGroup *ClientChoice = nullptr;
+    RadioGroup *DisciplineSelection = nullptr;
+    QWidget *PanelDetails = nullptr;  // the operator details, shown and hidden by F5
+};

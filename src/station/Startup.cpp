@@ -1,0 +1,97 @@
+#include "station/Startup.h"
+
+#include "link/ConsoleLink.h"
+#include "platform/HostIdentity.h"
+#include "platform/ScreenInfo.h"
+#include "screens/Layout.h"
+#include "screens/Unit_GetIP.h"
+#include "screens/Unit_Main.h"
+#include "station/Settings.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+
+#include <algorithm>
+
+void StationCreationSteps(TMainForm &form)
+{
+    // Numbers are formatted and parsed with "." whatever the system's locale says.
+    QLocale::setDefault(QLocale::c());
+    form.StatusBar1->setPanelText(0, QStringLiteral("   Version 1.1.0"));
+    form.state.RetryCount = 0;
+    form.state.JudgeCount = 11;
+    const QStringList headings = {QStringLiteral("Job"), QStringLiteral("Name"), QStringLiteral("IP"), QStringLiteral("Status")};
+    for (int c = 0; c < 4; ++c)
+        form.GridConnections->item(0, c)->setText(headings[c]);
+    for (int r = 1; r <= form.state.JudgeCount && r <= 11; ++r)
+        form.GridConnections->item(r, 0)->setText(QStringLiteral("Judge %1").arg(r));
+    form.GridConnections->item(12, 0)->setText(QStringLiteral("VRX KMT"));
+    form.ClientChoice->setItemIndex(0);
+    form.ScoreDisplays.clear();
+    for (TLedTextLabel *d : form.ScoreDisplay) {
+        form.ScoreDisplays << d;
+        d->setParent(form.PanelKeypad);
+    }
+}
+
+void StationShowSteps(TMainForm &form)
+{
+    form.setWindowTitle(QStringLiteral("Marlo v1.1.0"));
+    form.state.FillProtocols();
+    form.dockOf(form.PanelIND)->addDocked(form.ScoreConfirmMain, DockLayout::Fill);
+    const StationSettings settings = StationSettings::read();
+    form.state.LastServerAddress = settings.LastIP;
+    form.state.SavedFunctionIndex = settings.Who;
+    // The radio group bounds the index: above 10 is Judge 11, below 0 is Judge 1.
+    form.ClientChoice->setItemIndex(std::clamp(form.state.SavedFunctionIndex, 0, 10));
+    form.fitToScreen();
+    const QRect screen = form.platform.screen ? form.platform.screen->screenGeometry() : QRect();
+    if (screen.isValid() && screen.width() < form.x())
+        form.move(screen.width() - form.width(), form.y());
+    form.state.ZeroPressCount = 0;
+    form.Timer1->start();
+}
+
+void Timer1Timer(TMainForm &form)
+{
+    form.Timer1->stop();
+    if (form.startedUp())
+        return;
+    ApplyOrientation(form);
+    for (TLedTextLabel *d : form.ScoreDisplays)
+        d->hide();
+    StationState &state = form.state;
+    const int index = form.ClientChoice->itemIndex();
+    state.ClientInfo.FunctionCaption = form.ClientChoice->itemCaption(index);
+    state.ClientInfo.LocalStationId = state.stationIdAt(index);
+    state.ClientInfo.DisciplineTag = state.Protocols.DisciplineTags[0];
+
+    if (form.ObtainingIPAddress) {
+        form.ObtainingIPAddress->showOver(&form);
+        // A window system that never shows it cannot hold the start-up.
+        form.ObtainingIPAddress->waitUntilPainted(TMainForm::kObtainingWindowBoundMs);
+    }
+    if (form.platform.host) {
+        state.ClientInfo.LocalAddress = form.platform.host->firstIPv4();
+        state.ClientInfo.LocalComputerName = form.platform.host->hostName();
+    }
+    form.link->FillServerAddressList();
+    if (form.ObtainingIPAddress) {
+        form.ObtainingIPAddress->hide();
+        delete form.ObtainingIPAddress;
+        form.ObtainingIPAddress = nullptr;
+        QCoreApplication::processEvents();
+    }
+    form.StatusBar1->setPanelText(3, state.ClientInfo.LocalAddress);
+    form.StatusBar1->setPanelText(4, QStringLiteral("  ") + state.ClientInfo.LocalComputerName);
+    for (int i = 0; i < form.HostIP->count(); ++i)
+        if (form.HostIP->itemText(i) == state.LastServerAddress)
+            form.HostIP->setCurrentIndex(i);
+    form.SelectPage(0);
+    form._Notebook->show();
+    // The keyboard comes to the station: where no window manager hands out the focus, nobody
+    // else would give it.
+    form.activateWindow();
+    form.TimerPowerMeter->start();
+    form.finishStartup();
+}
