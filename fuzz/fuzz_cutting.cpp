@@ -1,5 +1,7 @@
-// Fuzz target: cutting received byte streams into messages and messages into their parts.
+// Fuzz target: cutting received byte streams into messages, messages into their parts, and
+// the parts into the fields of each command. Pure: no window, no link.
 #include "link/ConsoleMessage.h"
+#include "link/InboundDecoders.h"
 #include "link/InboundFields.h"
 
 #include <QByteArray>
@@ -34,6 +36,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (PadToWidth(payload, 9).size() != 9)
             std::abort();
         (void)parseWholeNumber(FieldBefore(payload, QChar(ctl::DC1)));
+        // Every command's decoder takes any payload; its records keep their shapes.
+        (void)InboundCommandOf(m.command);
+        const AthleteInfo a = DecodeAthlete(m.payload);
+        const DiveInfo d = DecodeDive(m.payload);
+        if (a.athlete.size() > payload.size() || d.description.size() > payload.size())
+            std::abort();
+        const EventInfo e = DecodeEvent(m.payload);
+        const FinalScoreInfo f = DecodeFinalScore(m.payload);
+        if ((e.judgeCount && e.judgeCountText.isEmpty()) || (f.function && f.functionText.isEmpty()))
+            std::abort();
+        if (DecodePanelScores(m.payload).size() != kPanelScoreCount)
+            std::abort();
+        const ScoreboardInfo b = DecodeScoreboard(m.payload);
+        if (b.order.size() != 3 || b.lines[0].size() != 9 || b.lines[1].size() != 9 || b.lines[2].size() != 9)
+            std::abort();
+        (void)DecodeReceivedStation(m.payload);
         const QByteArray framed = FrameConsoleMessage(m.command, "IND ", m.sender, m.payload);
         if (framed.count(ctl::EOT) != 1 || !framed.endsWith(ctl::EOT))
             std::abort();

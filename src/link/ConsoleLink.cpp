@@ -122,7 +122,7 @@ void ConsoleLink::ScoreSendFailed()
     ReportLostLink();
 }
 
-void ConsoleLink::ReconnectTimerTimer()
+void ConsoleLink::AutomaticReconnect()
 {
     screens_.ReconnectTimer->stop();  // one attempt per lost link
     state_.RetryCount += 1;

@@ -93,7 +93,9 @@ public:
     void StatusBarDblClick() { GoHome({.focusConnect = false}); }
 
     void ReportLostLink();
-    void ReconnectTimerTimer();
+    // The automatic reconnect, once the reconnect timer has run out: home, the link opened
+    // again, and the confirmation panel shown again with the same score.
+    void AutomaticReconnect();
 
     // The one way to send; never fails to its caller. A score is followed by "CS" with the
     // battery text; one that cannot be written reports the lost link.

@@ -123,7 +123,7 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
 
     // Events to handlers.
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(*this); });
-    connect(ReconnectTimer, &QTimer::timeout, this, [this] { link->ReconnectTimerTimer(); });
+    connect(ReconnectTimer, &QTimer::timeout, this, [this] { ReconnectTimerTimer(); });
     connect(TimerPowerMeter, &QTimer::timeout, this, [this] { TimerPowerMeterTimer(*this); });
     connect(ClientChoice, &RadioGroup::changed, this, [this] { ClientChoiceChange(); });
     connect(DisciplineSelection, &RadioGroup::changed, this, [this] { DisciplineSelectionChange(scoring); });
@@ -559,6 +559,11 @@ void TMainForm::fillSubsystemViews()
 void TMainForm::ShowStationBox(ConsoleLink::BoxKind kind, const QString &text)
 {
     TStationBox::ask(kind == ConsoleLink::BoxKind::Error ? TStationBox::Error : TStationBox::Plain, text, this);
+}
+
+void TMainForm::ReconnectTimerTimer()
+{
+    link->AutomaticReconnect();
 }
 
 void TMainForm::ArrangeLayout()

@@ -128,6 +128,9 @@ public:
     // Asks before closing while linked. The dialog is a seam so that tests can answer it.
     std::function<bool()> confirmClose;
 
+    // The reconnect timer's handler: the automatic reconnect.
+    void ReconnectTimerTimer();
+
     // The station's own message box for the link (its showMessage by default).
     void ShowStationBox(ConsoleLink::BoxKind kind, const QString &text);
 

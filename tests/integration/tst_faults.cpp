@@ -350,7 +350,7 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
             QVERIFY(QTest::qWaitFor([&] { return form().state.RetryCount > retriesBefore + reconnects; }, 6000));
         } else {
             QVERIFY(form().ReconnectTimer->isActive());
-            link().ReconnectTimerTimer();
+            link().AutomaticReconnect();
         }
         ++reconnects;
         QCOMPARE(form().state.RetryCount, retriesBefore + reconnects);

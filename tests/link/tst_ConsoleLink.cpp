@@ -490,7 +490,7 @@ void TestConsoleLink::replacedReaderNeverTouchesNewLink()
     server_->send(LoopbackServer::frame("CM", "old"));
     const TClientReader *oldReader = link().connection().currentReader();
     QVERIFY(spinUntil([&] { return oldReader->waitingForHandoff(); }));
-    link().ReconnectTimerTimer();
+    link().AutomaticReconnect();
     QVERIFY(link().connection().currentReader() != oldReader);
     QVERIFY(server_->waitForConnections(2));
     QVERIFY(server_->waitForClosed(0));
@@ -521,7 +521,7 @@ void TestConsoleLink::newLinkWorksWhileOldBoxIsUp()
         QTimer::singleShot(0, &box, [&] {
             // The connection is replaced while the box is up (the automatic reconnect runs
             // from a timer, also inside a box's event loop): the new one is read and handled.
-            link().ReconnectTimerTimer();
+            link().AutomaticReconnect();
             if (server_->waitForConnections(2)) {
                 server_->send(LoopbackServer::frame("CM", "new"), 1);
                 newHandledWhileBoxUp = QTest::qWaitFor([&] { return handled.contains("new"); }, 5000);

@@ -321,7 +321,7 @@ void TestLinkStall::connectGivesUpAtItsLimit()
     clock.start();
     if (reconnect) {
         form().ReconnectTimer->start();
-        link().ReconnectTimerTimer();
+        link().AutomaticReconnect();
     } else {
         link().ConnectConsolesClick();
     }
