@@ -1,4 +1,5 @@
-// What each message from the event server does to the station: labels, state, replies.
+// What each message from the event server does to the station: labels, state, replies. How
+// each message's fields are taken apart is tst_inbound_decoders'.
 #include "LoopbackServer.h"
 #include "TestStation.h"
 
@@ -14,7 +15,7 @@
 
 namespace {
 
-const QByteArray DC1("\x11"), DC2("\x12"), DC3("\x13"), DC4("\x14"), STX("\x02");
+const QByteArray DC1("\x11"), DC2("\x12"), DC3("\x13"), DC4("\x14");
 
 void receive(TestStation &s, const QByteArray &command, const QByteArray &payload, const QByteArray &sender = "VRX ")
 {
@@ -50,113 +51,56 @@ class TestInbound : public QObject
     Q_OBJECT
 
 private slots:
-    void athlete_data()
-    {
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<QString>("round");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("athlete");
-        QTest::addColumn<QString>("club");
-        QTest::newRow("12-3") << "12-3" + DC1 + "Jane Diver" + DC2 + "Pool Club" + DC3 << "Round 12" << "3"
-                              << " Jane Diver" << " Pool Club";
-        QTest::newRow("3-12") << "3-12" + DC1 + "A" + DC2 + "B" + DC3 << "Round 3" << "12" << " A" << " B";
-        QTest::newRow("1-3") << "1-3" + DC1 + "A" + DC2 + "B" + DC3 << "Round 1" << "3" << " A" << " B";
-        QTest::newRow("7") << "7" + DC1 + "A" + DC2 + "B" + DC3 << "Round " << "" << " A" << " B";
-        QTest::newRow("3-1-2") << "3-1-2" + DC1 + "A" + DC2 + "B" + DC3 << "Round 3" << "2" << " A" << " B";
-        QTest::newRow("no terminators") << QByteArray("12-3") << "Round " << "" << " " << " ";
-        QTest::newRow("no DC3") << "1-2" + DC1 + "Ann" + DC2 + "Club" << "Round 1" << "2" << " Ann" << " ";
-        QTest::newRow("empty") << QByteArray() << "Round " << "" << " " << " ";
-    }
+    // The athlete's fields: "Round " before the round, a blank before the athlete and the
+    // club; a new athlete starts a new score.
     void athlete()
     {
-        QFETCH(QByteArray, payload);
-        QFETCH(QString, round);
-        QFETCH(QString, start);
-        QFETCH(QString, athlete);
-        QFETCH(QString, club);
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
         f.ScoreConfirmTitle->setText(QStringLiteral("Received - Thank You"));
         f.state.ZeroPressCount = 2;
-        receive(s, "AI", payload);
-        QCOMPARE(f.LabelRound->text(), round);
-        QCOMPARE(f.LabelStart->text(), start);
-        QCOMPARE(f.LabelAthlete->text(), athlete);
-        QCOMPARE(f.LabelClub->text(), club);
+        receive(s, "AI", "12-3" + DC1 + "Jane Diver" + DC2 + "Pool Club" + DC3);
+        QCOMPARE(f.LabelRound->text(), QStringLiteral("Round 12"));
+        QCOMPARE(f.LabelStart->text(), QStringLiteral("3"));
+        QCOMPARE(f.LabelAthlete->text(), QStringLiteral(" Jane Diver"));
+        QCOMPARE(f.LabelClub->text(), QStringLiteral(" Pool Club"));
         QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
         QCOMPARE(f.state.ZeroPressCount, 0);
     }
 
-    void dive_data()
-    {
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<QString>("dive");
-        QTest::addColumn<QString>("dd");
-        QTest::addColumn<QString>("height");
-        QTest::addColumn<QString>("description");
-        QTest::newRow("full") << "105B" + DC1 + "2.4" + DC2 + "3m" + DC3 + "Forward 2 1/2 somersaults pike" + DC4 << "105B"
-                              << "DD: 2.4" << "3m" << " Forward 2 1/2 somersaults pike";
-        QTest::newRow("nothing trimmed") << " 105B " + DC1 + " 2.4" + DC2 + "3m " + DC3 + " x " + DC4 << " 105B "
-                                         << "DD:  2.4" << "3m " << "  x ";
-        QTest::newRow("no terminators") << QByteArray("105B") << "" << "DD: " << "" << " ";
-        QTest::newRow("no DC4") << "1" + DC1 + "2" + DC2 + "3" + DC3 + "desc" << "1" << "DD: 2" << "3" << " ";
-    }
     void dive()
     {
-        QFETCH(QByteArray, payload);
-        QFETCH(QString, dive);
-        QFETCH(QString, dd);
-        QFETCH(QString, height);
-        QFETCH(QString, description);
         TestStation s;
         QVERIFY(s.start());
-        receive(s, "DI", payload);
-        QCOMPARE(s.form->LabelDive->text(), dive);
-        QCOMPARE(s.form->LabelDD->text(), dd);
-        QCOMPARE(s.form->LabelHeight->text(), height);
-        QCOMPARE(s.form->LabelDiveDescription->text(), description);
+        receive(s, "DI", "105B" + DC1 + "2.4" + DC2 + "3m" + DC3 + "Forward 2 1/2 somersaults pike" + DC4);
+        QCOMPARE(s.form->LabelDive->text(), QStringLiteral("105B"));
+        QCOMPARE(s.form->LabelDD->text(), QStringLiteral("DD: 2.4"));
+        QCOMPARE(s.form->LabelHeight->text(), QStringLiteral("3m"));
+        QCOMPARE(s.form->LabelDiveDescription->text(), QStringLiteral(" Forward 2 1/2 somersaults pike"));
     }
 
-    void scoreboard_data()
-    {
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<QStringList>("lines");  // order, line 1, 2, 3
-        QTest::newRow("start order 5") << "5" + DC1 + "66.50^T 183.20^RANK 2" + DC2
-                                       << QStringList{"ORDER   5", "    66.50", " T 183.20", "   RANK 2"};
-        QTest::newRow("long lines cut") << " 123456 " + DC1 + "  1234567890123  ^a^b" + DC2
-                                        << QStringList{"ORDER 123", "123456789", "        a", "        b"};
-        QTest::newRow("no separators") << "12" + DC1 + "only" + DC2
-                                       << QStringList{"ORDER  12", "         ", "         ", "     only"};
-        QTest::newRow("no DC2") << "4" + DC1 + "a^b^c" << QStringList{"ORDER   4", "         ", "         ", "         "};
-        QTest::newRow("no terminators") << QByteArray("5")
-                                        << QStringList{"ORDER    ", "         ", "         ", "         "};
-    }
+    // The first scoreboard shows its panel.
     void scoreboard()
     {
-        QFETCH(QByteArray, payload);
-        QFETCH(QStringList, lines);
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
         QVERIFY(f.PanelScoreboard->isHidden());
-        receive(s, "PR", payload);
+        receive(s, "PR", "5" + DC1 + "66.50^T 183.20^RANK 2" + DC2);
         QVERIFY(!f.PanelScoreboard->isHidden());
         QCOMPARE(QStringList({f.ScoreboardOrder->Caption(), f.Scoreboard1->Caption(), f.Scoreboard2->Caption(),
                               f.Scoreboard3->Caption()}),
-                 lines);
+                 QStringList({"ORDER   5", "    66.50", " T 183.20", "   RANK 2"}));
     }
 
+    // The panel's scores go to the displays the judge count shows, and to no others.
     void panelScores_data()
     {
         QTest::addColumn<int>("judges");
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<QStringList>("texts");  // of the shown displays
         QTest::newRow("five") << 5 << QByteArray("#6.5^7.0^7.5^8.0^6.0^") << QStringList{"6.5", "7.0", "7.5", "8.0", "6.0"};
-        QTest::newRow("last ^ missing") << 5 << QByteArray("#6.5^7.0^7.5^8.0^6.0") << QStringList{"6.5", "7.0", "7.5", "8.0", ""};
-        QTest::newRow("lead after STX") << 3 << "ab" + STX + "Z1.0^2.0^3.0^" << QStringList{"1.0", "2.0", "3.0"};
-        QTest::newRow("texts unchanged") << 2 << QByteArray("x 9.5 ^abc^") << QStringList{" 9.5 ", "abc"};
-        QTest::newRow("no scores") << 2 << QByteArray("#") << QStringList{"", ""};
         QTest::newRow("none for 0") << 0 << QByteArray("#1^2^") << QStringList{};
         QTest::newRow("negative") << -3 << QByteArray("#1^2^") << QStringList{};
         QTest::newRow("beyond eleven") << 40 << QByteArray("#1^2^3^4^5^6^7^8^9^10^11^12^13^")
@@ -184,29 +128,39 @@ private slots:
         }
     }
 
-    void eventDiscipline_data()
+    // The discipline, the event and the judge count; a count that is not a whole number opens
+    // the error box, and the steps before it stay in effect.
+    void event_data()
     {
         QTest::addColumn<QByteArray>("discipline");
+        QTest::addColumn<QByteArray>("count");
         QTest::addColumn<int>("item");
         QTest::addColumn<QString>("label");
-        QTest::newRow("IND") << QByteArray("IND") << 0 << "IND";
-        QTest::newRow("IND with a blank") << QByteArray("IND ") << 1 << "SYNCHRO";
-        QTest::newRow("ind") << QByteArray("ind") << 1 << "SYNCHRO";
-        QTest::newRow("SYNC") << QByteArray("SYNC") << 1 << "SYNCHRO";
-        QTest::newRow("empty") << QByteArray() << 1 << "SYNCHRO";
+        QTest::addColumn<int>("judges");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("individual") << QByteArray("IND") << QByteArray("7") << 0 << "IND" << 7 << "";
+        QTest::newRow("synchro") << QByteArray("SYNC") << QByteArray("9") << 1 << "SYNCHRO" << 9 << "";
+        QTest::newRow("count not a number") << QByteArray("SYNC") << QByteArray(" 7.0 ") << 1 << "SYNCHRO" << 3
+                                            << "'7.0' is not a valid integer value.";
     }
-    void eventDiscipline()
+    void event()
     {
         QFETCH(QByteArray, discipline);
+        QFETCH(QByteArray, count);
         QFETCH(int, item);
         QFETCH(QString, label);
+        QFETCH(int, judges);
+        QFETCH(QString, box);
         TestStation s;
         QVERIFY(s.start());
-        receive(s, "EI", discipline + DC1 + "Men 10m" + DC2 + "7" + DC3);
-        QCOMPARE(s.form->DisciplineSelection->itemIndex(), item);
-        QCOMPARE(s.form->LabelDisc->text(), label);
-        QCOMPARE(s.form->LabelEvent->text(), QStringLiteral("Men 10m"));
-        QCOMPARE(s.form->state.JudgeCount, 7);
+        TMainForm &f = *s.form;
+        f.state.JudgeCount = 3;
+        receive(s, "EI", discipline + DC1 + "Men 10m" + DC2 + count + DC3);
+        QCOMPARE(f.DisciplineSelection->itemIndex(), item);
+        QCOMPARE(f.LabelDisc->text(), label);
+        QCOMPARE(f.LabelEvent->text(), QStringLiteral("Men 10m"));
+        QCOMPARE(f.state.JudgeCount, judges);
+        QCOMPARE(s.boxes, box.isEmpty() ? QStringList() : QStringList{box});
     }
 
     void endOfEventAndTheNext()
@@ -235,42 +189,6 @@ private slots:
         QCOMPARE(f.state.JudgeCount, 5);
     }
 
-    void eventJudgeCount_data()
-    {
-        QTest::addColumn<QByteArray>("field");
-        QTest::addColumn<int>("count");  // -1: not a whole number
-        QTest::addColumn<QString>("box");
-        QTest::newRow("7") << QByteArray("7") << 7 << "";
-        QTest::newRow("blanks around") << QByteArray("  9 ") << 9 << "";
-        QTest::newRow("controls around") << QByteArray("\x01" "11\t") << 11 << "";
-        QTest::newRow("zero") << QByteArray("0") << 0 << "";
-        QTest::newRow("x") << QByteArray("x") << -1 << "'x' is not a valid integer value.";
-        QTest::newRow("empty") << QByteArray() << -1 << "'' is not a valid integer value.";
-        QTest::newRow("decimal") << QByteArray(" 7.0 ") << -1 << "'7.0' is not a valid integer value.";
-        QTest::newRow("too large") << QByteArray("2147483648") << -1 << "'2147483648' is not a valid integer value.";
-    }
-    void eventJudgeCount()
-    {
-        QFETCH(QByteArray, field);
-        QFETCH(int, count);
-        QFETCH(QString, box);
-        TestStation s;
-        QVERIFY(s.start());
-        TMainForm &f = *s.form;
-        f.state.JudgeCount = 3;
-        receive(s, "EI", "SYNC" + DC1 + "Men 3m Synchro" + DC2 + field + DC3);
-        // The steps before the count stay in effect.
-        QCOMPARE(f.LabelDisc->text(), QStringLiteral("SYNCHRO"));
-        QCOMPARE(f.LabelEvent->text(), QStringLiteral("Men 3m Synchro"));
-        if (count < 0) {
-            QCOMPARE(f.state.JudgeCount, 3);
-            QCOMPARE(s.boxes, QStringList{box});
-        } else {
-            QCOMPARE(f.state.JudgeCount, count);
-            QVERIFY(s.boxes.isEmpty());
-        }
-    }
-
     void eventUpdatesTheJudgePosition()
     {
         TestStation s;
@@ -285,15 +203,13 @@ private slots:
         QCOMPARE(f.JudgeNum->text(), QStringLiteral("J: 3"));
     }
 
+    // The server's acknowledgement of this station's score turns the panel green.
     void acknowledgement_data()
     {
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<bool>("acknowledged");
         QTest::newRow("this station") << "J3  " + DC1 << true;
-        QTest::newRow("without the blanks") << "J3" + DC1 << false;
         QTest::newRow("another station") << "J4  " + DC1 << false;
-        QTest::newRow("lower case") << "j3  " + DC1 << false;
-        QTest::newRow("no DC1") << QByteArray("J3  ") << false;
     }
     void acknowledgement()
     {
@@ -323,18 +239,16 @@ private slots:
         QVERIFY(ScoreAcknowledged(f.scoring));
     }
 
+    // A score the server sets: this judge's goes into the score, another's is ignored, a function
+    // that is not a whole number opens the error box; the zero count stays.
     void serverScore_data()
     {
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<QString>("score");
         QTest::addColumn<QString>("box");
         QTest::newRow("this judge") << "3" + DC1 + " 7.5 " + DC2 << "7.5" << "";
-        QTest::newRow("leading blanks") << "  3" + DC1 + "8.0" + DC2 << "8.0" << "";
         QTest::newRow("another judge") << "4" + DC1 + "7.5" + DC2 << "6.5" << "";
         QTest::newRow("not a number") << "x" + DC1 + "7.5" + DC2 << "6.5" << "'x' is not a valid integer value.";
-        QTest::newRow("trailing blank") << "3 " + DC1 + "7.5" + DC2 << "6.5" << "'3 ' is not a valid integer value.";
-        QTest::newRow("no DC2") << "3" + DC1 + "7.5" << "" << "";
-        QTest::newRow("no DC1") << QByteArray("3") << "6.5" << "'' is not a valid integer value.";
     }
     void serverScore()
     {

@@ -106,5 +106,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestInboundFields)
+QTEST_GUILESS_MAIN(TestInboundFields)
 #include "tst_inboundfields.moc"
