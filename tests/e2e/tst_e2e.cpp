@@ -382,8 +382,6 @@ private slots:
     }
     void enterPressesTheFocusedButton()
     {
-        if (underWine())
-            QSKIP("open fault under Wine: Tab draws no focus frame on \"Connect Console\"");
         QFETCH(QString, enter);
         Session s(dir_->path());
         QVERIFY(s.up());
