@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows station's proof, run by CI after the Linux build: the toolchain (built once per
 # machine), the Windows build, its unit tests and the end-to-end suite under Wine, the
-# installer and the zip, a silent install under Wine into a fresh prefix, and the installed
-# station started from there, on its opening page.
+# installer and the zip, a silent install under Wine into a fresh prefix, the installed
+# station started from there, on its opening page, and the uninstaller.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_WIN=${BUILD_WIN:-build-win}
@@ -40,8 +40,24 @@ installed="$WINEPREFIX/drive_c/Program Files/Marlo DV"
 for f in marlo-dv.exe console-sim.exe Qt6Core.dll platforms/qwindows.dll Uninstall.exe; do
   [ -f "$installed/$f" ] || { echo "windows-proof: the install lacks $f" >&2; exit 1; }
 done
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Marlo DV"
+for f in "$menu/Marlo DV.lnk" "$menu/console-sim (rehearsal server).lnk" "$WINEPREFIX/drive_c/users/Public/Desktop/Marlo DV.lnk"; do
+  [ -f "$f" ] || { echo "windows-proof: the install made no $f" >&2; exit 1; }
+done
+# The programs once, at the top of the folder.
+[ ! -e "$installed/bin" ] || { echo "windows-proof: the install has a bin folder" >&2; exit 1; }
 folder=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/marlo-dv 2> /dev/null | head -n1)
 [ -n "$folder" ] || { echo "windows-proof: the install made no %APPDATA%\\marlo-dv" >&2; exit 1; }
+# Every other user's folder: the Active Setup entry's command, run as Windows runs it at a
+# user's logon, makes the folder where it is missing.
+entry='HKLM\Software\Microsoft\Active Setup\Installed Components\MarloDV'
+stub=$("$WINE" reg query "$entry" /v StubPath 2> /dev/null | tr -d '\r' | sed -n 's/^ *StubPath *REG_SZ *//p')
+[ -n "$stub" ] || { echo "windows-proof: no Active Setup entry for the user's folder" >&2; exit 1; }
+rmdir "$folder"
+printf '%s\r\n' "$stub" > "$WINEPREFIX/drive_c/stubpath.cmd"  # its command line, as it stands
+"$WINE" cmd.exe /c 'C:\stubpath.cmd' > /dev/null 2>&1
+[ -d "$folder" ] || { echo "windows-proof: the Active Setup entry ($stub) made no folder" >&2; exit 1; }
+wine_end
 lap "silent install"
 
 # The installed station, started as its shortcut starts it (in the user's own folder), on an
@@ -64,3 +80,12 @@ done
 [ "$pixel" = "#0000FF" ] || { echo "windows-proof: the installed station showed no opening page in 120 s ($pixel)" >&2; exit 1; }
 kill "$station" 2> /dev/null || true
 lap "installed station on its opening page"
+
+# The uninstaller (it runs on from a copy of itself: the session's end is its end) removes the
+# programs, the shortcuts and the Active Setup entry.
+wine_end
+timeout 120 "$WINE" 'C:\Program Files\Marlo DV\Uninstall.exe' /S > /dev/null 2>&1
+timeout 120 "$WINESERVER" -w
+[ ! -e "$installed" ] || { echo "windows-proof: the uninstaller left $installed" >&2; exit 1; }
+! "$WINE" reg query "$entry" > /dev/null 2>&1 || { echo "windows-proof: the uninstaller left $entry" >&2; exit 1; }
+lap "uninstall"
