@@ -32,6 +32,10 @@ int main(int argc, char **argv)
         return child(argc, argv);
 
     QCoreApplication app(argc, argv);
+    // Arguments are the child's: "-platform windows" where the environment does not reach it
+    // (Wine passes no QT_QPA_PLATFORM on).
+    const QStringList childArgs = QStringList{QStringLiteral("--child")} + app.arguments().mid(1);
+    const bool platformGiven = app.arguments().contains(QStringLiteral("-platform"));
     const int runs = 10;
     QTemporaryDir dir;
     std::vector<double> total, inside;
@@ -39,12 +43,12 @@ int main(int argc, char **argv)
         QProcess p;
         p.setWorkingDirectory(dir.path());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")))
+        if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")) && !platformGiven)
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p.setProcessEnvironment(env);
         QElapsedTimer clock;
         clock.start();
-        p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child")});
+        p.start(QCoreApplication::applicationFilePath(), childArgs);
         if (!p.waitForStarted(5000))
             return 1;
         QByteArray out;

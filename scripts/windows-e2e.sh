@@ -9,15 +9,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${BUILD_DIR:-build}
 BUILD_WIN=${BUILD_WIN:-build-win}
-WINE=${WINE:-/usr/lib/wine/wine64}
-[ -x "$WINE" ] || { echo "windows-e2e: no $WINE (apt-get install wine64)" >&2; exit 1; }
+. scripts/wine-env.sh
 [ -f "$BUILD_WIN/bin/marlo-dv.exe" ] || { echo "windows-e2e: no $BUILD_WIN/bin/marlo-dv.exe" >&2; exit 1; }
 cmake --build "$BUILD" --target tst_e2e > /dev/null
 # A fresh Wine prefix, made ready before the test's private namespaces (its server is let go).
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
-export WINE WINEPREFIX=$prefix/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-"$WINE" wineboot -i > /dev/null 2>&1
-"$(dirname "$WINE")/wineserver" -w
+work=$(mktemp -d)
+trap 'wine_end; rm -rf "$work"' EXIT
+wine_prefix "$work"
 MARLO_E2E_STATION=$PWD/$BUILD_WIN/bin/marlo-dv.exe QT_QPA_PLATFORM=offscreen \
   "$BUILD/tests/tst_e2e" "$@"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the Windows build's unit tests (build-win/tests, from scripts/build-windows.sh) under
-# Wine, off screen, each in a private Wine prefix, with a time limit each. Exit status 0 when
+# Wine, off screen, in a fresh Wine prefix, with a time limit each. Exit status 0 when
 # every test passed.
 #
 #   bash scripts/windows-tests.sh              # every tst_*.exe
@@ -8,10 +8,10 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${BUILD_WIN:-build-win}
-WINE=${WINE:-/usr/lib/wine/wine64}
-[ -x "$WINE" ] || { echo "windows-tests: no $WINE (apt-get install wine64)" >&2; exit 1; }
-export WINEPREFIX=${WINEPREFIX:-$(mktemp -d)/prefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-"$WINE" wineboot -i > /dev/null 2>&1
+. scripts/wine-env.sh
+work=$(mktemp -d)
+trap 'wine_end; rm -rf "$work"' EXIT
+wine_prefix "$work"
 cd "$BUILD/tests"
 tests=("$@")
 if [ ${#tests[@]} -eq 0 ]; then
@@ -35,5 +35,4 @@ for t in "${tests[@]}"; do
     grep -a '^FAIL' "$t.wine.txt" 2>/dev/null | head -n 20
   fi
 done
-"$(dirname "$WINE")/wineserver" -k 2>/dev/null || true
 exit $failed

@@ -114,6 +114,8 @@ public:
     int currentPage() const override;
     void ClientChoiceChange();  // the function change
     bool startedUp() const { return startedUp_; }
+    // Gives the keyboard focus to the first element of the focus chain.
+    void focusFirstElement() { focusNextChild(); }
     // The end of the deferred start-up: startupFinished is emitted.
     void finishStartup();
     // Maximised where the window system knows that state, and placed on the screen's work

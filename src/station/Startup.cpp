@@ -89,6 +89,12 @@ void Timer1Timer(TMainForm &form)
             form.HostIP->setCurrentIndex(i);
     form.SelectPage(0);
     form._Notebook->show();
+    // The keyboard starts at the first element of the opening page, so that Tab goes on to
+    // "Connect Console". A window system that activates the window only now gives it that
+    // element itself; one that activated it while the pages were still hidden (Windows) gave
+    // it none, and the first Tab only reached the address list.
+    if (!form.focusWidget())
+        form.focusFirstElement();
     // The keyboard comes to the station: where no window manager hands out the focus, nobody
     // else would give it.
     form.activateWindow();

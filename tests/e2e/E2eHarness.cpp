@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -430,6 +431,7 @@ bool Station::start(const QString &workingDir)
 {
     process_.setProcessEnvironment(x_.environment());
     process_.setWorkingDirectory(workingDir);
+    wineEnded_ = false;
     if (underWine())
         process_.start(qEnvironmentVariable("WINE", QStringLiteral("/usr/lib/wine/wine64")), {stationBinary()});
     else
@@ -455,6 +457,20 @@ void Station::kill()
     if (process_.state() != QProcess::NotRunning) {
         process_.kill();
         process_.waitForFinished(3000);
+    }
+    // Wine's session (its server, its desktop process) keeps the screen it first found; the
+    // next case's X server may be of another size, so each station gets a session of its own.
+    if (underWine() && !wineEnded_) {
+        wineEnded_ = true;
+        const QString wine = qEnvironmentVariable("WINE", QStringLiteral("/usr/lib/wine/wine64"));
+        const QString server = QFileInfo(wine).absolutePath() + QStringLiteral("/wineserver");
+        for (const QString &how : {QStringLiteral("-k"), QStringLiteral("-w")}) {
+            QProcess p;
+            p.start(QFileInfo::exists(server) ? server : QStringLiteral("wineserver"), {how});
+            if (!p.waitForFinished(15000))
+                p.kill();
+            p.waitForFinished(1000);
+        }
     }
 }
 

@@ -136,6 +136,7 @@ public:
     ~Station();
     bool start(const QString &workingDir);
     bool waitForOpeningPage(int timeoutMs = startUpMs());
+    // Kills the station; under Wine it also ends the prefix's Wine session.
     void kill();
     bool running() const { return process_.state() != QProcess::NotRunning; }
     bool waitForExit(int timeoutMs);
@@ -152,6 +153,7 @@ public:
 private:
     const XServer &x_;
     QProcess process_;
+    bool wineEnded_ = false;
 };
 
 } // namespace e2e
