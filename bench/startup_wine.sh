@@ -17,19 +17,8 @@ done
 # The Windows benchmark runs beside the station's DLLs.
 cp "$BUILD_WIN/bench/bench_startup.exe" "$BUILD_WIN/bin/"
 work=$(mktemp -d)
-xvfb=""
-cleanup() {
-  wine_end
-  [ -z "$xvfb" ] || kill "$xvfb" 2> /dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-display=77
-while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1218x805x24 -nolisten tcp -noreset > /dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=:$display
-for _ in $(seq 100); do xdpyinfo > /dev/null 2>&1 && break; sleep 0.1; done
+trap 'wine_stop; rm -rf "$work"' EXIT
+wine_display 1218x805
 wine_prefix "$work"
 
 echo "== start-up, Linux, offscreen"
@@ -49,7 +38,7 @@ rss() {
   (cd "$dir" && exec "$@") > /dev/null 2>&1 &
   pid=$!
   for _ in $(seq 1200); do
-    [ "$(import -window root -depth 8 -crop 1x1+12+140 txt:- 2> /dev/null | grep -o '#[0-9A-F]\{6\}' | head -n1)" = "#0000FF" ] && break
+    [ "$(opening_pixel)" = "#0000FF" ] && break
     kill -0 "$pid" 2> /dev/null || break
     sleep 0.1
   done

@@ -24,10 +24,8 @@ lap "installer and zip"
 # The silent install, into a fresh Wine prefix.
 . scripts/wine-env.sh
 work=$(mktemp -d)
-xvfb=""
 cleanup() {
-  wine_end
-  [ -z "$xvfb" ] || kill "$xvfb" 2> /dev/null || true
+  wine_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -62,17 +60,12 @@ lap "silent install"
 
 # The installed station, started as its shortcut starts it (in the user's own folder), on an
 # X server of its own: its opening page shows (the blue strip at (12, 140)).
-display=77
-while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1218x805x24 -nolisten tcp -noreset > /dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=:$display
-for _ in $(seq 100); do xdpyinfo > /dev/null 2>&1 && break; sleep 0.1; done
+wine_display 1218x805
 (cd "$folder" && exec "$WINE" "$installed/marlo-dv.exe") > /dev/null 2>&1 &
 station=$!
 pixel=""
 for _ in $(seq 120); do
-  pixel=$(import -window root -depth 8 -crop 1x1+12+140 txt:- 2> /dev/null | grep -o '#[0-9A-F]\{6\}' | head -n1 || true)
+  pixel=$(opening_pixel)
   [ "$pixel" = "#0000FF" ] && break
   kill -0 "$station" 2> /dev/null || { echo "windows-proof: the installed station ended" >&2; exit 1; }
   sleep 1
