@@ -176,12 +176,12 @@ void ConsoleLink::TextReceived(const QByteArray &text)
 void ConsoleLink::TextsBegin()
 {
     // The log lines of messages that arrived together are added to the memos together.
-    together_.push_back(std::make_unique<DeferMemoAppends>(
-        std::initializer_list<QPlainTextEdit *> {inbound_.details.LogFile, inbound_.details.ChatFile}));
+    if (togetherDepth_++ == 0)
+        together_.emplace(std::initializer_list<QPlainTextEdit *> {inbound_.details.LogFile, inbound_.details.ChatFile});
 }
 
 void ConsoleLink::TextsEnd()
 {
-    if (!together_.empty())
-        together_.pop_back();
+    if (togetherDepth_ > 0 && --togetherDepth_ == 0)
+        together_.reset();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/ConsoleConnection.h"
+#include "link/LinkMemos.h"
 #include "scoring/ScoringPage.h"
 
 #include <QByteArray>
@@ -9,9 +10,8 @@
 
 #include <functional>
 #include <memory>
-#include <vector>
+#include <optional>
 
-class DeferMemoAppends;
 class PictureButton;
 class QComboBox;
 class QLabel;
@@ -61,7 +61,6 @@ class ConsoleLink : public QObject, public ConnectionEvents, public ScoreSender
 {
     Q_OBJECT
 public:
-    static constexpr quint16 kServerPort = ConsoleConnection::kServerPort;
     static constexpr int kCloseDrainMs = ConsoleConnection::kCloseDrainMs;
 
     ConsoleLink(StationState &state, const StationPlatform &platform, const LinkScreens &screens, ScoringPage &scoring,
@@ -132,5 +131,8 @@ private:
     InboundScreens &inbound_;
     LinkHost &host_;
     std::unique_ptr<ConsoleConnection> connection_;
-    std::vector<std::unique_ptr<DeferMemoAppends>> together_;
+    // The memos' appends are collected while texts that arrived together are handed over
+    // (batches nest when a handler's modal box drains more of them).
+    int togetherDepth_ = 0;
+    std::optional<DeferMemoAppends> together_;
 };

@@ -4,6 +4,9 @@
 #include "link/InboundFields.h"
 #include "station/StationState.h"
 
+#include <array>
+#include <cstddef>
+
 namespace {
 
 constexpr char upperAscii(char c)
@@ -28,6 +31,20 @@ const QLatin1Char kListSeparator(ctl::ListSeparator);
 QString ledBytes(const QByteArray &b)
 {
     return QString::fromLatin1(b);
+}
+
+// The fields of a payload that end at the given terminators in turn: each field is what comes
+// before its terminator in the rest after the field before it.
+template <std::size_t N>
+std::array<QString, N> fieldsEndingAt(const QString &payload, const char (&terminators)[N])
+{
+    std::array<QString, N> fields;
+    QString rest = payload;
+    for (std::size_t i = 0; i < N; ++i) {
+        fields[i] = FieldBefore(rest, dc(terminators[i]));
+        rest = RestAfter(rest, dc(terminators[i]));
+    }
+    return fields;
 }
 
 } // namespace
@@ -58,41 +75,24 @@ InboundCommand InboundCommandOf(const QByteArray &code)
 
 AthleteInfo DecodeAthlete(const QByteArray &payload)
 {
-    const QString p = fromBytes(payload);
-    const RoundAndStart first = splitRoundAndStart(FieldBefore(p, dc(ctl::DC1)));
-    QString rest = RestAfter(p, dc(ctl::DC1));
-    AthleteInfo a;
-    a.round = first.round;
-    a.start = first.start;
-    a.athlete = FieldBefore(rest, dc(ctl::DC2));
-    rest = RestAfter(rest, dc(ctl::DC2));
-    a.club = FieldBefore(rest, dc(ctl::DC3));
-    return a;
+    const auto f = fieldsEndingAt(fromBytes(payload), {ctl::DC1, ctl::DC2, ctl::DC3});
+    const RoundAndStart first = splitRoundAndStart(f[0]);
+    return {first.round, first.start, f[1], f[2]};
 }
 
 DiveInfo DecodeDive(const QByteArray &payload)
 {
-    const QString p = fromBytes(payload);
-    DiveInfo d;
-    d.dive = FieldBefore(p, dc(ctl::DC1));
-    QString rest = RestAfter(p, dc(ctl::DC1));
-    d.difficulty = FieldBefore(rest, dc(ctl::DC2));
-    rest = RestAfter(rest, dc(ctl::DC2));
-    d.height = FieldBefore(rest, dc(ctl::DC3));
-    rest = RestAfter(rest, dc(ctl::DC3));
-    d.description = FieldBefore(rest, dc(ctl::DC4));
-    return d;
+    const auto f = fieldsEndingAt(fromBytes(payload), {ctl::DC1, ctl::DC2, ctl::DC3, ctl::DC4});
+    return {f[0], f[1], f[2], f[3]};
 }
 
 EventInfo DecodeEvent(const QByteArray &payload)
 {
-    const QString p = fromBytes(payload);
+    const auto f = fieldsEndingAt(fromBytes(payload), {ctl::DC1, ctl::DC2, ctl::DC3});
     EventInfo e;
-    e.individual = FieldBefore(p, dc(ctl::DC1)) == QLatin1String("IND");
-    QString rest = RestAfter(p, dc(ctl::DC1));
-    e.event = FieldBefore(rest, dc(ctl::DC2));
-    rest = RestAfter(rest, dc(ctl::DC2));
-    e.judgeCountText = trimControls(FieldBefore(rest, dc(ctl::DC3)));
+    e.individual = f[0] == QLatin1String("IND");
+    e.event = f[1];
+    e.judgeCountText = trimControls(f[2]);
     e.judgeCount = parseWholeNumber(e.judgeCountText);
     return e;
 }

@@ -2,7 +2,6 @@
 
 #include "link/ConsoleLink.h"
 #include "link/InboundHandlers.h"
-#include "platform/HostIdentity.h"
 #include "platform/ScreenInfo.h"
 #include "scoring/JudgePosition.h"
 #include "scoring/ScoreConfirmation.h"
@@ -12,7 +11,6 @@
 #include "screens/StationBox.h"
 #include "screens/Unit_GetIP.h"
 #include "screens/Unit_Invalid.h"
-#include "station/Settings.h"
 #include "station/StationClose.h"
 #include "station/Startup.h"
 #include "widgets/DockLayout.h"
@@ -29,7 +27,6 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLocale>
 #include <QPixmap>
 #include <QPushButton>
 #include <QWindow>
