@@ -36,23 +36,26 @@ fi
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
-# Debian's source packages: a deb-src entry for the same suites as the machine's sources.
+# Debian's source packages: a deb-src entry beside each of the machine's own Debian entries
+# (their URIs, suites, components and keys), so that the script works behind any mirror.
 src_list=/etc/apt/sources.list.d/marlo-dv-deb-src.sources
 if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
-  $SUDO tee "$src_list" > /dev/null <<'SRC'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-
-Types: deb-src
-URIs: http://deb.debian.org/debian-security
-Suites: bookworm-security
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$codename" ] || { echo "windows-toolchain: no VERSION_CODENAME in /etc/os-release" >&2; exit 1; }
+  entries=$(bash "$root/scripts/deb-src-entries.sh" "$codename")
+  [ -n "$entries" ] || {
+    echo "windows-toolchain: no apt source of this machine serves Debian $codename; add a deb-src entry for it" >&2
+    exit 1
+  }
+  printf '%s\n' "$entries" | $SUDO tee "$src_list" > /dev/null
   $SUDO apt-get update -qq
+fi
+
+# Only Debian's 6.4.2 is known to build with the options above and to match the host tools.
+src_version=$(apt-cache showsrc qt6-base 2>/dev/null | sed -n 's/^Version: //p' | grep "^$QT_VERSION" | head -n1 || true)
+if [ -z "$src_version" ]; then
+  echo "windows-toolchain: the apt sources offer no qt6-base $QT_VERSION source (found: $(apt-cache showsrc qt6-base 2>/dev/null | sed -n 's/^Version: //p' | tr '\n' ' '))" >&2
+  exit 1
 fi
 
 need=()
@@ -68,7 +71,7 @@ rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
 echo "windows-toolchain: fetching Debian's qt6-base $QT_VERSION source" >&2
-apt-get source -qq qt6-base="$QT_VERSION*" >&2 || apt-get source -qq qt6-base >&2
+apt-get source -qq qt6-base="$src_version" >&2
 srcdir=$(find . -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
 [ -n "$srcdir" ] || { echo "windows-toolchain: no qt6-base source" >&2; exit 1; }
 
