@@ -78,11 +78,14 @@ void ConsoleLink::LinkConnected()
 {
     screens_.ConnectConsoles->setEnabled(false);
     screens_.DisconnectConsoles->setEnabled(true);
+    state_.Scoring.linkChanged();
     EnterScoringScreen(scoring_);
 }
 
 void ConsoleLink::LinkDisconnected()
 {
+    // Nothing sent on the link that closed can be answered on the next one.
+    state_.Scoring.linkChanged();
     screens_.ConnectedClients->clear();
     screens_.ConnectConsoles->setEnabled(true);
     screens_.DisconnectConsoles->setEnabled(false);
@@ -140,13 +143,14 @@ void ConsoleLink::AutomaticReconnect()
     ButtonSendScoreClick(scoring_);
 }
 
-void ConsoleLink::SendConsoleMessage(const QByteArray &command, const QByteArray &payload)
+bool ConsoleLink::SendConsoleMessage(const QByteArray &command, const QByteArray &payload)
 {
     const bool reconnecting = screens_.ReconnectTimer->isActive();
     const bool written = connection_->Send(command, payload);
     // A score that could not be written has reported the lost link (unless reconnecting).
     if (command == "SD" && (written || reconnecting))
         SendBatteryStatus();
+    return written;
 }
 
 void ConsoleLink::SendBatteryStatus()
@@ -154,9 +158,9 @@ void ConsoleLink::SendBatteryStatus()
     SendConsoleMessage("CS", "Active " + toBytes(screens_.LabelPower->text()));
 }
 
-void ConsoleLink::SendScore(const QString &score)
+bool ConsoleLink::SendScore(const QString &score)
 {
-    SendConsoleMessage("SD", toBytes(score) + ctl::DC1);
+    return SendConsoleMessage("SD", toBytes(score) + ctl::DC1);
 }
 
 void ConsoleLink::TextReceived(const QByteArray &text)

@@ -98,7 +98,8 @@ public:
 
     // The one way to send; never fails to its caller. A score is followed by "CS" with the
     // battery text; one that cannot be written reports the lost link.
-    void SendConsoleMessage(const QByteArray &command, const QByteArray &payload);
+    // Returns whether the message was written.
+    bool SendConsoleMessage(const QByteArray &command, const QByteArray &payload);
     // "CS" "Active" with the battery text shown in LabelPower.
     void SendBatteryStatus();
 
@@ -113,7 +114,7 @@ public:
     std::function<void(const QByteArray &text)> receiveText;
 
     // ScoreSender: "SD" with the score and its closing DC1.
-    void SendScore(const QString &score) override;
+    bool SendScore(const QString &score) override;
 
 private:
     // ConnectionEvents

@@ -166,7 +166,7 @@ void HandleFS(InboundScreens &s, const QByteArray &payload)
         return;
     }
     if (*f.function == s.scoring->ClientChoice->itemIndex() + 1)
-        s.scoring->ScoreEdit->setText(f.score);
+        FinalScore(*s.scoring, f.score);
 }
 
 void HandleEI(InboundScreens &s, const QByteArray &payload)

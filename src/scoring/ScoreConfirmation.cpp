@@ -12,23 +12,46 @@ namespace {
 const QColor kAwaiting(255, 0, 0);
 const QColor kAcknowledged(0, 128, 0);
 
+ScoringModel &model(ScoringPage &page)
+{
+    return page.state->Scoring;
+}
+
 void sendScore(ScoringPage &page, const QString &score)
 {
-    if (page.sender)
-        page.sender->SendScore(score);
+    if (page.sender && page.sender->SendScore(score))
+        model(page).scoreWritten(score);
 }
 } // namespace
 
+void RenderScoring(ScoringPage &page)
+{
+    const ScoringModel &m = model(page);
+    page.ScoreEdit->setText(m.score());
+    page.ScoreConfirmTitle->setText(m.title());
+    page.ScoreConfirmScore0->setText(m.bigDigits());
+    page.ScoreConfirmMain->setColor(m.acknowledged() ? kAcknowledged : kAwaiting);
+    const bool raised = m.panelShown() && page.ScoreConfirmMain->isHidden();
+    page.ScoreConfirmMain->setVisible(m.panelShown());
+    // The panel covers the keypad area: arranged once it is shown, before the keypad goes.
+    if (raised)
+        page.host->ArrangeLayout();
+    page.PanelKeypad->setVisible(m.keypadShown());
+    page.ButtonSendScore->setEnabled(m.sendEnabled());
+    page.ScoreConfirmAccept->setEnabled(m.confirmButtonsEnabled());
+    page.ScoreConfirmDecline->setEnabled(m.confirmButtonsEnabled());
+    page.ButtonHome3->setVisible(m.homeOnPanel());
+}
+
 bool ScoreAcknowledged(const ScoringPage &page)
 {
-    return page.ScoreConfirmMain->color() == kAcknowledged;
+    return page.state->Scoring.acknowledged();
 }
 
 void ReturnToKeypad(ScoringPage &page)
 {
-    page.ScoreConfirmMain->hide();
-    page.PanelKeypad->show();
-    page.ButtonSendScore->setEnabled(true);
+    model(page).returnToKeypad();
+    RenderScoring(page);
 }
 
 void EnterScoringScreen(ScoringPage &page)
@@ -36,54 +59,58 @@ void EnterScoringScreen(ScoringPage &page)
     page.LabelDisc->setText(page.state->Protocols.DisciplineTags[0]);
     page.LabelScoreTitle->show();
     page.ScoreEdit->show();
-    ReturnToKeypad(page);
+    model(page).enterScoringScreen();
+    RenderScoring(page);
     page.host->SelectPage(1);
     UpdateJudgePositionLabel(page);
 }
 
 void ButtonSendScoreClick(ScoringPage &page)
 {
-    page.ScoreConfirmScore0->setText(page.ScoreEdit->text());
-    page.ScoreConfirmMain->show();
-    page.host->ArrangeLayout();
-    page.PanelKeypad->hide();
-    page.ButtonSendScore->setEnabled(false);
-    page.ScoreConfirmMain->setColor(kAwaiting);
+    model(page).send();
+    RenderScoring(page);
 }
 
 void ScoreConfirmAcceptClick(ScoringPage &page)
 {
-    sendScore(page, page.ScoreEdit->text());
+    sendScore(page, model(page).accept());
 }
 
 void ScoreConfirmDeclineClick(ScoringPage &page)
 {
-    ReturnToKeypad(page);
-    if (ScoreAcknowledged(page)) {
-        page.ScoreEdit->setText(QStringLiteral("0.0"));
-        sendScore(page, QStringLiteral("0.0"));
-    }
+    QString zero;
+    const bool sendZero = model(page).cancel(&zero);
+    RenderScoring(page);
+    if (sendZero)
+        sendScore(page, zero);
 }
 
 void Acknowledge(ScoringPage &page)
 {
-    page.ScoreConfirmTitle->setText(kReceivedTitle);
-    page.ScoreConfirmMain->setColor(kAcknowledged);
+    model(page).acknowledge();
+    RenderScoring(page);
 }
 
 void EndOfEventState(ScoringPage &page, const QString &eventName)
 {
-    const bool end = eventName == QLatin1String("END OF EVENT");
-    page.ScoreConfirmDecline->setEnabled(!end);
-    page.ScoreConfirmAccept->setEnabled(!end);
-    page.ButtonSendScore->setEnabled(!end);
-    page.ButtonHome3->setVisible(end);
-    if (!end)
-        ReturnToKeypad(page);
+    model(page).eventInformation(eventName == QLatin1String("END OF EVENT"));
+    RenderScoring(page);
 }
 
 void NewAthlete(ScoringPage &page)
 {
-    page.ScoreConfirmTitle->setText(kScoreConfirmationTitle);
-    page.state->ZeroPressCount = 0;
+    model(page).newAthlete();
+    RenderScoring(page);
+}
+
+void FinalScore(ScoringPage &page, const QString &score)
+{
+    model(page).finalScore(score);
+    RenderScoring(page);
+}
+
+void SetScoreText(ScoringPage &page, const QString &score)
+{
+    model(page).setScore(score);
+    RenderScoring(page);
 }

@@ -15,5 +15,11 @@ void ReturnToKeypad(ScoringPage &page);
 void Acknowledge(ScoringPage &page);
 void EndOfEventState(ScoringPage &page, const QString &eventName);
 void NewAthlete(ScoringPage &page);
+// An "FS" for this station's judge.
+void FinalScore(ScoringPage &page, const QString &score);
 // Whether the panel shows the colour of an acknowledged score.
 bool ScoreAcknowledged(const ScoringPage &page);
+// Shows the scoring model on the page's elements; every action ends with it.
+void RenderScoring(ScoringPage &page);
+// Places a score text as it stands (tests and tools), without any other change.
+void SetScoreText(ScoringPage &page, const QString &score);

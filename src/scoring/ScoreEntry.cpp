@@ -47,11 +47,8 @@ int virtualKeyOf(const QKeyEvent *e)
 
 void ApplyScoreKey(ScoringPage &page, int key)
 {
-    page.ScoreConfirmTitle->setText(kScoreConfirmationTitle);
-    ReturnToKeypad(page);
-    const ScoreKeyResult r = ApplyScoreKeyRules(page.ScoreEdit->text(), page.state->ZeroPressCount, key);
-    page.ScoreEdit->setText(r.text);
-    page.state->ZeroPressCount = r.zeroPressCount;
+    page.state->Scoring.applyKey(key);
+    RenderScoring(page);
 }
 
 void FinalScoreClick(ScoringPage &page, int tag)
@@ -71,7 +68,7 @@ void FormKeyDown(ScoringPage &page, int key)
     }
     if (page.host->currentPage() != 1)
         return;
-    auto confirming = [&page] { return !page.ScoreConfirmMain->isHidden(); };
+    auto confirming = [&page] { return page.state->Scoring.panelShown(); };
     // One pass; each step reads the panel's visibility afresh.
     if (key == vk::Enter) {
         if (confirming())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scoring/ScoringModel.h"
+
 #include <QString>
 
 class Panel;
@@ -9,15 +11,11 @@ class QWidget;
 class RadioGroup;
 struct StationState;
 
-// The confirmation panel's fixed titles.
-inline const QString kScoreConfirmationTitle = QStringLiteral("Score Confirmation");
-inline const QString kReceivedTitle = QStringLiteral("Received - Thank You");
-
-// How scoring sends a score text (the "SD" message).
+// How scoring sends a score text (the "SD" message): true when it went out on the link.
 class ScoreSender
 {
 public:
-    virtual void SendScore(const QString &score) = 0;
+    virtual bool SendScore(const QString &score) = 0;
 
 protected:
     ~ScoreSender() = default;

@@ -48,7 +48,7 @@ void StationShowSteps(TMainForm &form)
     const QRect screen = form.platform.screen ? form.platform.screen->screenGeometry() : QRect();
     if (screen.isValid() && screen.width() < form.x())
         form.move(screen.width() - form.width(), form.y());
-    form.state.ZeroPressCount = 0;
+    form.state.Scoring.setZeroPressCount(0);
     form.Timer1->start();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/CodePage.h"
+#include "scoring/ScoringModel.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -33,9 +34,11 @@ struct StationState {
     TProtocols Protocols;
     qint32 JudgeCount = 11;
     qint32 RetryCount = 0;
-    qint32 ZeroPressCount = 0;
     qint32 SavedFunctionIndex = 0;
     QString LastServerAddress;
+    // The scoring page's state: the score text, ZeroPressCount, the confirmation panel and
+    // what was sent for it.
+    ScoringModel Scoring;
     bool Closed = false;  // the close has run (settings written, link closed)
 
     void FillProtocols();

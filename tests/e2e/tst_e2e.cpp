@@ -139,6 +139,48 @@ private slots:
         keepScreenshot(s.x, QStringLiteral("acknowledged"));
     }
 
+    // What the panel shows is what is sent and what turns green: an "FS" with another score
+    // takes a shown panel back to the keypad; a "TX" answers only the score sent for this panel.
+    void scoreIntegrity()
+    {
+        Session s(dir_->path());
+        QVERIFY(s.up());
+        QVERIFY(s.connect());
+        auto panel = [&s] { return screenshot(s.x).pixelColor(kPanelTitle); };
+        // Every message before a "TP" has been handled once its "CS" reply is on the wire.
+        int pulses = 0, sentScores = 0;  // each score sent is followed by a "CS" too
+        auto handled = [&] {
+            s.server.send("TP", QByteArray());
+            ++pulses;
+            return QTest::qWaitFor([&] { return commands(s.server).filter(QStringLiteral("CS Active Power")).size() >= pulses + sentScores; }, 5000);
+        };
+        key(s.x, QStringLiteral("6"));
+        key(s.x, QStringLiteral("6"));
+        key(s.x, QStringLiteral("Return"));
+        QTRY_COMPARE(panel(), kRed);
+        // A "TX" before Accept: nothing was sent, so nothing is acknowledged.
+        s.server.send("TX", QByteArray("J1  ") + ctl::DC1);
+        QVERIFY(handled());
+        QCOMPARE(panel(), kRed);
+        key(s.x, QStringLiteral("Return"));
+        sentScores = 1;
+        QTRY_COMPARE(commands(s.server).filter(QStringLiteral("SD ")), QStringList({"SD 6.5<DC1>"}));
+        // The server sets 9.0 for this judge: the keypad with 9.0, which Enter Enter sends.
+        s.server.send("FS", QByteArray("1") + ctl::DC1 + "9.0" + ctl::DC2);
+        QTRY_VERIFY(panel() != kRed);
+        key(s.x, QStringLiteral("Return"));
+        QTRY_COMPARE(panel(), kRed);
+        key(s.x, QStringLiteral("Return"));
+        sentScores = 2;
+        QTRY_COMPARE(commands(s.server).filter(QStringLiteral("SD ")), QStringList({"SD 6.5<DC1>", "SD 9.0<DC1>"}));
+        // The 6.5's late "TX" does not turn the 9.0 green; the 9.0's own does.
+        s.server.send("TX", QByteArray("J1  ") + ctl::DC1);
+        QVERIFY(handled());
+        QCOMPARE(panel(), kRed);
+        s.server.send("TX", QByteArray("J1  ") + ctl::DC1);
+        QTRY_COMPARE(panel(), kGreen);
+    }
+
     void powerFromTheSystem()
     {
         // The battery meter's first reading (after 10 s) comes from the system, whatever it

@@ -190,7 +190,7 @@ void TestLinkStall::lostLinkFailsTheBufferedScore()
     const QByteArray early = FrameConsoleMessage("SD", "IND ", "J3  ", "5.0\x11");
     // The score goes in behind data the server has not taken: written, into the buffer.
     QVERIFY(fillUntilUnsent(1));
-    form().ScoreEdit->setText(QStringLiteral("6.5"));
+    SetScoreText(form().scoring, QStringLiteral("6.5"));
     ButtonSendScoreClick(form().scoring);
     ScoreConfirmAcceptClick(form().scoring);
     const QByteArray sd = FrameConsoleMessage("SD", "IND ", "J3  ", "6.5\x11");

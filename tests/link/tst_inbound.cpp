@@ -22,6 +22,12 @@ void receive(TestStation &s, const QByteArray &command, const QByteArray &payloa
     ReceiveConsoleText(s.form->inbound, LoopbackServer::frame(command, payload, sender));
 }
 
+// The panel's score as if Accept had written it on a link (these stations have none).
+void sentAsAccepted(TMainForm &f)
+{
+    f.state.Scoring.scoreWritten(f.state.Scoring.accept());
+}
+
 // The payloads of the frames a connection received, by command.
 QList<QByteArray> sent(const LoopbackServer &server, const QByteArray &command)
 {
@@ -59,14 +65,14 @@ private slots:
         QVERIFY(s.start());
         TMainForm &f = *s.form;
         f.ScoreConfirmTitle->setText(QStringLiteral("Received - Thank You"));
-        f.state.ZeroPressCount = 2;
+        f.state.Scoring.setZeroPressCount(2);
         receive(s, "AI", "12-3" + DC1 + "Jane Diver" + DC2 + "Pool Club" + DC3);
         QCOMPARE(f.LabelRound->text(), QStringLiteral("Round 12"));
         QCOMPARE(f.LabelStart->text(), QStringLiteral("3"));
         QCOMPARE(f.LabelAthlete->text(), QStringLiteral(" Jane Diver"));
         QCOMPARE(f.LabelClub->text(), QStringLiteral(" Pool Club"));
         QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
-        QCOMPARE(f.state.ZeroPressCount, 0);
+        QCOMPARE(f.state.Scoring.zeroPressCount(), 0);
     }
 
     void dive()
@@ -170,6 +176,7 @@ private slots:
         TMainForm &f = *s.form;
         EnterScoringScreen(f.scoring);
         ButtonSendScoreClick(f.scoring);
+        sentAsAccepted(f);
         Acknowledge(f.scoring);
         receive(s, "EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3);
         QVERIFY(!f.ScoreConfirmAccept->isEnabled());
@@ -221,6 +228,7 @@ private slots:
         f.ClientChoice->setItemIndex(2);
         EnterScoringScreen(f.scoring);
         ButtonSendScoreClick(f.scoring);
+        sentAsAccepted(f);
         receive(s, "TX", payload);
         QCOMPARE(ScoreAcknowledged(f.scoring), acknowledged);
         QCOMPARE(f.ScoreConfirmTitle->text(),
@@ -234,9 +242,13 @@ private slots:
         QVERIFY(s.start());
         TMainForm &f = *s.form;
         EnterScoringScreen(f.scoring);
+        sentAsAccepted(f);
+        // A "TX" while keying acknowledges nothing the judge sees: the panel stays as it was.
         receive(s, "TX", "J1  " + DC1);
         QVERIFY(f.ScoreConfirmMain->isHidden());
-        QVERIFY(ScoreAcknowledged(f.scoring));
+        QVERIFY(!ScoreAcknowledged(f.scoring));
+        ButtonSendScoreClick(f.scoring);
+        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
     }
 
     // A score the server sets: this judge's goes into the score, another's is ignored, a function
@@ -260,12 +272,35 @@ private slots:
         TMainForm &f = *s.form;
         f.ClientChoice->setItemIndex(2);
         EnterScoringScreen(f.scoring);
-        f.ScoreEdit->setText(QStringLiteral("6.5"));
-        f.state.ZeroPressCount = 1;
+        SetScoreText(f.scoring, QStringLiteral("6.5"));
+        f.state.Scoring.setZeroPressCount(1);
         receive(s, "FS", payload);
         QCOMPARE(f.ScoreEdit->text(), score);
-        QCOMPARE(f.state.ZeroPressCount, 1);
+        QCOMPARE(f.state.Scoring.zeroPressCount(), 1);
         QCOMPARE(s.boxes, box.isEmpty() ? QStringList() : QStringList{box});
+    }
+
+    // Another score on a shown panel goes back to the keypad for the judge to confirm.
+    void serverScoreOnTheGreenPanel()
+    {
+        TestStation s;
+        QVERIFY(s.start());
+        TMainForm &f = *s.form;
+        f.ClientChoice->setItemIndex(2);
+        EnterScoringScreen(f.scoring);
+        SetScoreText(f.scoring, QStringLiteral("6.5"));
+        ButtonSendScoreClick(f.scoring);
+        sentAsAccepted(f);
+        receive(s, "TX", "J3  " + DC1);
+        receive(s, "FS", "3" + DC1 + "6.50" + DC2);  // the same score: nothing changes
+        QVERIFY(ScoreAcknowledged(f.scoring));
+        QVERIFY(!f.ScoreConfirmMain->isHidden());
+        receive(s, "FS", "3" + DC1 + "9.0" + DC2);
+        QVERIFY(f.ScoreConfirmMain->isHidden());
+        QVERIFY(!f.PanelKeypad->isHidden());
+        QVERIFY(f.ButtonSendScore->isEnabled());
+        QCOMPARE(f.ScoreEdit->text(), QStringLiteral("9.0"));
+        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
     }
 
     void stationRows_data()

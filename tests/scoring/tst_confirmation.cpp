@@ -144,13 +144,13 @@ private slots:
         QCOMPARE(f.ScoreEdit->text(), QStringLiteral("0.0"));
         QVERIFY(l->server.waitForFrames(2));
         QCOMPARE(summary(l->server), QStringList({"SD 0.0<DC1>", "CS Active Power"}));
-        // The hidden panel keeps its colour until the next Send, which shows it red with the
-        // title unchanged.
+        // The hidden panel keeps its colour until the next Send, which shows it red: a red
+        // panel never reads "Received - Thank You".
         QVERIFY(ScoreAcknowledged(f.scoring));
         key(f, Qt::Key_Return);
         QVERIFY(red(f));
         QCOMPARE(f.ScoreConfirmScore0->text(), QStringLiteral("0.0"));
-        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Received - Thank You"));
+        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
     }
 
     void cancelOnRedSendsNothing()
@@ -222,13 +222,14 @@ private slots:
         TMainForm &f = l->f();
         ApplyScoreKey(f.scoring, 6);
         ButtonSendScoreClick(f.scoring);
+        ScoreConfirmAcceptClick(f.scoring);
         Acknowledge(f.scoring);
-        f.state.ZeroPressCount = 2;
+        f.state.Scoring.setZeroPressCount(2);
         ReceiveConsoleText(f.inbound, LoopbackServer::frame("AI", "1-2" + DC1 + "A" + DC2 + "B" + DC3));
         QVERIFY(!f.ScoreConfirmMain->isHidden());
         QVERIFY(ScoreAcknowledged(f.scoring));
         QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
-        QCOMPARE(f.state.ZeroPressCount, 0);
+        QCOMPARE(f.state.Scoring.zeroPressCount(), 0);
         QCOMPARE(f.ScoreEdit->text(), QStringLiteral("6.0"));
     }
 
@@ -285,7 +286,7 @@ private slots:
         QVERIFY(l);
         TMainForm &f = l->f();
         ApplyScoreKey(f.scoring, 6);
-        f.state.ZeroPressCount = 1;
+        f.state.Scoring.setZeroPressCount(1);
         ButtonSendScoreClick(f.scoring);
         key(f, Qt::Key_F9);
         QCOMPARE(f.currentPage(), 0);
@@ -296,7 +297,7 @@ private slots:
         QCOMPARE(f.currentPage(), 1);
         QVERIFY(f.ScoreConfirmMain->isHidden());
         QCOMPARE(f.ScoreEdit->text(), QStringLiteral("6.0"));
-        QCOMPARE(f.state.ZeroPressCount, 1);
+        QCOMPARE(f.state.Scoring.zeroPressCount(), 1);
     }
 };
 

@@ -90,7 +90,7 @@ private slots:
         form.show();
         QTRY_VERIFY(form.startedUp());
         EnterScoringScreen(form.scoring);
-        form.ScoreEdit->setText(QStringLiteral("6.5"));
+        SetScoreText(form.scoring, QStringLiteral("6.5"));
         if (confirming)
             ButtonSendScoreClick(form.scoring);
         form.SelectPage(page);
@@ -131,9 +131,11 @@ private slots:
         form.show();
         QTRY_VERIFY(form.startedUp());
         EnterScoringScreen(form.scoring);
-        form.ScoreEdit->setText(QStringLiteral("7.0"));
+        SetScoreText(form.scoring, QStringLiteral("7.0"));
         ButtonSendScoreClick(form.scoring);
+        form.state.Scoring.scoreWritten(form.state.Scoring.accept());  // as if sent on a link
         Acknowledge(form.scoring);
+        QVERIFY(ScoreAcknowledged(form.scoring));
         EndOfEventState(form.scoring, QStringLiteral("END OF EVENT"));
         QVERIFY(!form.ButtonSendScore->isEnabled());
         ApplyScoreKey(form.scoring, 3);

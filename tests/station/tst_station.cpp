@@ -176,7 +176,7 @@ private slots:
         QCOMPARE(form.state.ClientInfo.LocalComputerName, QStringLiteral("judge-laptop"));
         QCOMPARE(form.state.JudgeCount, 11);
         QCOMPARE(form.state.RetryCount, 0);
-        QCOMPARE(form.state.ZeroPressCount, 0);
+        QCOMPARE(form.state.Scoring.zeroPressCount(), 0);
         QCOMPARE(form.state.Protocols.StationIdTable[9], QStringLiteral("J10 "));
         QCOMPARE(form.state.Protocols.StationIdTable[11], QStringLiteral("VRX "));
         QCOMPARE(form.state.Protocols.DisciplineTags[1], QStringLiteral("SYNC"));
