@@ -57,10 +57,18 @@ QString ConsoleLink::ServerAddressOfSelection() const
     return t.contains(QLatin1String("This Computer")) ? state_.ClientInfo.LocalAddress : t;
 }
 
+bool ConsoleLink::OpenLink(QString *error)
+{
+    leaving_ = true;  // an old link still held is let go on purpose
+    const bool opened = connection_->Open(toBytes(ServerAddressOfSelection()), error);
+    leaving_ = false;
+    return opened;
+}
+
 void ConsoleLink::ConnectConsolesClick()
 {
     QString error;
-    if (!connection_->Open(toBytes(ServerAddressOfSelection()), &error)) {
+    if (!OpenLink(&error)) {
         if (showMessage)
             showMessage(BoxKind::Plain, kCouldNotConnectText);
         return;
@@ -71,7 +79,9 @@ void ConsoleLink::ConnectConsolesClick()
 
 void ConsoleLink::DisconnectAction()
 {
+    leaving_ = true;
     connection_->Disconnect();
+    leaving_ = false;
 }
 
 void ConsoleLink::LinkConnected()
@@ -79,7 +89,11 @@ void ConsoleLink::LinkConnected()
     screens_.ConnectConsoles->setEnabled(false);
     screens_.DisconnectConsoles->setEnabled(true);
     state_.Scoring.linkChanged();
-    EnterScoringScreen(scoring_);
+    // Linked again after a loss: what waited for the server is put before the judge again.
+    EnterScoringScreen(scoring_, lossPending_, scoreUnsent_);
+    lossPending_ = false;
+    scoreUnsent_ = false;
+    ShowLinkState();
 }
 
 void ConsoleLink::LinkDisconnected()
@@ -99,6 +113,24 @@ void ConsoleLink::LinkDisconnected()
         if (QTableWidgetItem *status = screens_.GridConnections->item(r, 3))
             status->setText(QStringLiteral("Off"));
     }
+    // A link that closed by itself under the judge is shown and healed as a failed score is.
+    if (state_.Scoring.reportsLoss(leaving_, host_.currentPage() == 1))
+        ReportLostLink();
+    ShowLinkState();
+}
+
+void ConsoleLink::ShowLinkState()
+{
+    QLabel *panel = screens_.StatusBar1->panel(kLinkPanel);
+    if (!panel)
+        return;
+    const bool lost = host_.currentPage() == 1 && !Connected();
+    if (lost && panel->text() != kLinkLostText) {
+        QPalette pal = panel->palette();
+        pal.setColor(QPalette::WindowText, QColor(255, 0, 0));
+        panel->setPalette(pal);
+    }
+    screens_.StatusBar1->setPanelText(kLinkPanel, lost ? kLinkLostText : QString());
 }
 
 void ConsoleLink::GoHome(GoHomeSteps steps)
@@ -110,10 +142,12 @@ void ConsoleLink::GoHome(GoHomeSteps steps)
         DisconnectAction();
     if (steps.focusConnect && screens_.ConnectConsoles->isEnabled())
         screens_.ConnectConsoles->setFocus();
+    ShowLinkState();
 }
 
 void ConsoleLink::ReportLostLink()
 {
+    lossPending_ = true;
     if (screens_.ReconnectTimer->isActive())
         return;
     host_.ShowLostConnection();
@@ -122,6 +156,7 @@ void ConsoleLink::ReportLostLink()
 
 void ConsoleLink::ScoreSendFailed()
 {
+    scoreUnsent_ = true;
     ReportLostLink();
 }
 
@@ -134,13 +169,11 @@ void ConsoleLink::AutomaticReconnect()
                                              .arg(QTime::currentTime().toString(QStringLiteral("hh:mm.ss"))));
     GoHome();
 
+    // Once open, the connected handling enters the scoring screen and, as after every loss,
+    // puts the score that waited up red again.
     QString error;
-    if (!connection_->Open(toBytes(ServerAddressOfSelection()), &error)) {
-        if (showMessage)
-            showMessage(BoxKind::Error, error);
-        return;
-    }
-    ButtonSendScoreClick(scoring_);
+    if (!OpenLink(&error) && showMessage)
+        showMessage(BoxKind::Error, error);
 }
 
 bool ConsoleLink::SendConsoleMessage(const QByteArray &command, const QByteArray &payload)

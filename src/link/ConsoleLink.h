@@ -24,6 +24,10 @@ struct InboundScreens;
 struct StationPlatform;
 struct StationState;
 
+// Status-bar panel 2, in red, while the link is down on the scoring page.
+inline const QString kLinkLostText = QStringLiteral("Link lost");
+constexpr int kLinkPanel = 2;
+
 // Shown when the connect action cannot open the link (carriage returns as line breaks).
 inline const QString kCouldNotConnectText =
     QStringLiteral("Could not connect\rMake sure you have the correct ip address for Quorra\rand Quorra is running");
@@ -46,6 +50,7 @@ class LinkHost
 {
 public:
     virtual void SelectPage(int page) = 0;
+    virtual int currentPage() const = 0;
     // The lost-connection window, over the main window.
     virtual void ShowLostConnection() = 0;
 
@@ -125,6 +130,11 @@ private:
     void TextsBegin() override;
     void TextsEnd() override;
 
+    // Status-bar panel 2: says so while the link is down on the scoring page.
+    void ShowLinkState();
+    // Opens the link to the selected server, letting any old one go on purpose.
+    bool OpenLink(QString *error);
+
     StationState &state_;
     const StationPlatform &platform_;
     LinkScreens screens_;
@@ -135,5 +145,8 @@ private:
     // The memos' appends are collected while texts that arrived together are handed over
     // (batches nest when a handler's modal box drains more of them).
     int togetherDepth_ = 0;
+    bool leaving_ = false;      // the station is closing the link itself
+    bool lossPending_ = false;  // a lost link was reported and no connect has followed
+    bool scoreUnsent_ = false;  // a score did not reach the server since the last connect
     std::optional<DeferMemoAppends> together_;
 };

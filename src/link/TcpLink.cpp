@@ -1,5 +1,7 @@
 #include "link/TcpLink.h"
 
+#include "platform/KeepAlive.h"
+
 #include "link/ConsoleMessage.h"
 
 #include <algorithm>
@@ -243,6 +245,9 @@ bool TcpLink::open(const QByteArray &host, quint16 port, QString *error)
             // Each message goes out in one write; do not hold the next small one back.
             const int one = 1;
             ::setsockopt(native(fd), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&one), sizeof one);
+            // A server that vanished without a word (a cable, its power, its address) closes
+            // the link within seconds instead of the system's many minutes.
+            EnableKeepAlive(fd);
             fd_ = fd;
             break;
         }

@@ -54,12 +54,12 @@ void ReturnToKeypad(ScoringPage &page)
     RenderScoring(page);
 }
 
-void EnterScoringScreen(ScoringPage &page)
+void EnterScoringScreen(ScoringPage &page, bool afterLoss, bool scoreUnsent)
 {
     page.LabelDisc->setText(page.state->Protocols.DisciplineTags[0]);
     page.LabelScoreTitle->show();
     page.ScoreEdit->show();
-    model(page).enterScoringScreen();
+    model(page).reconnected(afterLoss, scoreUnsent);
     RenderScoring(page);
     page.host->SelectPage(1);
     UpdateJudgePositionLabel(page);

@@ -5,7 +5,9 @@
 struct ScoringPage;
 
 // The confirmation panel and the three actions on it.
-void EnterScoringScreen(ScoringPage &page);
+// Entering the scoring screen; after a lost link, a score that waited for its acknowledgement
+// or could not be sent is put up red again.
+void EnterScoringScreen(ScoringPage &page, bool afterLoss = false, bool scoreUnsent = false);
 void ButtonSendScoreClick(ScoringPage &page);
 void ScoreConfirmAcceptClick(ScoringPage &page);
 void ScoreConfirmDeclineClick(ScoringPage &page);

@@ -105,6 +105,14 @@ void ScoringModel::linkChanged()
     panelSent_ = false;
 }
 
+void ScoringModel::reconnected(bool afterLoss, bool scoreUnsent)
+{
+    const bool awaiting = stage() == Stage::Awaiting;
+    enterScoringScreen();
+    if (afterLoss && (awaiting || scoreUnsent))
+        send();
+}
+
 bool ScoringModel::sameScore(const QString &a, const QString &b)
 {
     if (a == b)

@@ -76,6 +76,17 @@ public:
     void finalScore(const QString &score);
     // A link opened or closed: nothing sent on it has been answered, nor will be.
     void linkChanged();
+    // Whether a link that closed is shown to the judge (the lost-connection window and one
+    // automatic reconnect): not when the station let it go on purpose, not away from the
+    // scoring page, not once the event has ended.
+    bool reportsLoss(bool onPurpose, bool scoringPageShown) const
+    {
+        return !onPurpose && scoringPageShown && !endOfEvent_;
+    }
+    // The scoring screen entered after a connect. After a lost link, a score that was waiting
+    // for its acknowledgement (the red panel, accepted or not) or that could not be sent is put
+    // up red again for the judge to accept; otherwise the keypad, with the score text kept.
+    void reconnected(bool afterLoss, bool scoreUnsent);
 
     // The score text as the server (or a test) places it, without any other change.
     void setScore(const QString &score) { score_ = score; }

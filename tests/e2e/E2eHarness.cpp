@@ -432,10 +432,11 @@ bool Station::start(const QString &workingDir)
     process_.setProcessEnvironment(x_.environment());
     process_.setWorkingDirectory(workingDir);
     wineEnded_ = false;
+    QStringList command = prefix_;
     if (underWine())
-        process_.start(qEnvironmentVariable("WINE", QStringLiteral("/usr/lib/wine/wine64")), {stationBinary()});
-    else
-        process_.start(stationBinary(), {});
+        command << qEnvironmentVariable("WINE", QStringLiteral("/usr/lib/wine/wine64"));
+    command << stationBinary();
+    process_.start(command.takeFirst(), command);
     return process_.waitForStarted(5000);
 }
 

@@ -135,6 +135,8 @@ public:
     explicit Station(const XServer &x);
     ~Station();
     bool start(const QString &workingDir);
+    // A command the station is started through (e.g. "ip netns exec NAME"); none by default.
+    void setCommandPrefix(const QStringList &prefix) { prefix_ = prefix; }
     bool waitForOpeningPage(int timeoutMs = startUpMs());
     // Kills the station; under Wine it also ends the prefix's Wine session.
     void kill();
@@ -153,6 +155,7 @@ public:
 private:
     const XServer &x_;
     QProcess process_;
+    QStringList prefix_;
     bool wineEnded_ = false;
 };
 

@@ -4,6 +4,7 @@
 
 #include "link/ConsoleMessage.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QtTest>
@@ -278,6 +279,57 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(screenshot(s.x).pixelColor(kLostWindowLow).green() < 150, 4000);
     }
 
+    // The server's side resets between dives: the station sees it at once, reconnects within
+    // 3 s with the keypad and the score kept, and shows the next dive. A score keyed and
+    // accepted during the wait ends red after the reconnect, for the next Accept to send.
+    void serverResetBetweenDives_data()
+    {
+        QTest::addColumn<bool>("acceptDuringWait");
+        QTest::newRow("nothing keyed") << false;
+        QTest::newRow("a score accepted during the wait") << true;
+    }
+    void serverResetBetweenDives()
+    {
+        QFETCH(bool, acceptDuringWait);
+        Session s(dir_->path());
+        QVERIFY(s.up());
+        QVERIFY(s.connect());
+        key(s.x, QStringLiteral("6"));
+        key(s.x, QStringLiteral("Return"));
+        key(s.x, QStringLiteral("Return"));
+        QTRY_VERIFY(commands(s.server).contains(QStringLiteral("SD 6.0<DC1>")));
+        s.server.send("TX", QByteArray("J1  ") + ctl::DC1);
+        QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kGreen);
+        QElapsedTimer reset;
+        reset.start();
+        s.server.dropLatest();
+        QTRY_VERIFY(screenshot(s.x).pixelColor(kLostWindowLow).green() > 150);  // the lost-connection window
+        if (acceptDuringWait) {
+            key(s.x, QStringLiteral("8"));
+            key(s.x, QStringLiteral("Return"));
+            QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);
+            key(s.x, QStringLiteral("Return"));  // cannot reach the server
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(commands(s.server, 1).value(0), QStringLiteral("CC Judge 1"), 6000);
+        qInfo("linked again %lld ms after the reset", qlonglong(reset.elapsed()));
+        QVERIFY(reset.elapsed() < 3000);
+        if (acceptDuringWait) {
+            QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);
+            key(s.x, QStringLiteral("Return"));
+            QTRY_COMPARE(commands(s.server, 1).filter(QStringLiteral("SD ")), QStringList({"SD 8.0<DC1>"}));
+            return;
+        }
+        // The keypad, and the next dive as the server sends it.
+        QTRY_VERIFY(screenshot(s.x).pixelColor(kPanelTitle) != kGreen);
+        s.server.send("EI", QByteArray("IND") + ctl::DC1 + "Next Event" + ctl::DC2 + "5" + ctl::DC3);
+        s.server.send("TP", QByteArray());
+        QTRY_VERIFY(commands(s.server, 1).filter(QStringLiteral("CS Active")).size() >= 1);
+        key(s.x, QStringLiteral("Return"));
+        QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);
+        key(s.x, QStringLiteral("Return"));
+        QTRY_COMPARE(commands(s.server, 1).filter(QStringLiteral("SD ")), QStringList({"SD 6.0<DC1>"}));
+    }
+
     void reconnectFails()
     {
         Session s(dir_->path());
@@ -308,7 +360,11 @@ private slots:
         key(s.x, QStringLiteral("5"));
         key(s.x, QStringLiteral("Return"));
         QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);
+        key(s.x, QStringLiteral("Return"));
+        QTRY_VERIFY(commands(s.server).contains(QStringLiteral("SD 5.0<DC1>")));
         s.server.sendRaw(frame("CE", "Please wait for the referee") + frame("TX", QByteArray("J1  ") + ctl::DC1));
+        // Nothing on the screen or the wire changes while the box holds the "TX" back, so only
+        // time can show that it waits.
         QTest::qWait(1500);
         QCOMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);  // the acknowledgement waits
         key(s.x, QStringLiteral("Return"));                       // closes the box

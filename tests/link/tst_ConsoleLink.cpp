@@ -12,6 +12,7 @@
 #include "link/InboundHandlers.h"
 #include "screens/Unit_Invalid.h"
 #include "screens/Unit_Main.h"
+#include "widgets/StatusBar.h"
 
 #include <QApplication>
 #include <QFile>
@@ -254,10 +255,24 @@ void TestConsoleLink::serverClosingTheLink()
     QVERIFY(!form().DisconnectConsoles->isEnabled());
     QVERIFY(!link().Connected());
     QCOMPARE(form().ConnectedClients->count(), 0);
-    QCOMPARE(form().currentPage(), 1);  // not noticed by the screens until the next score
+    // Under the judge: shown at once (the lost-connection window, status-bar panel 2) and
+    // healed by one automatic reconnect, as a failed score is.
+    QCOMPARE(form().currentPage(), 1);
     QVERIFY(station_->boxes.isEmpty());
-    QVERIFY(!form().ReconnectTimer->isActive());
+    QVERIFY(form().ReconnectTimer->isActive());
+    QVERIFY(form().InvalidElements->isVisible());
+    QCOMPARE(form().StatusBar1->panelText(kLinkPanel), kLinkLostText);
     QTRY_VERIFY(!link().connection().currentReader());
+    form().ReconnectTimer->stop();
+
+    // On the opening page a closed link changes nothing.
+    QVERIFY(station_->connectTo(*server_));
+    QCOMPARE(form().StatusBar1->panelText(kLinkPanel), QString());
+    form().SelectPage(0);
+    server_->drop();
+    QTRY_VERIFY(!link().Connected());
+    QVERIFY(!form().ReconnectTimer->isActive());
+    QCOMPARE(form().StatusBar1->panelText(kLinkPanel), QString());
 }
 
 void TestConsoleLink::sendsDroppedWhileNotConnected()
@@ -277,8 +292,12 @@ void TestConsoleLink::twoFailedScoreSendsGiveOneReconnect()
     QVERIFY(station_->start());
     QVERIFY(station_->connectTo(*server_, 2));
     ShowCounter windows(form().InvalidElements);
+    // Away from the scoring page the closed link itself is not reported: the scores are.
+    form().SelectPage(0);
     server_->drop(0);
     QTRY_VERIFY(!link().Connected());
+    QVERIFY(!form().ReconnectTimer->isActive());
+    form().SelectPage(1);
     recordSends();
 
     link().SendConsoleMessage("SD", "6.5\x11");
@@ -581,8 +600,7 @@ void TestConsoleLink::serverThatStopsReading()
     qInfo("the link gave up after %d writes of 16 KiB; the longest took %lld ms", writes, longest);
     QVERIFY(form().ConnectConsoles->isEnabled());  // the disconnected handling ran
     QVERIFY(longest < 1000);  // no write waited for the server
-    QVERIFY(!form().ReconnectTimer->isActive());  // no score was lost
-    link().SendConsoleMessage("SD", "7.0\x11");
+    // Given up under the judge: shown and healed like any lost link.
     QVERIFY(form().ReconnectTimer->isActive());
     form().ReconnectTimer->stop();
 }

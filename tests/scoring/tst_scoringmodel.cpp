@@ -18,7 +18,8 @@ struct Outcome {
 //   k6, kC, kX   score keys 6, Clear, ten      send, accept, cancel   the three actions
 //   tx           a "TX" for this station       fs<text>               an "FS" for this judge
 //   ai, ei, end  "AI", "EI", "EI" "END OF EVENT"                       link   the link changed
-//   enter        entering the scoring screen
+//   enter        entering the scoring screen   relinked, relinked-unsent   the same after a lost
+//                                                link (a score that could not be sent)
 Outcome run(const QString &script)
 {
     ScoringModel m;
@@ -55,7 +56,11 @@ Outcome run(const QString &script)
         else if (e == QLatin1String("link"))
             m.linkChanged();
         else if (e == QLatin1String("enter"))
-            m.enterScoringScreen();
+            m.reconnected(false, false);
+        else if (e == QLatin1String("relinked"))
+            m.reconnected(true, false);
+        else if (e == QLatin1String("relinked-unsent"))
+            m.reconnected(true, true);
         else
             qFatal("unknown event %s", qPrintable(e));
         // The big digits are the score text whenever the panel is up.
@@ -117,6 +122,17 @@ private slots:
         row("tx from the link before", "k6 k6 send accept link tx", "red", "6.5", C, {"6.5"}, false);
         row("sent again on the new link", "k6 k6 send accept link send accept tx", "green", "6.5", R,
             {"6.5", "6.5"}, false);
+        // After a lost link: red again only for a score that waited for its acknowledgement or
+        // could not be sent; otherwise the keypad with the score text kept.
+        row("relinked while keying", "k6 k6 relinked", "keying", "6.5", C, {}, true);
+        row("relinked on red", "k6 k6 send relinked", "red", "6.5", C, {}, false);
+        row("relinked on red, accepted", "k6 k6 send accept relinked", "red", "6.5", C, {"6.5"}, false);
+        row("relinked on green", "k6 k6 send accept tx relinked", "keying", "6.5", R, {"6.5"}, true);
+        row("relinked after a cancel's 0.0 failed", "k6 k6 send accept tx cancel relinked-unsent", "red", "0.0", C,
+            {"6.5", "0.0"}, false);
+        row("relinked, then its tx", "k6 k6 send accept relinked link accept tx", "green", "6.5", R,
+            {"6.5", "6.5"}, false);
+        row("connect on red without a loss", "k6 k6 send enter", "keying", "6.5", C, {}, true);
         // "FS" with another score puts it before the judge; with the same score, nothing.
         row("fs while keying", "k6 k6 fs9.0", "keying", "9.0", C, {}, true);
         row("fs same number while keying", "k6 k6 fs6.50", "keying", "6.50", C, {}, true);
@@ -138,6 +154,28 @@ private slots:
         QTEST(o.title, "title");
         QTEST(o.sent, "sent");
         QTEST(o.sendEnabled, "sendEnabled");
+    }
+
+    // Which closed links the judge is shown (and healed by one automatic reconnect).
+    void reportsLoss_data()
+    {
+        QTest::addColumn<bool>("onPurpose");
+        QTest::addColumn<bool>("scoringPage");
+        QTest::addColumn<bool>("endOfEvent");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("lost while scoring") << false << true << false << true;
+        QTest::newRow("on the opening page") << false << false << false << false;
+        QTest::newRow("let go on purpose") << true << true << false << false;
+        QTest::newRow("after the end of the event") << false << true << true << false;
+    }
+    void reportsLoss()
+    {
+        QFETCH(bool, onPurpose);
+        QFETCH(bool, scoringPage);
+        QFETCH(bool, endOfEvent);
+        ScoringModel m;
+        m.eventInformation(endOfEvent);
+        QTEST(m.reportsLoss(onPurpose, scoringPage), "reported");
     }
 
     void sameScore_data()

@@ -1,0 +1,168 @@
+// A link that dies under the judge, end to end: the station in a network namespace of its own,
+// joined to the scripted event server's by a veth pair, and the cable "pulled" by taking the
+// station's end down.
+#include "E2eHarness.h"
+
+#include "link/ConsoleMessage.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QtTest>
+
+using namespace e2e;
+
+namespace {
+
+// Documentation addresses, only ever inside this test's own network namespaces.
+const QString kServerAddress = QStringLiteral("192.0.2.1");
+const QString kNamespace = QStringLiteral("marlo-station");
+const QString kStationEnd = QStringLiteral("veth-station");
+
+constexpr int kOpeningX = 5, kOpeningY = 157;
+const QPoint kConnectButton(kOpeningX + 14 + 113, kOpeningY + 104 + 42);
+const QPoint kPanelTitle(5 + 20, 131 + 20);
+const QColor kRed(255, 0, 0), kGreen(0, 128, 0), kOpeningBlue(0, 0, 255);
+// Status-bar panel 2: after the panels of 100 and 300 pixels, 130 wide, at the screen's foot.
+const QRect kLinkPanel(400, 805 - 19, 130, 19);
+
+bool sh(const QString &command)
+{
+    return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), command + QStringLiteral(" >/dev/null 2>&1")}) == 0;
+}
+
+bool inStation(const QString &command)
+{
+    return sh(QStringLiteral("ip netns exec %1 %2").arg(kNamespace, command));
+}
+
+QStringList commands(const ScriptedServer &server, int connection)
+{
+    QStringList out;
+    for (const QByteArray &m : server.messages(connection)) {
+        const ConsoleText t = CutConsoleText(m + ctl::EOT);
+        out << QString::fromLatin1(t.command + ' ' + t.payload).replace(QChar(0x11), QStringLiteral("<DC1>"));
+    }
+    return out;
+}
+
+bool linkPanelRed(const QImage &shot)
+{
+    for (int y = kLinkPanel.top(); y <= kLinkPanel.bottom(); ++y)
+        for (int x = kLinkPanel.left(); x <= kLinkPanel.right(); ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            if (c.red() > 200 && c.green() < 80 && c.blue() < 80)
+                return true;
+        }
+    return false;
+}
+
+} // namespace
+
+class TestE2eLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (!isolated())
+            QSKIP("cannot run in private namespaces here (needs root and unshare)");
+        QVERIFY2(QFile::exists(stationBinary()), qPrintable(stationBinary()));
+        QVERIFY(sh(QStringLiteral("ip netns add %1").arg(kNamespace)));
+        QVERIFY(sh(QStringLiteral("ip link add veth-server type veth peer name %1 netns %2").arg(kStationEnd, kNamespace)));
+        QVERIFY(sh(QStringLiteral("ip addr add %1/24 dev veth-server && ip link set veth-server up").arg(kServerAddress)));
+        QVERIFY(inStation(QStringLiteral("ip link set lo up")));
+        QVERIFY(inStation(QStringLiteral("ip addr add 192.0.2.2/24 dev %1").arg(kStationEnd)));
+        QVERIFY(inStation(QStringLiteral("ip link set %1 up").arg(kStationEnd)));
+        // The server becomes a neighbour, so that the station offers its address.
+        QVERIFY(inStation(QStringLiteral("ping -c 1 -W 5 %1").arg(kServerAddress)));
+    }
+
+    void cleanupTestCase()
+    {
+        sh(QStringLiteral("ip netns del %1").arg(kNamespace));
+    }
+
+    // The cable is pulled between dives (the panel green) or while a score waits for its
+    // acknowledgement (red): the loss shows within 15 s, the one automatic attempt fails with
+    // its error box, and after the plug-back one press of "Connect Console" links again with
+    // the score kept, red again when it was waiting.
+    void cablePulled_data()
+    {
+        QTest::addColumn<bool>("waiting");
+        QTest::newRow("between dives") << false;
+        QTest::newRow("while a score waits") << true;
+    }
+    void cablePulled()
+    {
+        QFETCH(bool, waiting);
+        QTemporaryDir dir;
+        QFile ini(dir.path() + QStringLiteral("/Settings.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Diving]\r\nLastIP=" + kServerAddress.toLatin1() + "\r\nWho=0\r\n");
+        ini.close();
+        XServer x;
+        QVERIFY(x.start(1218, 805));
+        ScriptedServer server;
+        QVERIFY(server.listen(kServerAddress));
+        Station station(x);
+        station.setCommandPrefix({QStringLiteral("ip"), QStringLiteral("netns"), QStringLiteral("exec"), kNamespace});
+        QVERIFY(station.start(dir.path()));
+        QVERIFY2(station.waitForOpeningPage(), station.output().constData());
+        click(x, kConnectButton.x(), kConnectButton.y());
+        QTRY_COMPARE_WITH_TIMEOUT(commands(server, 0).value(0), QStringLiteral("CC Judge 1"), 10000);
+
+        key(x, QStringLiteral("6"));
+        key(x, QStringLiteral("6"));
+        key(x, QStringLiteral("Return"));
+        key(x, QStringLiteral("Return"));
+        QTRY_VERIFY(commands(server, 0).contains(QStringLiteral("SD 6.5<DC1>")));
+        if (!waiting) {
+            server.send("TX", QByteArray("J1  ") + ctl::DC1);
+            QTRY_COMPARE(screenshot(x).pixelColor(kPanelTitle), kGreen);
+        }
+        QVERIFY(!linkPanelRed(screenshot(x)));
+
+        QElapsedTimer pulled;
+        pulled.start();
+        QVERIFY(inStation(QStringLiteral("ip link set %1 down").arg(kStationEnd)));
+        QTRY_VERIFY_WITH_TIMEOUT(linkPanelRed(screenshot(x)), 20000);
+        qInfo("the loss showed %lld ms after the cable was pulled", qlonglong(pulled.elapsed()));
+        QVERIFY(pulled.elapsed() <= 15500);
+        // The automatic attempt 2 s later cannot reach the server: its error box over the
+        // opening page, and no other attempt.
+        QTRY_VERIFY_WITH_TIMEOUT(!findWindow(x, QStringLiteral("Marlo DV")).isEmpty()
+                                     && screenshot(x).pixelColor(12, 140) == kOpeningBlue,
+                                 15000);
+        QVERIFY(inStation(QStringLiteral("ip link set %1 up").arg(kStationEnd)));
+        key(x, QStringLiteral("Return"));  // closes the box
+        QTRY_VERIFY(findWindow(x, QStringLiteral("Marlo DV")).isEmpty());
+        QCOMPARE(server.connectionCount(), 1);
+
+        click(x, kConnectButton.x(), kConnectButton.y());
+        QTRY_COMPARE_WITH_TIMEOUT(commands(server, 1).value(0), QStringLiteral("CC Judge 1"), 10000);
+        QTRY_VERIFY(!linkPanelRed(screenshot(x)));
+        if (waiting) {
+            QTRY_COMPARE(screenshot(x).pixelColor(kPanelTitle), kRed);
+            key(x, QStringLiteral("Return"));  // Accept
+        } else {
+            QVERIFY(screenshot(x).pixelColor(kPanelTitle) != kRed);
+            key(x, QStringLiteral("Return"));  // Send: the score text was kept
+            QTRY_COMPARE(screenshot(x).pixelColor(kPanelTitle), kRed);
+            key(x, QStringLiteral("Return"));
+        }
+        QTRY_VERIFY(commands(server, 1).contains(QStringLiteral("SD 6.5<DC1>")));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    enterIsolation(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    TestE2eLink t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_e2e_link.moc"
