@@ -75,8 +75,16 @@ private slots:
         QVERIFY(inStation(QStringLiteral("ip link set lo up")));
         QVERIFY(inStation(QStringLiteral("ip addr add 192.0.2.2/24 dev %1").arg(kStationEnd)));
         QVERIFY(inStation(QStringLiteral("ip link set %1 up").arg(kStationEnd)));
-        // The server becomes a neighbour, so that the station offers its address.
-        QVERIFY(inStation(QStringLiteral("ping -c 1 -W 5 %1").arg(kServerAddress)));
+        // The server becomes a neighbour (as a ping would make it), so that the station offers
+        // its address.
+        QProcess ip;
+        ip.start(QStringLiteral("ip"), {QStringLiteral("-br"), QStringLiteral("link"), QStringLiteral("show"),
+                                        QStringLiteral("veth-server")});
+        QVERIFY(ip.waitForFinished(5000));
+        // "veth-server@if2  UP  aa:bb:cc:dd:ee:ff <...>"
+        const QString lladdr = QString::fromLatin1(ip.readAllStandardOutput()).simplified().section(QLatin1Char(' '), 2, 2);
+        QVERIFY2(lladdr.count(QLatin1Char(':')) == 5, qPrintable(lladdr));
+        QVERIFY(inStation(QStringLiteral("ip neigh replace %1 lladdr %2 dev %3 nud stale").arg(kServerAddress, lladdr, kStationEnd)));
     }
 
     void cleanupTestCase()
@@ -129,7 +137,7 @@ private slots:
         QVERIFY(inStation(QStringLiteral("ip link set %1 down").arg(kStationEnd)));
         QTRY_VERIFY_WITH_TIMEOUT(linkPanelRed(screenshot(x)), 20000);
         qInfo("the loss showed %lld ms after the cable was pulled", qlonglong(pulled.elapsed()));
-        QVERIFY(pulled.elapsed() <= 15500);
+        QVERIFY(pulled.elapsed() <= 15000);
         // The automatic attempt 2 s later cannot reach the server: its error box over the
         // opening page, and no other attempt.
         QTRY_VERIFY_WITH_TIMEOUT(!findWindow(x, QStringLiteral("Marlo DV")).isEmpty()

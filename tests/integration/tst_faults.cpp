@@ -9,6 +9,7 @@
 // The order is drawn from a seed that is printed; MARLO_FAULT_SEED=<seed> repeats it (the
 // thread timing on the way may still differ).
 #include "FaultServer.h"
+#include "ShowCounter.h"
 #include "TestStation.h"
 #include "Watchdog.h"
 
@@ -270,6 +271,9 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
     int c = server_->latest();
     QVERIFY(server_->isOpen(c));
     QVERIFY(link().Connected());
+    // A link lost under the judge shows the lost-connection window at once, perhaps before
+    // the score is even keyed (it closes itself 2 s later; the last dive's may still show).
+    ShowCounter lostWindows(form().InvalidElements);
 
     // The event: the keypad comes back for the new dive.
     const QByteArray event = "Men 3m Springboard, dive " + QByteArray::number(index);
@@ -343,7 +347,7 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
             continue;
 
         // Lost link: the lost-connection window, the panel still red with the unsent score.
-        QVERIFY(form().InvalidElements->isVisible());
+        QVERIFY(lostWindows.shows > 0 || form().InvalidElements->isVisible());
         QVERIFY2(panelRedWith(score), qPrintable(panelState()));
         const int connections = server_->connectionCount();
         if (fault.realTimer) {
