@@ -187,6 +187,12 @@ void LoopbackServer::readNow(qsizetype max, int c)
         k->data.append(buf.constData(), n);
 }
 
+qintptr LoopbackServer::descriptor(int c) const
+{
+    const Conn *k = conn(c);
+    return k ? k->fd : -1;
+}
+
 void LoopbackServer::close(Conn *k)
 {
     k->notifier.reset();

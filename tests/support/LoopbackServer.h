@@ -54,6 +54,8 @@ public:
     void setStalled(bool stalled, int c = -1);
     // Reads up to `max` bytes of a (stalled) connection now, without waiting.
     void readNow(qsizetype max, int c = -1);
+    // The server's socket of a connection (-1 when closed), for a look at its state.
+    qintptr descriptor(int c = -1) const;
 
     // A message as the event server frames it: SOH, command, tag, sender, STX, payload, EOT.
     static QByteArray frame(const QByteArray &command, const QByteArray &payload,
