@@ -10,7 +10,6 @@
 #include "TestStation.h"
 
 #include "link/ConsoleLink.h"
-#include "link/ConsoleMessage.h"
 #include "link/TcpLink.h"
 #include "scoring/ScoreConfirmation.h"
 #include "screens/Unit_Invalid.h"
@@ -44,15 +43,13 @@ class FullListener
 public:
     FullListener()
     {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        fd_ = int(LoopbackServer::listenSocket(0, &port_));
+        if (fd_ < 0)
+            return;
         sockaddr_in a {};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || ::listen(fd_, 0) != 0
-            || ::getsockname(fd_, reinterpret_cast<sockaddr *>(&a), &len) != 0)
-            return;
-        port_ = ntohs(a.sin_port);
+        a.sin_port = htons(port_);
         // Fill the queue: connects whose handshakes the system completes (it answers them
         // even though nobody accepts) until the queue holds what its backlog allows.
         for (int i = 0; i < 8 && !queueFull(); ++i) {
@@ -274,13 +271,13 @@ void TestLinkStall::lostLinkFailsTheBufferedScore()
 
     // A score the server's system takes in: it reaches the server and is not reported.
     link().SendConsoleMessage("SD", "5.0\x11");
-    const QByteArray early = FrameConsoleMessage("SD", "IND ", "J3  ", "5.0\x11");
+    const QByteArray early = LoopbackServer::frame("SD", "5.0\x11", "J3  ");
     // The score goes in behind data the server has not taken: written, into the buffer.
     QVERIFY(fillUntilStalled(1));
     form().ScoreEdit->setText(QStringLiteral("6.5"));
     ButtonSendScoreClick(form().scoring);
     ScoreConfirmAcceptClick(form().scoring);
-    const QByteArray sd = FrameConsoleMessage("SD", "IND ", "J3  ", "6.5\x11");
+    const QByteArray sd = LoopbackServer::frame("SD", "6.5\x11", "J3  ");
     QCOMPARE(sent_.last().first.left(4), QByteArray("\x01" "CSI"));
     QVERIFY(sent_.contains(qMakePair(sd, true)));
     QVERIFY(link().Connected());
@@ -335,7 +332,7 @@ void TestLinkStall::lostLinkFailsTheBufferedScore()
     QCOMPARE(windows.shows, 1);
     QVERIFY(link().Connected());
     QVERIFY(server_->waitForFrames(1, 1));
-    QCOMPARE(server_->frames(1), QList<QByteArray> {FrameConsoleMessage("CC", "IND ", "J3  ", "Judge 3")});
+    QCOMPARE(server_->frames(1), QList<QByteArray> {LoopbackServer::frame("CC", "Judge 3", "J3  ")});
 }
 
 void TestLinkStall::orderKeptAcrossPartialWrites()
@@ -384,7 +381,7 @@ void TestLinkStall::closeIsPromptWhenNothingIsRead()
     QVERIFY(QFile::exists(station_->workDir() + QStringLiteral("/Settings.ini")));
     // "CS" "Off" and the empty "IP" went in behind the rest and were given up with it.
     QCOMPARE(unsent_.mid(unsent_.size() - 2),
-             (QList<QByteArray> {FrameConsoleMessage("CS", "IND ", "J3  ", "Off"), QByteArray("\x01IPIND J3  \x02\x04")}));
+             (QList<QByteArray> {LoopbackServer::frame("CS", "Off", "J3  "), LoopbackServer::frame("IP", "", "J3  ")}));
     server_->setStalled(false, 0);
     QVERIFY(server_->waitForClosed(0, 10000));
     QCOMPARE(server_->frames(0) + unsent_, written());
