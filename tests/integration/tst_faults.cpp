@@ -8,7 +8,7 @@
 //
 // The order is drawn from a seed that is printed; MARLO_FAULT_SEED=<seed> repeats it (the
 // thread timing on the way may still differ).
-#include "FaultServer.h"
+#include "LoopbackServer.h"
 #include "ShowCounter.h"
 #include "TestStation.h"
 #include "Watchdog.h"
@@ -143,7 +143,7 @@ private:
     void runDive(int index, const Fault &fault, const QString &score, std::mt19937 &rng);
 
     std::unique_ptr<TestStation> station_;
-    std::unique_ptr<FaultServer> server_;
+    std::unique_ptr<LoopbackServer> server_;
 
     // The dive under way.
     int dive_ = 0;
@@ -205,9 +205,9 @@ void TestFaults::serverFrame(int c, const QByteArray &frame)
         return;
     }
     if (!faultApplied_ && fault_.point == Point::MidTX) {
-        const QByteArray tx = FaultServer::frame("TX", "J3  \x11");
+        const QByteArray tx = LoopbackServer::frame("TX", "J3  \x11");
         const qsizetype cut = std::clamp<qsizetype>(qsizetype(fault_.cut * double(tx.size())), 1, tx.size() - 1);
-        server_->send(c, tx.left(cut));
+        server_->send(tx.left(cut), c);
         heldBack_ = tx.mid(cut);
         applyFault(c);
         return;
@@ -219,8 +219,8 @@ void TestFaults::acknowledge(int c)
 {
     // Now and then an acknowledgement for another judge first: it must not turn the panel green.
     if (std::uniform_int_distribution<int>(0, 3)(serverRng_) == 0)
-        server_->send(c, FaultServer::frame("TX", "J2  \x11"));
-    server_->send(c, FaultServer::frame("TX", "J3  \x11"));
+        server_->send(LoopbackServer::frame("TX", "J2  \x11"), c);
+    server_->send(LoopbackServer::frame("TX", "J3  \x11"), c);
 }
 
 void TestFaults::applyFault(int c)
@@ -230,7 +230,7 @@ void TestFaults::applyFault(int c)
     case Kind::Drop: server_->drop(c); break;
     case Kind::Reset: server_->reset(c); break;
     case Kind::Stall: {
-        server_->stall(c);
+        server_->setStalled(true, c);
         const int dive = dive_;
         QTimer::singleShot(fault_.stallMs, this, [this, c, dive] { endStall(c, dive); });
         break;
@@ -240,17 +240,17 @@ void TestFaults::applyFault(int c)
 
 void TestFaults::endStall(int c, int dive)
 {
-    if (dive != dive_ || !server_->isOpen(c))
+    if (dive != dive_ || server_->isClosed(c))
         return;
     switch (fault_.end) {
     case StallEnd::Resume:
         // The server comes back: it sends what it held back, answers the scores it had read,
         // and reads what came meanwhile (answering each score in it).
-        server_->send(c, heldBack_);
+        server_->send(heldBack_, c);
         heldBack_.clear();
         for (; unanswered_ > 0; --unanswered_)
             acknowledge(c);
-        server_->resume(c);
+        server_->setStalled(false, c);
         break;
     case StallEnd::Drop: server_->drop(c); break;
     case StallEnd::Reset: server_->reset(c); break;
@@ -269,7 +269,7 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
     scoresReceived_.clear();
 
     int c = server_->latest();
-    QVERIFY(server_->isOpen(c));
+    QVERIFY(!server_->isClosed(c));
     QVERIFY(link().Connected());
     // A link lost under the judge shows the lost-connection window at once, perhaps before
     // the score is even keyed (it closes itself 2 s later; the last dive's may still show).
@@ -277,28 +277,28 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
 
     // The event: the keypad comes back for the new dive.
     const QByteArray event = "Men 3m Springboard, dive " + QByteArray::number(index);
-    server_->send(c, FaultServer::frame("EI", "IND\x11" + event + "\x12" "7\x13"));
+    server_->send(LoopbackServer::frame("EI", "IND\x11" + event + "\x12" "7\x13"), c);
     QTRY_COMPARE(form().LabelEvent->text(), QString::fromLatin1(event));
     QVERIFY(form().ScoreConfirmMain->isHidden() && !form().PanelKeypad->isHidden());
 
     // The athlete and the dive, perhaps cut short.
     const QByteArray diveNumber = QByteArray::number(100 + index) + "B";
-    const QByteArray ai = FaultServer::frame("AI", "1-" + QByteArray::number(index) + "\x11" "Diver " + QByteArray::number(index)
+    const QByteArray ai = LoopbackServer::frame("AI", "1-" + QByteArray::number(index) + "\x11" "Diver " + QByteArray::number(index)
                                                        + "\x12" "Club\x13");
-    const QByteArray di = FaultServer::frame("DI", diveNumber + "\x11" "2.4\x12" "3m\x13" "Forward Dive Pike\x14");
+    const QByteArray di = LoopbackServer::frame("DI", diveNumber + "\x11" "2.4\x12" "3m\x13" "Forward Dive Pike\x14");
     auto cutAt = [&](const QByteArray &m) {
         return std::clamp<qsizetype>(qsizetype(fault.cut * double(m.size())), 1, m.size() - 1);
     };
     if (fault.point == Point::MidAI) {
-        server_->send(c, ai.left(cutAt(ai)));
+        server_->send(ai.left(cutAt(ai)), c);
         heldBack_ = ai.mid(cutAt(ai)) + di;
         applyFault(c);
     } else if (fault.point == Point::MidDI) {
-        server_->send(c, ai + di.left(cutAt(di)));
+        server_->send(ai + di.left(cutAt(di)), c);
         heldBack_ = di.mid(cutAt(di));
         applyFault(c);
     } else {
-        server_->send(c, ai + di);
+        server_->send(ai + di, c);
         QTRY_COMPARE(form().LabelDive->text(), QString::fromLatin1(diveNumber));
         if (fault.point == Point::BeforeSD)
             applyFault(c);
@@ -319,8 +319,8 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
     // them may turn it green; on a sound link the pulse's answer shows they were handled.
     if (!faultApplied_) {
         const qsizetype framesBefore = server_->frames(c).size();
-        server_->send(c, FaultServer::frame("TX", "J2  \x11") + FaultServer::frame("TX", "J3 \x11")
-                             + FaultServer::frame("TX", "J33 \x11") + FaultServer::frame("TP", QByteArray()));
+        server_->send(LoopbackServer::frame("TX", "J2  \x11") + LoopbackServer::frame("TX", "J3 \x11")
+                             + LoopbackServer::frame("TX", "J33 \x11") + LoopbackServer::frame("TP", QByteArray()), c);
         QTRY_VERIFY(server_->frames(c).size() > framesBefore);
         QCOMPARE(commandOf(server_->frames(c).last()), QByteArray("CS"));
         QVERIFY2(panelRedWith(score), qPrintable(panelState()));
@@ -366,7 +366,7 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
         QTRY_VERIFY(server_->connectionCount() > connections);
         c = server_->latest();
         QTRY_VERIFY(!server_->frames(c).isEmpty());
-        QCOMPARE(server_->frames(c).first(), FaultServer::frame("CC", "Judge 3", "J3  "));
+        QCOMPARE(server_->frames(c).first(), LoopbackServer::frame("CC", "Judge 3", "J3  "));
     }
 
     // Green: the server has this very score, and the panel shows it.
@@ -379,7 +379,7 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
 
     // Let the stall's timer and the server settle before the next dive.
     QTRY_VERIFY(!server_->isStalled(server_->latest()));
-    QVERIFY(server_->isOpen(server_->latest()));
+    QVERIFY(!server_->isClosed(server_->latest()));
     QVERIFY(link().Connected());
 
     lastReconnects_ = reconnects;
@@ -419,7 +419,7 @@ void TestFaults::hundredDivesUnderFire()
     }
     std::shuffle(plan.begin(), plan.end(), rng);
 
-    server_ = std::make_unique<FaultServer>();
+    server_ = std::make_unique<LoopbackServer>();
     QVERIFY(server_->listen());
     server_->onFrame = [this](int c, const QByteArray &frame) { serverFrame(c, frame); };
     station_ = std::make_unique<TestStation>();

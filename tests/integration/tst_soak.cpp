@@ -8,6 +8,7 @@
 //
 // MARLO_SOAK_MESSAGES=<n> changes the count. Sanitizer builds send a tenth and do not hold
 // the memory to the bound (their allocators keep freed memory aside on purpose).
+#include "LoopbackServer.h"
 #include "ResidentMemory.h"
 #include "TestStation.h"
 #include "Watchdog.h"
@@ -29,7 +30,6 @@
 #include <thread>
 #include <vector>
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -48,11 +48,6 @@
 #endif
 
 namespace {
-
-QByteArray frame(const QByteArray &command, const QByteArray &payload, const QByteArray &sender = "VRX ")
-{
-    return '\x01' + command + "IND " + sender + '\x02' + payload + '\x04';
-}
 
 // The other stations: never this one ("J1  ").
 const QByteArray kOthers[] = {"J2  ", "J3  ", "J4  ", "J5  ", "J6  ", "J7  ", "J8  ", "J9  ", "J10 ", "J11 "};
@@ -83,37 +78,37 @@ struct Mix {
         const QByteArray &score = kScores[(r >> 4) % 10];
         switch ((r >> 8) % 13) {
         case 0:
-            out += frame("AI", QByteArray::number(1 + (i % 6)) + "-" + QByteArray::number(i % 40) + "\x11"
+            out += LoopbackServer::frame("AI", QByteArray::number(1 + (i % 6)) + "-" + QByteArray::number(i % 40) + "\x11"
                                    + kNames[(r >> 12) % 5] + "\x12" "SC Rostock Wasserspringen " + n + "\x13");
             break;
         case 1:
-            out += frame("DI", "5253B\x11" "3.2\x12" "3m\x13" "Back 2 1/2 Twists 1 1/2 Somersaults Pike " + n + "\x14");
+            out += LoopbackServer::frame("DI", "5253B\x11" "3.2\x12" "3m\x13" "Back 2 1/2 Twists 1 1/2 Somersaults Pike " + n + "\x14");
             break;
         case 2: {
             QByteArray p = "*";
             for (int j = 0; j < 11; ++j)
                 p += kScores[(r >> j) % 10] + '^';
-            out += frame("XX", p);
+            out += LoopbackServer::frame("XX", p);
             break;
         }
         case 3:
-            out += frame("PR", QByteArray::number(i % 40) + "\x11" "1 SCHMIDT " + score + "^2 MEYER^3 LEROY " + n + "\x12");
+            out += LoopbackServer::frame("PR", QByteArray::number(i % 40) + "\x11" "1 SCHMIDT " + score + "^2 MEYER^3 LEROY " + n + "\x12");
             break;
         case 4:
-            out += frame((r & 0x10000) ? "TP" : "tp", QByteArray());
+            out += LoopbackServer::frame((r & 0x10000) ? "TP" : "tp", QByteArray());
             asked.push_back(ReplyToTP);
             break;
-        case 5: out += frame("CM", "Chat line " + n + ": next round in five minutes"); break;
+        case 5: out += LoopbackServer::frame("CM", "Chat line " + n + ": next round in five minutes"); break;
         case 6:
-            out += frame("CC", "Judge " + QByteArray::number(2 + (r >> 12) % 10) + " " + n);
+            out += LoopbackServer::frame("CC", "Judge " + QByteArray::number(2 + (r >> 12) % 10) + " " + n);
             asked.push_back(ReplyToCC);
             break;
-        case 7: out += frame("CD", other); break;
-        case 8: out += frame("IP", "192.168.1." + QByteArray::number(r % 250), other); break;
-        case 9: out += frame("CN", "JUDGE-PC-" + n, other); break;
-        case 10: out += frame("CS", "Active " + QByteArray::number(r % 100) + " %", other); break;
-        case 11: out += frame("TX", other + "\x11"); break;
-        case 12: out += frame("FS", QByteArray::number(2 + (r >> 12) % 10) + "\x11" + score + "\x12"); break;
+        case 7: out += LoopbackServer::frame("CD", other); break;
+        case 8: out += LoopbackServer::frame("IP", "192.168.1." + QByteArray::number(r % 250), other); break;
+        case 9: out += LoopbackServer::frame("CN", "JUDGE-PC-" + n, other); break;
+        case 10: out += LoopbackServer::frame("CS", "Active " + QByteArray::number(r % 100) + " %", other); break;
+        case 11: out += LoopbackServer::frame("TX", other + "\x11"); break;
+        case 12: out += LoopbackServer::frame("FS", QByteArray::number(2 + (r >> 12) % 10) + "\x11" + score + "\x12"); break;
         }
     }
 };
@@ -126,24 +121,16 @@ struct Checkpoint {
     double seconds;
 };
 
-// The flooding server, on its own thread: one station, messages sent as fast as the station
+// The flooding server, on its own thread (the test's event server cannot keep up with the
+// station from the station's own thread), on the test server's listening socket: one station, messages sent as fast as the station
 // takes them, the station's replies read as they come and checked against what was asked.
 // At each checkpoint it stops sending until every question so far has been answered.
 class FloodServer
 {
 public:
-    FloodServer(qint64 messages, qint64 checkpointEvery) : messages_(messages), every_(checkpointEvery)
+    FloodServer(qint64 messages, qint64 checkpointEvery)
+        : messages_(messages), every_(checkpointEvery), listenFd_(int(LoopbackServer::listenSocket(1, &port_)))
     {
-        listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int one = 1;
-        ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a {};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (::bind(listenFd_, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
-            && ::getsockname(listenFd_, reinterpret_cast<sockaddr *>(&a), &len) == 0 && ::listen(listenFd_, 1) == 0)
-            port_ = ntohs(a.sin_port);
     }
     ~FloodServer()
     {
@@ -316,8 +303,8 @@ private:
 
     const qint64 messages_;
     const qint64 every_;
-    int listenFd_ = -1;
     quint16 port_ = 0;
+    int listenFd_ = -1;
     std::atomic<bool> stop_ {false};
     std::thread thread_;
     // Server thread only.
@@ -394,7 +381,7 @@ void TestSoak::millionMessages()
 
     QVERIFY2(!server.failed, qPrintable(server.failure));
     QVERIFY(done);
-    QCOMPARE(server.firstFrame, QByteArray("\x01" "CCIND J1  \x02" "Judge 1\x04"));
+    QCOMPARE(server.firstFrame, LoopbackServer::frame("CC", "Judge 1", "J1  "));
     QCOMPARE(handled, messages);
     QCOMPARE(server.tpAnswered.load(), server.tpSent.load());
     QCOMPARE(server.ccAnswered.load(), server.ccSent.load());

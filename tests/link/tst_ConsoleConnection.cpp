@@ -3,7 +3,6 @@
 #include "LoopbackServer.h"
 
 #include "link/ConsoleConnection.h"
-#include "link/ConsoleMessage.h"
 #include "station/StationState.h"
 
 #include <QtTest>
@@ -33,11 +32,8 @@ public:
     QList<QByteArray> texts;
 };
 
-// A message as this station frames it.
-QByteArray ours(const QByteArray &command, const QByteArray &payload)
-{
-    return FrameConsoleMessage(command, "IND ", "J2  ", payload);
-}
+// This station ("Judge 2").
+const QByteArray kUs = "J2  ";
 
 } // namespace
 
@@ -71,7 +67,7 @@ private slots:
         QVERIFY(connection_->Connected());
         QCOMPARE(events_.log, QStringList{"connected"});
         QVERIFY(server_->waitForFrames(1));
-        QCOMPARE(server_->frames(), QList<QByteArray>{ours("CC", "Judge 2")});
+        QCOMPARE(server_->frames(), QList<QByteArray>{LoopbackServer::frame("CC", "Judge 2", kUs)});
     }
 
     // The texts that arrived together reach the owner in order, between TextsBegin and TextsEnd.
@@ -135,8 +131,10 @@ private slots:
         QVERIFY(!connection_->Connected());
         QCOMPARE(events_.log, QStringList({"connected", "disconnected"}));
         QVERIFY(server_->waitForClosed());
-        QCOMPARE(server_->frames(), QList<QByteArray>({ours("CC", "Judge 2"), ours("SD", "7.5"), ours("CS", "Off"),
-                                                       ours("IP", QByteArray())}));
+        QCOMPARE(server_->frames(), QList<QByteArray>({LoopbackServer::frame("CC", "Judge 2", kUs),
+                                                       LoopbackServer::frame("SD", "7.5", kUs),
+                                                       LoopbackServer::frame("CS", "Off", kUs),
+                                                       LoopbackServer::frame("IP", QByteArray(), kUs)}));
     }
 
 private:

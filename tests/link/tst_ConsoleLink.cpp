@@ -39,11 +39,6 @@ bool spinUntil(F condition, int timeoutMs = 5000)
     return true;
 }
 
-QByteArray frameOf(const char *command, const QByteArray &station, const QByteArray &payload)
-{
-    return FrameConsoleMessage(command, "IND ", station, payload);
-}
-
 struct Sent {
     QByteArray frame;
     bool written;
@@ -210,7 +205,7 @@ void TestConsoleLink::scoreIsFollowedByStatus()
     QCOMPARE(frames.size(), 2);
     QCOMPARE(frames[0].toHex(' '), QByteArray("01 53 44 49 4e 44 20 4a 33 20 20 02 36 2e 35 11 04"));
     QCOMPARE(frames[0].size(), 17);
-    QCOMPARE(frames[1], frameOf("CS", "J3  ", "Active 87 %"));
+    QCOMPARE(frames[1], LoopbackServer::frame("CS", "Active 87 %", "J3  "));
 }
 
 void TestConsoleLink::disconnectSendsOffAndEmptyIP()
@@ -227,7 +222,7 @@ void TestConsoleLink::disconnectSendsOffAndEmptyIP()
 
     link().DisconnectAction();
     QVERIFY(server_->waitForClosed());
-    QCOMPARE(server_->frames(), (QList<QByteArray> {frameOf("CS", "J1  ", "Off"), QByteArray("\x01IPIND J1  \x02\x04")}));
+    QCOMPARE(server_->frames(), (QList<QByteArray> {LoopbackServer::frame("CS", "Off", "J1  "), QByteArray("\x01IPIND J1  \x02\x04")}));
     QCOMPARE(server_->frames().at(1).size(), 13);
     // The disconnected handling.
     QVERIFY(!link().Connected());
@@ -307,9 +302,9 @@ void TestConsoleLink::twoFailedScoreSendsGiveOneReconnect()
     // The first failure started the reconnection: no status after it. The second failed
     // while the timer ran: its status is still tried.
     QCOMPARE(sent_.size(), 3);
-    QCOMPARE(sent_[0].frame, frameOf("SD", "J3  ", "6.5\x11"));
-    QCOMPARE(sent_[1].frame, frameOf("SD", "J3  ", "6.5\x11"));
-    QCOMPARE(sent_[2].frame, frameOf("CS", "J3  ", "Active " + toBytes(form().LabelPower->text())));
+    QCOMPARE(sent_[0].frame, LoopbackServer::frame("SD", "6.5\x11", "J3  "));
+    QCOMPARE(sent_[1].frame, LoopbackServer::frame("SD", "6.5\x11", "J3  "));
+    QCOMPARE(sent_[2].frame, LoopbackServer::frame("CS", "Active " + toBytes(form().LabelPower->text()), "J3  "));
     for (const Sent &s : sent_)
         QVERIFY(!s.written);
     QCOMPARE(windows.shows, 1);
@@ -319,7 +314,7 @@ void TestConsoleLink::twoFailedScoreSendsGiveOneReconnect()
     // Two seconds later: one reconnect, which announces itself again.
     QVERIFY(server_->waitForConnections(2, 6000));
     QVERIFY(server_->waitForFrames(1, 1));
-    QCOMPARE(server_->frames(1).at(0), frameOf("CC", "J3  ", "Judge 3"));
+    QCOMPARE(server_->frames(1).at(0), LoopbackServer::frame("CC", "Judge 3", "J3  "));
     QCOMPARE(form().state.RetryCount, 1);
     const QString panel = form().StatusBar1->panelText(5);
     QVERIFY2(QRegularExpression(QStringLiteral("^Retry Count: 1  ([01]\\d|2[0-3]):[0-5]\\d\\.[0-5]\\d$")).match(panel).hasMatch(),
@@ -379,7 +374,7 @@ void TestConsoleLink::goHomeAndStatusBar()
     QCOMPARE(form().currentPage(), 0);
     QVERIFY(server_->waitForClosed());
     QCOMPARE(server_->frames().mid(1, 2),
-             (QList<QByteArray> {frameOf("CS", "J1  ", "Off"), QByteArray("\x01IPIND J1  \x02\x04")}));
+             (QList<QByteArray> {LoopbackServer::frame("CS", "Off", "J1  "), QByteArray("\x01IPIND J1  \x02\x04")}));
     QVERIFY(form().ConnectConsoles->isEnabled());
     QCOMPARE(form().focusWidget(), form().ConnectConsoles);
 
@@ -414,7 +409,7 @@ void TestConsoleLink::closeAsksOnlyWhileLinked()
     QVERIFY(form().close());
     QCOMPARE(asked, 2);
     QVERIFY(server_->waitForClosed());
-    QCOMPARE(server_->frames(), (QList<QByteArray> {frameOf("CS", "J1  ", "Off"), QByteArray("\x01IPIND J1  \x02\x04")}));
+    QCOMPARE(server_->frames(), (QList<QByteArray> {LoopbackServer::frame("CS", "Off", "J1  "), QByteArray("\x01IPIND J1  \x02\x04")}));
     QVERIFY(!link().Connected());
 }
 
@@ -436,6 +431,9 @@ void TestConsoleLink::modalBoxHoldsBackNextMessage()
             return;
         QMessageBox box(QMessageBox::Critical, kApplicationTitle, QString::fromLatin1(m.payload), QMessageBox::Ok, &form());
         QTimer::singleShot(0, &box, [&] { server_->send(LoopbackServer::frame("CM", "second")); });
+        // A fixed time on purpose: a message that slips past the box would be handed over at
+        // no moment the test can wait for, so the box gives it many turns of the event loop
+        // (300 ms) to show, with the server's next message on its way.
         QTimer::singleShot(300, &box, [&] {
             handledWhileBoxUp = handled;
             logLinesWhileBoxUp = form().LogFile->document()->blockCount();
@@ -485,7 +483,7 @@ void TestConsoleLink::disconnectWhileHandlingAMessage()
     // left and are not handled.
     server_->send(LoopbackServer::frame("CD", "J1  ") + LoopbackServer::frame("CM", "too late"));
     QVERIFY(server_->waitForClosed());
-    QCOMPARE(server_->frames(), (QList<QByteArray> {frameOf("CS", "J1  ", "Off"), QByteArray("\x01IPIND J1  \x02\x04")}));
+    QCOMPARE(server_->frames(), (QList<QByteArray> {LoopbackServer::frame("CS", "Off", "J1  "), QByteArray("\x01IPIND J1  \x02\x04")}));
     QCOMPARE(handled, QList<QByteArray> {"J1  "});
     QCOMPARE(form().currentPage(), 0);
     QVERIFY(form().ConnectConsoles->isEnabled());
@@ -513,14 +511,14 @@ void TestConsoleLink::replacedReaderNeverTouchesNewLink()
     QVERIFY(link().connection().currentReader() != oldReader);
     QVERIFY(server_->waitForConnections(2));
     QVERIFY(server_->waitForClosed(0));
-    QCOMPARE(server_->frames(0).mid(1), (QList<QByteArray> {frameOf("CS", "J2  ", "Off"), QByteArray("\x01IPIND J2  \x02\x04")}));
+    QCOMPARE(server_->frames(0).mid(1), (QList<QByteArray> {LoopbackServer::frame("CS", "Off", "J2  "), QByteArray("\x01IPIND J2  \x02\x04")}));
 
     // The old connection's message is dropped; the new connection works and stays open.
     server_->send(LoopbackServer::frame("CM", "new"), 1);
     QTRY_COMPARE(handled, QList<QByteArray> {"new"});
     QVERIFY(link().Connected());
     QVERIFY(!server_->isClosed(1));
-    QCOMPARE(server_->frames(1).at(0), frameOf("CC", "J2  ", "Judge 2"));
+    QCOMPARE(server_->frames(1).at(0), LoopbackServer::frame("CC", "Judge 2", "J2  "));
     server_->send(LoopbackServer::frame("CM", "still here"), 1);
     QTRY_COMPARE(handled.size(), 2);
     QVERIFY(!server_->isClosed(1));

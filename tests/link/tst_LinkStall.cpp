@@ -10,20 +10,24 @@
 #include "TestStation.h"
 
 #include "link/ConsoleLink.h"
-#include "link/ConsoleMessage.h"
 #include "link/TcpLink.h"
 #include "scoring/ScoreConfirmation.h"
 #include "screens/Unit_Invalid.h"
 #include "screens/Unit_Main.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
+#include <QThread>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 
 #include <arpa/inet.h>
+#include <linux/tcp.h>  // tcp_info as this kernel fills it (the window, the bytes not sent)
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -39,24 +43,26 @@ class FullListener
 public:
     FullListener()
     {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        fd_ = int(LoopbackServer::listenSocket(0, &port_));
+        if (fd_ < 0)
+            return;
         sockaddr_in a {};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || ::listen(fd_, 0) != 0
-            || ::getsockname(fd_, reinterpret_cast<sockaddr *>(&a), &len) != 0)
-            return;
-        port_ = ntohs(a.sin_port);
-        // Fill the queue until a connect is left without an answer.
-        for (int i = 0; i < 8 && !full_; ++i) {
+        a.sin_port = htons(port_);
+        // Fill the queue: connects whose handshakes the system completes (it answers them
+        // even though nobody accepts) until the queue holds what its backlog allows.
+        for (int i = 0; i < 8 && !queueFull(); ++i) {
             const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
             fillers_.push_back(c);
-            if (::connect(c, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0)
+            if (::connect(c, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 && errno != EINPROGRESS)
                 continue;
-            pollfd p {c, POLLOUT, 0};
-            full_ = errno == EINPROGRESS && ::poll(&p, 1, 200) == 0;
+            // Until this one is in the queue (its handshake's end reaches the listener).
+            QDeadlineTimer deadline(5000);
+            while (!queueFull() && !deadline.hasExpired())
+                QThread::msleep(5);
         }
+        full_ = queueFull();
     }
     ~FullListener()
     {
@@ -69,6 +75,15 @@ public:
     quint16 port() const { return port_; }
 
 private:
+    // Whether the accept queue is full: the system then drops a new connect's SYN unanswered.
+    // For a listening socket TCP_INFO gives the queue's length and its backlog.
+    bool queueFull() const
+    {
+        tcp_info info {};
+        socklen_t len = sizeof info;
+        return ::getsockopt(fd_, IPPROTO_TCP, TCP_INFO, &info, &len) == 0 && info.tcpi_unacked > info.tcpi_sacked;
+    }
+
     int fd_ = -1;
     quint16 port_ = 0;
     bool full_ = false;
@@ -76,6 +91,44 @@ private:
 };
 
 const QColor kRed(255, 0, 0);
+
+bool sameAddress(const sockaddr_in &a, const sockaddr_in &b)
+{
+    return a.sin_family == b.sin_family && a.sin_port == b.sin_port && a.sin_addr.s_addr == b.sin_addr.s_addr;
+}
+
+// The station's end of a connection the server accepted: the station runs in the test's own
+// process, so it is the descriptor of this process whose address is the server's peer's.
+int stationEndOf(int serverFd)
+{
+    sockaddr_in peer {};
+    socklen_t len = sizeof peer;
+    if (::getpeername(serverFd, reinterpret_cast<sockaddr *>(&peer), &len) != 0)
+        return -1;
+    const QStringList fds = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
+    for (const QString &name : fds) {
+        const int fd = name.toInt();
+        sockaddr_in local {};
+        len = sizeof local;
+        if (fd != serverFd && ::getsockname(fd, reinterpret_cast<sockaddr *>(&local), &len) == 0 && sameAddress(local, peer))
+            return fd;
+    }
+    return -1;
+}
+
+// Whether a stall of the server has fully taken effect on the station's socket: the server's
+// window is shut (it stays so while the server reads nothing), every byte sent is
+// acknowledged, and what the system still holds waits for the window. Until then the system
+// can make room at any moment: acknowledgements and sends it has yet to process free the send
+// buffer, and grow it (on a busy machine they come late, well after a write was refused).
+bool stallTookEffect(int fd)
+{
+    tcp_info info {};
+    socklen_t len = sizeof info;
+    return ::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &len) == 0
+           && len >= offsetof(tcp_info, tcpi_snd_wnd) + sizeof info.tcpi_snd_wnd && info.tcpi_snd_wnd == 0
+           && info.tcpi_unacked == 0 && info.tcpi_notsent_bytes > 0;
+}
 
 } // namespace
 
@@ -101,6 +154,10 @@ private:
     // Sends chat messages, without running the event loop, until the system's buffers are
     // full and the link's own buffer holds `bytes` or more. False when it never fills.
     bool fillUntilUnsent(qsizetype bytes);
+    // The same, once the server's stall has taken effect: the system can take nothing more,
+    // so what the link's buffer holds stays there until the server reads.
+    bool fillUntilStalled(qsizetype bytes);
+    void sendChat();
     QList<QByteArray> written() const;
 
     std::unique_ptr<TestStation> station_;
@@ -156,9 +213,36 @@ bool TestLinkStall::fillUntilUnsent(qsizetype bytes)
     for (int i = 0; i < 100000 && link().Connected(); ++i) {
         if (link().connection().UnsentBytes() >= bytes)
             return true;
-        // Numbered, of varying length, so that order and cut points show.
-        ++chats_;
-        link().SendConsoleMessage("CM", QByteArray::number(chats_) + ' ' + QByteArray(200 + (chats_ * 397) % 1800, 'a' + chats_ % 26));
+        sendChat();
+    }
+    return false;
+}
+
+void TestLinkStall::sendChat()
+{
+    // Numbered, of varying length, so that order and cut points show.
+    ++chats_;
+    link().SendConsoleMessage("CM", QByteArray::number(chats_) + ' ' + QByteArray(200 + (chats_ * 397) % 1800, 'a' + chats_ % 26));
+}
+
+bool TestLinkStall::fillUntilStalled(qsizetype bytes)
+{
+    const int fd = stationEndOf(int(server_->descriptor(0)));
+    if (fd < 0)
+        return false;
+    for (int round = 0; round < 20; ++round) {
+        if (!fillUntilUnsent(1))
+            return false;
+        // The event loop runs: the link writes into whatever room the system makes meanwhile.
+        if (!QTest::qWaitFor([&] { return !link().Connected() || stallTookEffect(fd); }, 5000) || !link().Connected())
+            return false;
+        // Nothing frees room from here on. One more message makes the link try the socket
+        // again (a write offers the buffer first; the link's write notifier waits for more
+        // room than a write needs): what the link still holds after it, the system refused,
+        // and it refuses it from now on.
+        sendChat();
+        if (fillUntilUnsent(bytes) && stallTookEffect(fd))
+            return true;
     }
     return false;
 }
@@ -187,13 +271,13 @@ void TestLinkStall::lostLinkFailsTheBufferedScore()
 
     // A score the server's system takes in: it reaches the server and is not reported.
     link().SendConsoleMessage("SD", "5.0\x11");
-    const QByteArray early = FrameConsoleMessage("SD", "IND ", "J3  ", "5.0\x11");
+    const QByteArray early = LoopbackServer::frame("SD", "5.0\x11", "J3  ");
     // The score goes in behind data the server has not taken: written, into the buffer.
-    QVERIFY(fillUntilUnsent(1));
+    QVERIFY(fillUntilStalled(1));
     SetScoreText(form().scoring, QStringLiteral("6.5"));
     ButtonSendScoreClick(form().scoring);
     ScoreConfirmAcceptClick(form().scoring);
-    const QByteArray sd = FrameConsoleMessage("SD", "IND ", "J3  ", "6.5\x11");
+    const QByteArray sd = LoopbackServer::frame("SD", "6.5\x11", "J3  ");
     QCOMPARE(sent_.last().first.left(4), QByteArray("\x01" "CSI"));
     QVERIFY(sent_.contains(qMakePair(sd, true)));
     QVERIFY(link().Connected());
@@ -207,7 +291,7 @@ void TestLinkStall::lostLinkFailsTheBufferedScore()
         }
         QCOMPARE(link().connection().UnsentBytes(), 0);
         QVERIFY(link().Connected());
-        QVERIFY(fillUntilUnsent(1));
+        QVERIFY(fillUntilStalled(1));
     }
 
     if (overflow) {
@@ -248,7 +332,7 @@ void TestLinkStall::lostLinkFailsTheBufferedScore()
     QCOMPARE(windows.shows, 1);
     QVERIFY(link().Connected());
     QVERIFY(server_->waitForFrames(1, 1));
-    QCOMPARE(server_->frames(1), QList<QByteArray> {FrameConsoleMessage("CC", "IND ", "J3  ", "Judge 3")});
+    QCOMPARE(server_->frames(1), QList<QByteArray> {LoopbackServer::frame("CC", "Judge 3", "J3  ")});
 }
 
 void TestLinkStall::orderKeptAcrossPartialWrites()
@@ -260,7 +344,7 @@ void TestLinkStall::orderKeptAcrossPartialWrites()
     server_->setStalled(true, 0);
     // Half the buffer waits behind full system buffers; the server then reads it all as the
     // socket delivers it, in pieces that cut messages anywhere.
-    QVERIFY(fillUntilUnsent(TcpLink::kMaxOutgoingBytes / 2));
+    QVERIFY(fillUntilStalled(TcpLink::kMaxOutgoingBytes / 2));
     server_->setStalled(false, 0);
     const QList<QByteArray> expected = written();
     QVERIFY(server_->waitForBytes(expected.join().size(), 0, 10000));
@@ -278,7 +362,9 @@ void TestLinkStall::closeIsPromptWhenNothingIsRead()
     server_->clearReceived();
     record();
     server_->setStalled(true, 0);
-    QVERIFY(fillUntilUnsent(1));
+    // Enough waits in the link's buffer that the close cannot drain it to the server, which
+    // takes nothing more.
+    QVERIFY(fillUntilStalled(TcpLink::kMaxOutgoingBytes / 4));
     link().SendConsoleMessage("SD", "7.5\x11");
 
     // The close lets the buffer drain for a moment, then closes: on purpose, so the score
@@ -295,7 +381,7 @@ void TestLinkStall::closeIsPromptWhenNothingIsRead()
     QVERIFY(QFile::exists(station_->workDir() + QStringLiteral("/Settings.ini")));
     // "CS" "Off" and the empty "IP" went in behind the rest and were given up with it.
     QCOMPARE(unsent_.mid(unsent_.size() - 2),
-             (QList<QByteArray> {FrameConsoleMessage("CS", "IND ", "J3  ", "Off"), QByteArray("\x01IPIND J3  \x02\x04")}));
+             (QList<QByteArray> {LoopbackServer::frame("CS", "Off", "J3  "), LoopbackServer::frame("IP", "", "J3  ")}));
     server_->setStalled(false, 0);
     QVERIFY(server_->waitForClosed(0, 10000));
     QCOMPARE(server_->frames(0) + unsent_, written());

@@ -2,14 +2,12 @@
 // arrangement, a resolution change against a window resize, the fitted header texts and the
 // battery text.
 
-#include "LayoutFakes.h"
+#include "TestStation.h"
 
 #include "screens/Layout.h"
 #include "screens/Unit_Main.h"
 #include "widgets/Fonts.h"
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(QList<int>)
@@ -19,19 +17,13 @@ namespace {
 const QRect kLandscape(0, 0, 1218, 805);
 const QRect kPortrait(0, 0, 768, 1024);
 
-struct Station {
-    LayoutPlatform fakes;
-    std::unique_ptr<TMainForm> form;
-};
-
-// A started station on a screen of the given size, showing the scoring page.
-std::unique_ptr<Station> startStation(const QRect &screen)
+// A started station on a screen of the given size, its battery not determinable (the power
+// label keeps its design text), showing the scoring page.
+std::unique_ptr<TestStation> startStation(const QRect &screen)
 {
-    auto s = std::make_unique<Station>();
-    s->fakes = LayoutPlatform(screen);
-    s->form = std::make_unique<TMainForm>(s->fakes.platform);
-    s->form->show();
-    if (!QTest::qWaitFor([&] { return s->form->startedUp(); }, 5000))
+    auto s = std::make_unique<TestStation>(screen);
+    s->fakes.power->percent = 255;
+    if (!s->start())
         return nullptr;
     s->form->SelectPage(1);
     return s;
@@ -65,8 +57,6 @@ class TestLayout : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-
     void workedArrangement_data();
     void workedArrangement();
     void displays_data();
@@ -85,16 +75,7 @@ private slots:
 
     void battery_data();
     void battery();
-
-private:
-    QTemporaryDir dir_;  // the station writes Settings.ini in its working directory
 };
-
-void TestLayout::initTestCase()
-{
-    QVERIFY(dir_.isValid());
-    QVERIFY(QDir::setCurrent(dir_.path()));
-}
 
 void TestLayout::workedArrangement_data()
 {
@@ -399,18 +380,19 @@ void TestLayout::battery()
     QFETCH(int, percent);
     QFETCH(QString, shown);
 
-    LayoutPlatform fakes;
-    TMainForm f(fakes.platform);
+    TestStation s;
+    FakePowerStatus &power = *s.fakes.power;
+    TMainForm &f = *s.form;
     QCOMPARE(f.LabelPower->text(), QStringLiteral("Power"));
     QCOMPARE(f.TimerPowerMeter->interval(), 10000);
-    fakes.power->percent = 87;
+    power.percent = 87;
     TimerPowerMeterTimer(f);
     QCOMPARE(f.LabelPower->text(), QStringLiteral("87 %"));
 
-    fakes.power->ok = succeeds;
-    fakes.power->percent = percent;
+    power.ok = succeeds;
+    power.percent = percent;
     TimerPowerMeterTimer(f);
-    QCOMPARE(fakes.power->queries, 2);
+    QCOMPARE(power.queries, 2);
     QCOMPARE(f.LabelPower->text(), shown);
 }
 

@@ -70,10 +70,12 @@ private slots:
         QFile ini(StationSettings::filePath());
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QVERIFY(ini.readAll().endsWith("LastIP=This Computer\r\nWho=4\r\n\r\n"));
-        // A later close does not run it again.
+        // A later close does not run it again: the server reads the connection to its end,
+        // where nothing more came, and no new one.
         CloseStation(f);
-        QTest::qWait(100);
+        QVERIFY(server.waitForClosed());
         QCOMPARE(server.frames().size(), 2);
+        QCOMPARE(server.connectionCount(), 1);
     }
 };
 

@@ -1,28 +1,27 @@
 // The station shell: start-up order, settings, state, the frame's docking and the small windows.
-#include "link/ConsoleLink.h"
-#include "Fakes.h"
+#include "TestStation.h"
 
 #include "screens/Unit_Invalid.h"
 #include "screens/Unit_Main.h"
 #include "station/Settings.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
-#include <QSet>
 #include <QKeyEvent>
-#include <QTemporaryDir>
+#include <QSet>
 #include <QtTest>
 
 namespace {
 
-StationPlatform testPlatform()
+// A station on the host "judge-laptop" at 10.1.2.3, in a working folder of its own; not
+// shown yet.
+std::unique_ptr<TestStation> station()
 {
-    FakePlatform p;
-    p.host->name = QStringLiteral("judge-laptop");
-    p.host->address = QStringLiteral("10.1.2.3");
-    return p;
+    auto s = std::make_unique<TestStation>();
+    s->fakes.host->name = QStringLiteral("judge-laptop");
+    s->fakes.host->address = QStringLiteral("10.1.2.3");
+    return s;
 }
 
 void writeFile(const QString &path, const QByteArray &content)
@@ -34,19 +33,11 @@ void writeFile(const QString &path, const QByteArray &content)
 
 } // namespace
 
-class TestStation : public QObject
+class TestStationShell : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        QDir::setCurrent(dir_->path());
-    }
-    void cleanup() { QDir::setCurrent(QDir::tempPath()); }
-
     // The logo is compiled into every executable that shows the window: loaded from the
     // resource, a real picture, and on the logo element at its own size.
     void logoIsShown()
@@ -59,7 +50,8 @@ private slots:
             for (int x = 0; x < logo.width(); x += 7)
                 colours.insert(logo.pixel(x, y));
         QVERIFY2(colours.size() > 16, "the logo picture is empty");
-        TMainForm form(testPlatform());
+        const auto s = station();
+        TMainForm &form = *s->form;
         QCOMPARE(form.VRXLogo->pixmap().size(), logo.size());
     }
 
@@ -85,11 +77,11 @@ private slots:
         QFETCH(int, judgeIndex);
         QFETCH(QString, caption);
         QFETCH(QString, stationId);
+        const auto s = station();
         if (!file.isEmpty())
             writeFile(StationSettings::filePath(), file);
-        TMainForm form(testPlatform());
-        form.show();
-        QTRY_VERIFY(form.startedUp());
+        QVERIFY(s->start());
+        TMainForm &form = *s->form;
         QCOMPARE(form.ClientChoice->itemIndex(), judgeIndex);
         QCOMPARE(form.state.ClientInfo.FunctionCaption, caption);
         QCOMPARE(form.state.ClientInfo.LocalStationId, stationId);
@@ -108,25 +100,23 @@ private slots:
     {
         QFETCH(QByteArray, file);
         QFETCH(QString, selected);
+        const auto s = station();
         if (!file.isEmpty())
             writeFile(StationSettings::filePath(), file);
-        TMainForm form(testPlatform());
-        form.show();
-        QTRY_VERIFY(form.startedUp());
+        QVERIFY(s->start());
+        TMainForm &form = *s->form;
         QCOMPARE(form.HostIP->currentText(), selected);
         QCOMPARE(form.HostIP->currentIndex(), 0);
     }
 
     void firstCloseWritesAllSixKeysInOrder()
     {
+        const auto s = station();
         QVERIFY(!QFile::exists(StationSettings::filePath()));
-        {
-            TMainForm form(testPlatform());
-            form.show();
-            QTRY_VERIFY(form.startedUp());
-            form.ClientChoice->setItemIndex(6);
-            QVERIFY(form.close());
-        }
+        QVERIFY(s->start());
+        s->form->ClientChoice->setItemIndex(6);
+        QVERIFY(s->form->close());
+        s->form.reset();
         QFile f(StationSettings::filePath());
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = f.readAll().split('\n');
@@ -143,13 +133,11 @@ private slots:
 
     void closeKeepsOtherSettings()
     {
+        const auto s = station();
         writeFile(StationSettings::filePath(), "[Display]\nTheme=dark\n\n[Diving]\nWho=3\nNote=kept\n");
-        {
-            TMainForm form(testPlatform());
-            form.show();
-            QTRY_VERIFY(form.startedUp());
-            QVERIFY(form.close());
-        }
+        QVERIFY(s->start());
+        QVERIFY(s->form->close());
+        s->form.reset();
         IniFile ini(StationSettings::filePath());
         QVERIFY(ini.load());
         QCOMPARE(ini.readString("Display", "Theme", ""), QStringLiteral("dark"));
@@ -159,13 +147,14 @@ private slots:
 
     void startUpState()
     {
-        TMainForm form(testPlatform());
+        const auto s = station();
+        TMainForm &form = *s->form;
         // Before start-up: the logo shows and the page area is hidden.
         form.show();
         QVERIFY(form._Notebook->isHidden());
         QCOMPARE(form.windowTitle(), QStringLiteral("Marlo v1.1.0"));
         QVERIFY(form.Timer1->isActive());
-        QTRY_VERIFY(form.startedUp());
+        QVERIFY(s->start());
         QVERIFY(!form.Timer1->isActive());
         QVERIFY(form._Notebook->isVisible());
         QCOMPARE(form.currentPage(), 0);
@@ -198,12 +187,12 @@ private slots:
 
     void statusBarAfterStartUp()
     {
-        TMainForm form(testPlatform());
+        const auto s = station();
+        TMainForm &form = *s->form;
         QCOMPARE(form.StatusBar1->panelText(0), QStringLiteral("   Version 1.1.0"));
         QCOMPARE(form.StatusBar1->panelText(3), QStringLiteral("IP Address"));
         QCOMPARE(form.StatusBar1->panelText(4), QStringLiteral("  PC Name"));
-        form.show();
-        QTRY_VERIFY(form.startedUp());
+        QVERIFY(s->start());
         QCOMPARE(form.StatusBar1->panelCount(), 6);
         QCOMPARE(form.StatusBar1->panelText(0), QStringLiteral("   Version 1.1.0"));
         QVERIFY(!form.StatusBar1->panelText(1).isEmpty());
@@ -246,9 +235,9 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, text);
-        TMainForm form(testPlatform());
-        form.show();
-        QTRY_VERIFY(form.startedUp());
+        const auto s = station();
+        QVERIFY(s->start());
+        TMainForm &form = *s->form;
         auto *l = form.findChild<QLabel *>(name);
         QVERIFY2(l, qPrintable(name));
         QCOMPARE(l->text(), text);
@@ -276,7 +265,8 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, caption);
-        TMainForm form(testPlatform());
+        const auto s = station();
+        TMainForm &form = *s->form;
         auto *b = form.findChild<QAbstractButton *>(name);
         QVERIFY2(b, qPrintable(name));
         QCOMPARE(b->text(), caption);
@@ -284,7 +274,8 @@ private slots:
 
     void keypadTags()
     {
-        TMainForm form(testPlatform());
+        const auto s = station();
+        TMainForm &form = *s->form;
         const QList<PictureButton *> keys = form.keypadKeys();
         QCOMPARE(keys.size(), 12);
         for (int v = 0; v <= 10; ++v) {
@@ -301,7 +292,8 @@ private slots:
 
     void grid()
     {
-        TMainForm form(testPlatform());
+        const auto s = station();
+        TMainForm &form = *s->form;
         QCOMPARE(form.GridConnections->rowCount(), 13);
         QCOMPARE(form.GridConnections->columnCount(), 4);
         QCOMPARE(form.GridConnections->item(0, 0)->text(), QStringLiteral("Job"));
@@ -336,9 +328,9 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QSize, size);
-        TMainForm form(testPlatform());
-        form.show();
-        QTRY_VERIFY(form.startedUp());
+        const auto s = station();
+        QVERIFY(s->start());
+        TMainForm &form = *s->form;
         QCOMPARE(form.size(), QSize(1218, 805));
         auto *w = form.findChild<QWidget *>(name);
         QVERIFY2(w, qPrintable(name));
@@ -347,9 +339,9 @@ private slots:
 
     void dockingPlaces()
     {
-        TMainForm form(testPlatform());
-        form.show();
-        QTRY_VERIFY(form.startedUp());
+        const auto s = station();
+        QVERIFY(s->start());
+        TMainForm &form = *s->form;
         // The page area starts 5 pixels in and below the three bands.
         QCOMPARE(form._Notebook->geometry(), QRect(5, 131, 1208, 650));
         QCOMPARE(form.PanelRight->geometry(), QRect(997, 0, 211, 633));
@@ -363,9 +355,9 @@ private slots:
 
     void functionChange()
     {
-        TMainForm form(testPlatform());
-        form.show();
-        QTRY_VERIFY(form.startedUp());
+        const auto s = station();
+        QVERIFY(s->start());
+        TMainForm &form = *s->form;
         form.state.ClientInfo.DisciplineTag = QStringLiteral("XXXX");
         form.ClientChoice->setItemIndex(2);
         QCOMPARE(form.state.ClientInfo.FunctionCaption, QStringLiteral("Judge 3"));
@@ -375,9 +367,9 @@ private slots:
 
     void f5TogglesDetailsOnEitherPage()
     {
-        TMainForm form(testPlatform());
-        form.show();
-        QTRY_VERIFY(form.startedUp());
+        const auto s = station();
+        QVERIFY(s->start());
+        TMainForm &form = *s->form;
         QTest::keyClick(&form, Qt::Key_F5);
         QVERIFY(form.PanelDetails->isVisible());
         QTest::keyClick(form.HostIP, Qt::Key_F5);  // whatever has the focus
@@ -392,7 +384,8 @@ private slots:
 
     void lostConnectionWindowClosesItself()
     {
-        TMainForm form(testPlatform());
+        const auto s = station();
+        TMainForm &form = *s->form;
         form.show();
         TInvalidElements *w = form.InvalidElements;
         QCOMPARE(w->size(), QSize(462, 121));
@@ -412,7 +405,8 @@ private slots:
 
     void lostConnectionWindowRestartsItsCount()
     {
-        TMainForm form(testPlatform());
+        const auto s = station();
+        TMainForm &form = *s->form;
         form.show();
         TInvalidElements *w = form.InvalidElements;
         w->showOver(&form);
@@ -427,10 +421,7 @@ private slots:
         QVERIFY(w->Timer1->remainingTime() > 1900);
         QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 5000);
     }
-
-private:
-    std::unique_ptr<QTemporaryDir> dir_;
 };
 
-QTEST_MAIN(TestStation)
+QTEST_MAIN(TestStationShell)
 #include "tst_station.moc"

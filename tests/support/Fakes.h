@@ -92,13 +92,19 @@ private:
     QRect geometry_;
 };
 
-// A platform made of fakes: the host "JUDGE-PC" at 127.0.0.1 (so that "This Computer" is
-// the loopback address), an empty neighbour table, 80 % battery, a 1218 x 805 screen.
+// The tests' one fake platform: the host "JUDGE-PC" at 127.0.0.1 (so that "This Computer" is
+// the loopback address), an empty neighbour table, 80 % battery, a screen of the given size
+// (1218 x 805 unless told). A test changes what it needs through the members.
 struct FakePlatform {
+    explicit FakePlatform(const QRect &screenGeometry = QRect(0, 0, 1218, 805))
+        : screen(std::make_shared<FakeScreenInfo>(screenGeometry))
+    {
+    }
+
     std::shared_ptr<FakeHostIdentity> host = std::make_shared<FakeHostIdentity>();
     std::shared_ptr<FakeNeighbourTable> neighbours = std::make_shared<FakeNeighbourTable>();
     std::shared_ptr<FakePowerStatus> power = std::make_shared<FakePowerStatus>();
-    std::shared_ptr<FakeScreenInfo> screen = std::make_shared<FakeScreenInfo>();
+    std::shared_ptr<FakeScreenInfo> screen;
 
     StationPlatform platform() const { return {host, neighbours, power, screen}; }
     operator StationPlatform() const { return platform(); }

@@ -1,24 +1,21 @@
 #pragma once
 
-// The platform fakes as the layout tests, the layout benchmark and the screenshot tool use
-// them (header only: the benchmark and the tool do not link the test support library).
+// The fake platform as the layout benchmark and the screenshot tool take it (header only: they
+// do not link the test support library): the tests' FakePlatform on a screen of the given
+// size, the host "judge-pc", no neighbour table, the battery not determinable until told
+// otherwise, and the seams at hand as `platform`.
 
 #include "Fakes.h"
 
 #include <QRect>
 
-// A fake platform on a screen of the given size, its battery not determinable until the
-// test says otherwise.
-struct LayoutPlatform {
-    std::shared_ptr<FakeScreenInfo> screen;
-    std::shared_ptr<FakePowerStatus> power;
+struct LayoutPlatform : FakePlatform {
     StationPlatform platform;
 
-    explicit LayoutPlatform(const QRect &screenGeometry = QRect(0, 0, 1218, 805))
-        : screen(std::make_shared<FakeScreenInfo>(screenGeometry)), power(std::make_shared<FakePowerStatus>(255))
+    explicit LayoutPlatform(const QRect &screenGeometry = QRect(0, 0, 1218, 805)) : FakePlatform(screenGeometry)
     {
-        platform.host = std::make_shared<FakeHostIdentity>(QStringLiteral("judge-pc"), QStringLiteral("127.0.0.1"));
-        platform.power = power;
-        platform.screen = screen;
+        host->name = QStringLiteral("judge-pc");
+        power->percent = 255;
+        platform = {host, nullptr, power, screen};
     }
 };

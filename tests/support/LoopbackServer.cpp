@@ -102,15 +102,23 @@ LoopbackServer::~LoopbackServer()
         close(c.get());
 }
 
+qintptr LoopbackServer::listenSocket(int backlog, quint16 *port, quint16 wanted)
+{
+    const qintptr fd = bindLoopback(wanted, port);
+    if (fd >= 0 && ::listen(fd, backlog) != 0) {
+        closeFd(fd);
+        return -1;
+    }
+    return fd;
+}
+
 bool LoopbackServer::listen(quint16 port)
 {
     if (listenFd_ >= 0)
         return false;
-    listenFd_ = bindLoopback(port, &port_);
-    if (listenFd_ < 0 || ::listen(listenFd_, 16) != 0) {
-        stopListening();
+    listenFd_ = listenSocket(16, &port_, port);
+    if (listenFd_ < 0)
         return false;
-    }
     setNonBlocking(listenFd_);
     listenNotifier_ = std::make_unique<QSocketNotifier>(listenFd_, QSocketNotifier::Read);
     connect(listenNotifier_.get(), &QSocketNotifier::activated, this, [this] { accept(); });
@@ -153,12 +161,13 @@ void LoopbackServer::accept()
 
 void LoopbackServer::read(Conn *k)
 {
-    if (k->closed)
+    if (k->closed || k->stalled)
         return;
     char buf[65536];
     const ssize_t n = ::recv(k->fd, buf, sizeof buf, kDontWait);
     if (n > 0) {
         k->data.append(buf, n);
+        deliver(k);
         return;
     }
     if (n < 0 && retryLater(socketError()))
@@ -166,11 +175,44 @@ void LoopbackServer::read(Conn *k)
     close(k);  // the station closed the connection, or it failed
 }
 
+void LoopbackServer::deliver(Conn *k)
+{
+    // onFrame may stall, drop or reset this connection: look again after each frame.
+    const int c = indexOf(k);
+    while (onFrame && !k->stalled && !k->closed) {
+        const qsizetype eot = k->data.indexOf('\x04', k->delivered);
+        if (eot < 0)
+            return;
+        const QByteArray f = k->data.mid(k->delivered, eot + 1 - k->delivered);
+        k->delivered = eot + 1;
+        onFrame(c, f);
+    }
+}
+
+int LoopbackServer::indexOf(const Conn *k) const
+{
+    for (std::size_t i = 0; i < conns_.size(); ++i)
+        if (conns_[i].get() == k)
+            return int(i);
+    return -1;
+}
+
 void LoopbackServer::setStalled(bool stalled, int c)
 {
     Conn *k = conn(c);
-    if (k && k->notifier)
+    if (!k || k->closed)
+        return;
+    k->stalled = stalled;
+    if (k->notifier)
         k->notifier->setEnabled(!stalled);
+    if (!stalled)
+        deliver(k);  // what was read but held back; the notifier brings what came meanwhile
+}
+
+bool LoopbackServer::isStalled(int c) const
+{
+    const Conn *k = conn(c);
+    return k && k->stalled;
 }
 
 void LoopbackServer::readNow(qsizetype max, int c)
@@ -187,13 +229,27 @@ void LoopbackServer::readNow(qsizetype max, int c)
         k->data.append(buf.constData(), n);
 }
 
-void LoopbackServer::close(Conn *k)
+qintptr LoopbackServer::descriptor(int c) const
+{
+    const Conn *k = conn(c);
+    return k ? k->fd : -1;
+}
+
+void LoopbackServer::close(Conn *k, bool reset)
 {
     k->notifier.reset();
-    if (k->fd >= 0)
+    if (k->fd >= 0) {
+        if (reset) {
+            linger l {};
+            l.l_onoff = 1;
+            l.l_linger = 0;
+            ::setsockopt(k->fd, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char *>(&l), sizeof l);
+        }
         closeFd(k->fd);
+    }
     k->fd = -1;
     k->closed = true;
+    k->stalled = false;
 }
 
 LoopbackServer::Conn *LoopbackServer::conn(int c) const
@@ -242,8 +298,10 @@ bool LoopbackServer::waitForBytes(qsizetype count, int c, int timeoutMs)
 
 void LoopbackServer::clearReceived(int c)
 {
-    if (Conn *k = conn(c))
+    if (Conn *k = conn(c)) {
         k->data.clear();
+        k->delivered = 0;
+    }
 }
 
 bool LoopbackServer::isClosed(int c) const
@@ -291,6 +349,12 @@ void LoopbackServer::drop(int c)
 {
     if (Conn *k = conn(c); k && !k->closed)
         close(k);
+}
+
+void LoopbackServer::reset(int c)
+{
+    if (Conn *k = conn(c); k && !k->closed)
+        close(k, true);
 }
 
 QByteArray LoopbackServer::frame(const QByteArray &command, const QByteArray &payload, const QByteArray &sender,

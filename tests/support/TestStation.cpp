@@ -8,7 +8,7 @@
 #include <QDir>
 #include <QTest>
 
-TestStation::TestStation() : previousDir_(QDir::currentPath())
+TestStation::TestStation(const QRect &screen) : fakes(screen), previousDir_(QDir::currentPath())
 {
     QDir::setCurrent(dir_.path());
     form = std::make_unique<TMainForm>(fakes.platform());

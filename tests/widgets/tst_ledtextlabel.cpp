@@ -1,4 +1,5 @@
-#include "LayoutFakes.h"
+#include "TestStation.h"
+
 #include "screens/Unit_Main.h"
 #include "widgets/DockLayout.h"
 #include "widgets/LedSegments.h"
@@ -655,8 +656,8 @@ void TestLedTextLabel::drawsOnItsParent()
 // The fifteen labels of the main window, as it builds them.
 void TestLedTextLabel::stationLabels()
 {
-    LayoutPlatform fakes;
-    TMainForm form(fakes.platform);
+    TestStation station;
+    TMainForm &form = *station.form;
     QCOMPARE(form.ScoreDisplays.size(), 11);
     for (TLedTextLabel *d : form.ScoreDisplays) {
         QCOMPARE(d->size(), QSize(80, 28));
