@@ -135,22 +135,108 @@ bool EventServer::listen(QString *error)
         note(why);
         return false;
     }
+    competition_.start();
+    diveSerial_ = 0;
+    lostInDive_.clear();
+    judgeState_ = QVector<JudgeState>(11);
+    fillRandom_.seed(options_.fillSeed);
+    QString why;
+    if (!openJournal(&why)) {
+        server_->close();
+        if (error)
+            *error = why;
+        note(why);
+        return false;
+    }
+
     port_ = server_->serverPort();
     note(QStringLiteral("listening on %1 port %2").arg(options_.bindAddress.toString()).arg(port_.load()));
     if (options_.pulseIntervalMs > 0)
         pulseTimer_.start();
-
-    competition_.start();
-    diveSerial_ = 0;
-    lostInDive_.clear();
-    fillRandom_.seed(options_.fillSeed);
     note(QStringLiteral("event \"%1\": %2, %3 judges, %4 athletes, %5 dives")
              .arg(DecodeConsoleText(event_.name), EventKindName(event_.kind))
              .arg(event_.judges)
              .arg(event_.athletes.size())
              .arg(event_.diveCount()));
-    if (!competition_.ended())
-        note(QStringLiteral("dive 1 of %1: %2").arg(event_.diveCount()).arg(DecodeConsoleText(competition_.describeDive())));
+    if (competition_.ended()) {
+        note(QStringLiteral("the event has ended"));
+        return true;
+    }
+    note(QStringLiteral("dive %1 of %2: %3")
+             .arg(competition_.diveIndex() + 1)
+             .arg(event_.diveCount())
+             .arg(DecodeConsoleText(competition_.describeDive())));
+    if (options_.resume) {
+        note(statusText());
+        // Stopped in the correction pause: the pause starts again.
+        if (competition_.panelComplete() && options_.correctionPauseMs > 0)
+            pauseTimer_.start(options_.correctionPauseMs);
+    }
+    return true;
+}
+
+bool EventServer::openJournal(QString *error)
+{
+    if (options_.journalPath.isEmpty()) {
+        if (options_.resume) {
+            *error = QStringLiteral("cannot resume without a journal");
+            return false;
+        }
+        return true;
+    }
+    if (!options_.resume) {
+        QString keptAs;
+        if (!journal_.startFresh(options_.journalPath, event_, &keptAs, error))
+            return false;
+        if (!keptAs.isEmpty())
+            note(QStringLiteral("the journal of an earlier run is kept as %1 (--resume goes on from a journal)").arg(keptAs));
+        note(QStringLiteral("journal: %1").arg(options_.journalPath));
+        return true;
+    }
+    JournalContent content;
+    if (!journal_.resume(options_.journalPath, event_, &content, error))
+        return false;
+    if (content.tornLastLine)
+        note(QStringLiteral("the journal's last line was cut short by the stop and is dropped"));
+    int scores = 0;
+    for (const JournalEntry &e : content.entries) {
+        if (competition_.ended() || e.diveIndex != competition_.diveIndex()) {
+            *error = QStringLiteral("cannot resume from the journal %1: its \"%2\" does not follow from what comes "
+                                    "before it")
+                         .arg(options_.journalPath, QString::fromLatin1(FormatJournalEntry(e)));
+            return false;
+        }
+        switch (e.kind) {
+        case JournalEntry::Kind::Score:
+            if (!competition_.setScore(e.judge, e.halfPoints)) {
+                *error = QStringLiteral("cannot resume from the journal %1: judge %2 is not on the panel")
+                             .arg(options_.journalPath)
+                             .arg(e.judge);
+                return false;
+            }
+            // A station's Cancel on its green panel still counts as a change after the restart.
+            judgeState_[e.judge - 1].acknowledged = e.source == JournalEntry::Source::Station;
+            ++scores;
+            break;
+        case JournalEntry::Kind::Next:
+            competition_.advance();
+            break;
+        case JournalEntry::Kind::Repeat:
+            competition_.repeat();
+            break;
+        case JournalEntry::Kind::End:
+            competition_.end();
+            break;
+        }
+        if (e.kind != JournalEntry::Kind::Score) {
+            judgeState_ = QVector<JudgeState>(11);
+            ++diveSerial_;
+        }
+    }
+    note(QStringLiteral("resumed from the journal %1: %2 scores, %3 dives judged")
+             .arg(options_.journalPath)
+             .arg(scores)
+             .arg(competition_.judgedDives().size()));
     return true;
 }
 
@@ -505,30 +591,52 @@ void EventServer::handleScore(Peer *peer, const QByteArray &sender, const QByteA
              "Your score \"" + text.left(20) + "\" was not recorded: a score is 0.0 to 10.0 in half points.");
         return;
     }
+    JudgeState &state = judgeState_[judge - 1];
+    if (*score == 0 && state.acknowledged && !state.changing) {
+        // The station's Cancel / Change on its green panel sends 0.0: the judge is about to
+        // key another score, or to keep this one. Nothing changes until the judge sends again.
+        state.changing = true;
+        note(QStringLiteral("judge %1 is changing (Cancel / Change on the station); %2 stands until the judge "
+                            "sends again")
+                 .arg(judge)
+                 .arg(QString::fromLatin1(FormatScore(*competition_.score(judge)))));
+        send(peer, "TX", kServerId, id + ctl::DC1);
+        return;
+    }
+    const bool wasComplete = competition_.panelComplete();
+    const bool changed = record(judge, *score, JournalEntry::Source::Station,
+                                state.changing ? QStringLiteral(" (the change)") : QString());
+    state.changing = false;
+    state.acknowledged = true;
     // Acknowledged only once recorded: the judge's station turns green on this.
     send(peer, "TX", kServerId, id + ctl::DC1);
-    applyScore(judge, *score, QString());
+    if (changed)
+        scored(wasComplete);
 }
 
 // ---- the competition ----------------------------------------------------------------------
 
-void EventServer::applyScore(int judgeNumber, int halfPoints, const QString &source)
+bool EventServer::record(int judgeNumber, int halfPoints, JournalEntry::Source source, const QString &how)
 {
-    const bool wasComplete = competition_.panelComplete();
     const auto previous = competition_.score(judgeNumber);
     if (previous == halfPoints) {
         // Accepted again, or sent again after a reconnection: the result stands as it is.
         note(QStringLiteral("judge %1 scores %2 again; no change%3")
                  .arg(judgeNumber)
-                 .arg(QString::fromLatin1(FormatScore(halfPoints)), source));
-        return;
+                 .arg(QString::fromLatin1(FormatScore(halfPoints)), how));
+        return false;
     }
     competition_.setScore(judgeNumber, halfPoints);
+    journal(JournalEntry{JournalEntry::Kind::Score, competition_.diveIndex(), judgeNumber, halfPoints, source});
     QString what = QStringLiteral("judge %1 scores %2").arg(judgeNumber).arg(QString::fromLatin1(FormatScore(halfPoints)));
     if (previous)
         what += QStringLiteral(", replacing %1").arg(QString::fromLatin1(FormatScore(*previous)));
-    note(what + source);
+    note(what + how);
+    return true;
+}
 
+void EventServer::scored(bool wasComplete)
+{
     if (!competition_.panelComplete() && options_.fillMissing)
         fillMissingJudges();
     if (!competition_.panelComplete()) {
@@ -548,6 +656,7 @@ void EventServer::applyScore(int judgeNumber, int halfPoints, const QString &sou
              .arg(cancelled.join(QLatin1String(", ")))
              .arg(QString::fromLatin1(FormatPoints(competition_.totalHundredths(competition_.startOrder() - 1))))
              .arg(competition_.rank(competition_.startOrder() - 1)));
+    writeResults();
     announcePanel();
     if (options_.correctionPauseMs > 0)
         pauseTimer_.start(options_.correctionPauseMs);
@@ -587,10 +696,7 @@ void EventServer::fillMissingJudges()
             near.append(h);
     for (int j : competition_.missingJudges()) {
         const int h = near[int(fillRandom_() % quint32(near.size()))];
-        competition_.setScore(j, h);
-        note(QStringLiteral("judge %1 scores %2 (filled in: no station connected)")
-                 .arg(j)
-                 .arg(QString::fromLatin1(FormatScore(h))));
+        record(j, h, JournalEntry::Source::Filled, QStringLiteral(" (filled in: no station connected)"));
     }
 }
 
@@ -645,6 +751,8 @@ void EventServer::nextDive()
     if (!competition_.panelComplete())
         note(QStringLiteral("moving on without a result: judge(s) %1 had not scored")
                  .arg(JudgeList(competition_.missingJudges())));
+    journal({JournalEntry::Kind::Next, competition_.diveIndex()});
+    endChanges();
     if (competition_.advance())
         announceDive();
     else
@@ -658,6 +766,8 @@ void EventServer::repeatDive()
         return;
     }
     pauseTimer_.stop();
+    journal({JournalEntry::Kind::Repeat, competition_.diveIndex()});
+    endChanges();
     competition_.repeat();
     note(QStringLiteral("the dive is judged again; its scores are cleared"));
     announceDive();
@@ -670,8 +780,38 @@ void EventServer::endEvent()
         note(QStringLiteral("the event has already ended"));
         return;
     }
+    journal({JournalEntry::Kind::End, competition_.diveIndex()});
+    endChanges();
     competition_.end();
     announceEnd();
+}
+
+void EventServer::endChanges()
+{
+    for (int j = 1; j <= judgeState_.size(); ++j) {
+        JudgeState &state = judgeState_[j - 1];
+        if (state.changing)
+            note(QStringLiteral("judge %1's change lapses: the dive is over and %2 stands")
+                     .arg(j)
+                     .arg(QString::fromLatin1(FormatScore(competition_.score(j).value_or(0)))));
+        state = {};
+    }
+}
+
+void EventServer::journal(const JournalEntry &entry)
+{
+    QString error;
+    if (!journal_.append(entry, &error))
+        note(QStringLiteral("WARNING: %1; a restart would not know of: %2").arg(error, QString::fromLatin1(FormatJournalEntry(entry))));
+}
+
+void EventServer::writeResults()
+{
+    if (options_.resultsPath.isEmpty())
+        return;
+    QString error;
+    if (!WriteFileAtomically(options_.resultsPath, ResultsCsv(competition_), &error))
+        note(QStringLiteral("WARNING: %1").arg(error));
 }
 
 bool EventServer::recordScore(int judgeNumber, const QByteArray &scoreText, QString *error)
@@ -689,7 +829,9 @@ bool EventServer::recordScore(int judgeNumber, const QByteArray &scoreText, QStr
             *error = why;
         return false;
     }
-    applyScore(judgeNumber, *score, QStringLiteral(" (entered by the operator)"));
+    const bool wasComplete = competition_.panelComplete();
+    if (record(judgeNumber, *score, JournalEntry::Source::Operator, QStringLiteral(" (entered by the operator)")))
+        scored(wasComplete);
     return true;
 }
 
@@ -818,7 +960,10 @@ QString EventServer::statusText() const
         QString label = QStringLiteral("J%1").arg(j);
         if (event_.kind == EventKind::Synchro)
             label += QStringLiteral(" (%1)").arg(QString::fromLatin1(SynchroPositionText(competition_.judges(), j)));
-        scores << QStringLiteral("%1 %2").arg(label, s ? QString::fromLatin1(FormatScore(*s)) : QStringLiteral("-"));
+        QString shown = s ? QString::fromLatin1(FormatScore(*s)) : QStringLiteral("-");
+        if (judgeState_[j - 1].changing)
+            shown += QStringLiteral(" (changing)");
+        scores << QStringLiteral("%1 %2").arg(label, shown);
     }
     out += QStringLiteral("scores: %1").arg(scores.join(QLatin1String(", ")));
     if (const auto r = competition_.result())

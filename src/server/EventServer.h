@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/Competition.h"
+#include "server/Journal.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -27,6 +28,12 @@ struct ServerOptions {
     // judge has scored: a half point within 0.5 of the connected judges' mean.
     bool fillMissing = false;
     quint32 fillSeed = 0;              // the same seed and the same scores fill the same
+    // Every recorded score and every dive moved on is appended here (empty: no journal).
+    QString journalPath;
+    // Go on from the journal's dive under way instead of starting afresh.
+    bool resume = false;
+    // The results so far as CSV, written at each complete dive (empty: none).
+    QString resultsPath;
 };
 
 // "J1  " ... "J11 " for judges 1 to 11; empty for any other number.
@@ -111,7 +118,17 @@ private:
     bool heldByOther(const QByteArray &id, const Peer *except) const;
     void catchUp(Peer *peer, bool keepUnsentScore);
     void supersede(Peer *older, Peer *newer);
-    void applyScore(int judgeNumber, int halfPoints, const QString &source);
+    // Records a score for the dive under way (and journals it); false when it was the judge's
+    // score already. `how` ends the log line.
+    bool record(int judgeNumber, int halfPoints, JournalEntry::Source source, const QString &how);
+    // After a recorded score: fills in, and on a complete panel sends the panel and scoreboard.
+    void scored(bool wasComplete);
+    // Ends the dive's pending changes: the dive under way is over.
+    void endChanges();
+    void journal(const JournalEntry &entry);
+    // Starts the journal afresh, or replays it with --resume.
+    bool openJournal(QString *error);
+    void writeResults();
     void fillMissingJudges();
     QVector<int> connectedPanelJudges() const;
     void announcePanel();
@@ -138,6 +155,13 @@ private:
     // score it could not send.
     int diveSerial_ = 0;
     QHash<QByteArray, int> lostInDive_;  // judge's identifier -> diveSerial_ when it was lost
+    // Per judge, for the dive under way.
+    struct JudgeState {
+        bool acknowledged = false;  // its station was told that its recorded score was received
+        bool changing = false;      // its station cancelled that score to change it
+    };
+    QVector<JudgeState> judgeState_ = QVector<JudgeState>(11);
+    Journal journal_;
     std::mt19937 fillRandom_;
     std::atomic<quint16> port_{0};
     bool purgeScheduled_ = false;

@@ -76,6 +76,8 @@ private slots:
     void everyScoreIsAcknowledged();
     void refusedScoresAreNotAcknowledged();
     void completePanelSendsScoresAndScoreboard();
+    void correctionAfterCancel_data();
+    void correctionAfterCancel();
     void correctionPauseEndsWithTheNextDive();
     void synchroPanelThroughTheServer();
     void joinersAndReconnects();
@@ -230,10 +232,10 @@ void TestEventServer::everyScoreIsAcknowledged()
     QCOMPARE(j1.received("TX").constFirst().payload, Judge(1) + ctl::DC1);
     QCOMPARE(server_->competition().score(3), std::optional<int>(13));
     QCOMPARE(server_->competition().score(1), std::optional<int>(20));
-    // Cancelling an acknowledged score sends 0.0, which replaces it.
+    // Cancelling an acknowledged score sends 0.0: acknowledged, but the score stands.
     j3.send("SD", QByteArray("0.0") + ctl::DC1);
     QVERIFY(j3.waitForCount("TX", 3));
-    QCOMPARE(server_->competition().score(3), std::optional<int>(0));
+    QCOMPARE(server_->competition().score(3), std::optional<int>(13));
 }
 
 void TestEventServer::refusedScoresAreNotAcknowledged()
@@ -297,6 +299,55 @@ void TestEventServer::completePanelSendsScoresAndScoreboard()
     QVERIFY(stations_[0]->waitForCount("DI", 2));
     QCOMPARE(stations_[0]->received("DI").constLast().payload,
              QByteArray("107B\x11" "3.1\x12" "3m\x13" "Forward 3 1/2 somersaults pike\x14"));
+}
+
+void TestEventServer::correctionAfterCancel_data()
+{
+    // Steps: a score text is judge 1's station sending it; "rest" is judges 2 to 5 scoring
+    // 7.0; "next" moves on. A station's Cancel on its green panel sends "0.0".
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("finalScore");  // judge 1's, in half points; -1: none
+    QTest::addColumn<int>("results");     // scoreboards sent
+    QTest::newRow("change in the pause") << QStringList{"rest", "8.0", "0.0", "8.5"} << 17 << 2;
+    QTest::newRow("cancel, then keep the score") << QStringList{"rest", "8.0", "0.0"} << 16 << 1;
+    QTest::newRow("cancel before the last judge") << QStringList{"8.0", "0.0", "rest"} << 16 << 1;
+    QTest::newRow("change to 0.0") << QStringList{"rest", "8.0", "0.0", "0.0"} << 0 << 2;
+    QTest::newRow("first 0.0 is a score") << QStringList{"0.0", "rest"} << 0 << 1;
+    QTest::newRow("two changes") << QStringList{"rest", "8.0", "0.0", "7.0", "0.0", "9.0"} << 18 << 3;
+    QTest::newRow("same score after cancel") << QStringList{"rest", "8.0", "0.0", "8.0"} << 16 << 1;
+    QTest::newRow("change lapses with the dive") << QStringList{"8.0", "0.0", "next", "0.0"} << 0 << 0;
+}
+
+void TestEventServer::correctionAfterCancel()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(int, finalScore);
+    QFETCH(int, results);
+    startServer();
+    QVERIFY(joinAll({1}));
+    ScriptedStation &j1 = *stations_[0];
+    int sent = 0;
+    for (const QString &step : steps) {
+        if (step == "rest") {
+            for (int j = 2; j <= 5; ++j)
+                QVERIFY(server_->recordScore(j, "7.0"));
+        } else if (step == "next") {
+            server_->nextDive();
+        } else {
+            j1.send("SD", step.toLatin1() + ctl::DC1);
+            QVERIFY(j1.waitForCount("TX", ++sent));  // every score is answered
+        }
+    }
+    QVERIFY(Sync(j1));
+    QCOMPARE(server_->competition().score(1).value_or(-1), finalScore);
+    QCOMPARE(j1.count("PR"), results);
+    // A cancel alone never reaches a result.
+    for (const auto &m : j1.received("XX"))
+        QVERIFY2(finalScore == 0 || !m.payload.startsWith("#0.0"), m.payload.constData());
+    const QString log = log_.join('\n');
+    QCOMPARE(log.contains("judge 1 is changing (Cancel / Change on the station); 8.0 stands"),
+             steps.mid(0, 3).contains("0.0") && steps.constFirst() != "0.0");
+    QCOMPARE(log.contains("judge 1's change lapses: the dive is over and 8.0 stands"), steps.contains("next"));
 }
 
 void TestEventServer::correctionPauseEndsWithTheNextDive()
