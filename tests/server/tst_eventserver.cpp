@@ -5,7 +5,9 @@
 #include "server/EventServerThread.h"
 #include "server/OperatorConsole.h"
 
+#include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -79,6 +81,7 @@ private slots:
     void correctionAfterCancel_data();
     void correctionAfterCancel();
     void correctionPauseEndsWithTheNextDive();
+    void restartAtEachStepLosesNothing();
     void synchroPanelThroughTheServer();
     void joinersAndReconnects();
     void everyDiveBeginsWithTheEvent();
@@ -348,6 +351,81 @@ void TestEventServer::correctionAfterCancel()
     QCOMPARE(log.contains("judge 1 is changing (Cancel / Change on the station); 8.0 stands"),
              steps.mid(0, 3).contains("0.0") && steps.constFirst() != "0.0");
     QCOMPARE(log.contains("judge 1's change lapses: the dive is over and 8.0 stands"), steps.contains("next"));
+}
+
+void TestEventServer::restartAtEachStepLosesNothing()
+{
+    // Two dives by five judges' stations, with a correction in the pause; the server is
+    // stopped after each step and resumed from its journal, and the stations reconnect.
+    const QStringList steps = {"1 8.0", "2 7.0", "3 7.5", "4 6.5", "5 7.0", "5 0.0", "5 8.0", "next",
+                               "1 6.0", "2 6.0", "3 6.0", "4 6.0", "5 6.0", "1 0.0", "next"};
+    QTemporaryDir dir;
+    ServerOptions o = Loopback();
+    o.journalPath = dir.filePath("console-sim.journal");
+    o.resultsPath = dir.filePath("results.csv");
+    auto state = [this] {
+        const Competition &c = server_->competition();
+        QByteArray out = ResultsCsv(c) + (c.ended() ? "ended" : "dive " + QByteArray::number(c.diveIndex()));
+        for (int j = 1; j <= 5; ++j)
+            out += ' ' + QByteArray::number(c.score(j).value_or(-1));
+        return out;
+    };
+    auto run = [&](const QString &step, QVector<int> &acks) {
+        if (step == "next") {
+            server_->nextDive();
+            return true;
+        }
+        const int j = step.left(1).toInt();
+        stations_[j - 1]->send("SD", step.mid(2).toLatin1() + ctl::DC1);
+        return stations_[j - 1]->waitForCount("TX", ++acks[j - 1]);
+    };
+    auto connectPanel = [&](QVector<int> &acks) {
+        stations_.clear();
+        acks = QVector<int>(5, 0);
+        return joinAll({1, 2, 3, 4, 5});
+    };
+
+    QVector<int> acks;
+    startServer(kEvent, o);
+    QVERIFY(connectPanel(acks));
+    QByteArrayList reference;
+    for (const QString &step : steps) {
+        QVERIFY(run(step, acks));
+        reference << state();
+    }
+    QVERIFY(reference.constLast().endsWith("ended -1 -1 -1 -1 -1"));
+    // 8.0 + 7.0 + 7.5 = 22.5 x 2.4 = 54.00 after the correction; 18.0 x 3.1 = 55.80
+    QVERIFY2(reference.constLast().contains("1,1,1,Anna Meyer,GER,105B,2.4,8.0,7.0,7.5,6.5,8.0,54.00,54.00"), reference.constLast().constData());
+    QVERIFY(reference.constLast().contains(",6.0,6.0,6.0,6.0,6.0,55.80,55.80"));
+
+    for (int k = 1; k < steps.size(); ++k) {
+        stations_.clear();
+        server_.reset();
+        o.resume = false;
+        startServer(kEvent, o);
+        QVERIFY(connectPanel(acks));
+        for (int i = 0; i < k; ++i)
+            QVERIFY(run(steps[i], acks));
+        // Stopped: what was acknowledged is in the journal.
+        stations_.clear();
+        server_.reset();
+        o.resume = true;
+        startServer(kEvent, o);
+        QCOMPARE(state(), reference[k - 1]);
+        // The stations come back; the last one to score sends its score again, as a station
+        // that reconnects does: nothing doubles.
+        QVERIFY(connectPanel(acks));
+        if (steps[k - 1] != "next") {
+            QVERIFY(run(steps[k - 1], acks));
+            QCOMPARE(state(), reference[k - 1]);
+        }
+        for (int i = k; i < steps.size(); ++i)
+            QVERIFY(run(steps[i], acks));
+        QCOMPARE(state(), reference.constLast());
+    }
+    QFile csv(o.resultsPath);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(csv.readAll() + "ended -1 -1 -1 -1 -1", reference.constLast());
 }
 
 void TestEventServer::correctionPauseEndsWithTheNextDive()

@@ -8,6 +8,7 @@
 #include "server/OperatorConsole.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
@@ -309,7 +310,12 @@ int main(int argc, char **argv)
                                         QStringLiteral("Seed for --fill-missing: the same seed and the same scores fill "
                                                        "in the same scores (default: a new seed, shown at the start)."),
                                         QStringLiteral("NUMBER"));
-    args.addOptions({portOption, bindOption, pulseOption, pauseOption, fillOption, seedOption, checkOption, demoOption});
+    const QCommandLineOption resumeOption(QStringLiteral("resume"),
+                                          QStringLiteral("Go on from the journal in the working folder (console-sim.journal) "
+                                                         "at the dive under way, with every score recorded so far. "
+                                                         "Without it a journal found there is kept aside and a new one begun."));
+    args.addOptions({portOption, bindOption, pulseOption, pauseOption, fillOption, seedOption, resumeOption, checkOption,
+                     demoOption});
     args.addPositionalArgument(QStringLiteral("EVENT-FILE"),
                                QStringLiteral("The event to run (format: docs/event-file.md)."),
                                QStringLiteral("[EVENT-FILE]"));
@@ -354,6 +360,10 @@ int main(int argc, char **argv)
         options.fillSeed = QRandomGenerator::system()->generate();
     }
 
+    options.resume = args.isSet(resumeOption);
+    options.journalPath = QDir::current().filePath(QString::fromLatin1(Journal::kFileName));
+    options.resultsPath = QDir::current().filePath(QStringLiteral("console-sim-results.csv"));
+
     EventDefinition event;
     QString source = QStringLiteral("the built-in demo event");
     if (!args.positionalArguments().isEmpty()) {
@@ -389,6 +399,7 @@ int main(int argc, char **argv)
     QString error;
     if (!server.listen(&error))
         Fail(error, kExitListen);
+    Print(QStringLiteral("results: %1 (written at each complete dive)").arg(options.resultsPath));
     if (options.fillMissing)
         Print(QStringLiteral("judges without a station are scored for (--fill-missing, --seed %1)").arg(options.fillSeed));
 
