@@ -13,8 +13,20 @@
 namespace {
 
 const QByteArray kServerId = "VRX ";
-// A station that does not read what it is sent is cut off before its backlog eats memory.
-constexpr qint64 kMaxBacklogBytes = 4 << 20;
+// A station whose backlog grows past this is cut off at once whatever its pace: no honest
+// station can be sent that much (relays are bounded below).
+constexpr qint64 kMaxBacklogBytes = 32 << 20;
+// What one connection can make the server send to every station ("CC" announcements, relayed
+// "IP", "CN" and "CS"): a burst and a steady rate, and a payload size. A real station sends
+// three for each station that joins, one per test pulse and one per score.
+constexpr double kRelayBurst = 60;
+constexpr double kRelaysPerSecond = 10;
+constexpr qsizetype kMaxRelayedPayload = 256;
+// Every message in, relayed or not: a station far above it is broken or hostile.
+constexpr double kMessageBurst = 400;
+constexpr double kMessagesPerSecond = 100;
+// Non-judge stations announced at once (the judges' stations have room of their own).
+constexpr int kMaxOtherStations = 8;
 // After a "CD", the time the station has to say goodbye and close its link itself.
 constexpr int kLeaveGraceMs = 3000;
 
@@ -26,6 +38,17 @@ bool IsStationId(const QByteArray &id)
     for (char c : id)
         if (c < 0x20 || c > 0x7E)
             return false;
+    return true;
+}
+
+// A bucket of tokens filled at a steady rate up to a burst: one token per thing allowed.
+bool TakeToken(double &tokens, qint64 &filledAtMs, qint64 nowMs, double perSecond, double burst)
+{
+    tokens = std::min(burst, tokens + double(nowMs - filledAtMs) * perSecond / 1000.0);
+    filledAtMs = nowMs;
+    if (tokens < 1)
+        return false;
+    tokens -= 1;
     return true;
 }
 
@@ -87,6 +110,16 @@ struct EventServer::Peer {
     bool leaveSent = false;    // the others have been told "CD" for it already
     bool saidOff = false;      // its last "CS" was "Off": the station left on purpose
     bool superseded = false;   // its judge connected again; what it still sends is ignored
+    bool cutOff = false;       // broken or hostile: closed, nothing more is read
+    qint64 connectedAtMs = 0;
+    qint64 progressAtMs = 0;   // when its backlog was last empty or last moved
+    double relayTokens = kRelayBurst;
+    qint64 relayFilledAtMs = 0;
+    double messageTokens = kMessageBurst;
+    qint64 messageFilledAtMs = 0;
+    quint32 refusalsLogged = 0;  // Refusal bits already in the log for this connection
+
+    bool deaf() const { return superseded || cutOff; }
 
     QString who() const
     {
@@ -104,10 +137,24 @@ EventServer::EventServer(EventDefinition event, ServerOptions options, QObject *
     , pauseTimer_(this)
 {
     connect(server_, &QTcpServer::newConnection, this, &EventServer::onNewConnection);
+    // Out of descriptors (or another accept failure): the server stops accepting; it tries
+    // again shortly, when closed connections have freed some.
+    connect(server_, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
+        if (!acceptPaused_)
+            note(QStringLiteral("cannot accept a connection: %1; trying again").arg(server_->errorString()));
+        acceptPaused_ = true;
+        QTimer::singleShot(100, this, [this] {
+            acceptPaused_ = false;
+            server_->resumeAccepting();
+        });
+    });
     pulseTimer_.setInterval(std::max(0, options_.pulseIntervalMs));
     connect(&pulseTimer_, &QTimer::timeout, this, &EventServer::sendPulse);
     pauseTimer_.setSingleShot(true);
     connect(&pauseTimer_, &QTimer::timeout, this, &EventServer::nextDive);
+    clock_.start();
+    sweepTimer_.setInterval(std::clamp(std::min(options_.announceTimeoutMs, options_.slowReaderMs) / 4, 20, 1000));
+    connect(&sweepTimer_, &QTimer::timeout, this, &EventServer::sweep);
 }
 
 EventServer::~EventServer()
@@ -125,6 +172,9 @@ bool EventServer::listen(QString *error)
         note(why);
         return false;
     }
+    // A storm of connections waits in the queue rather than being dropped and tried again
+    // seconds later: the judges' stations are among them.
+    server_->setListenBacklogSize(1024);
     if (!server_->listen(options_.bindAddress, options_.port)) {
         const QString why = QStringLiteral("cannot listen on %1 port %2: %3")
                                 .arg(options_.bindAddress.toString())
@@ -153,6 +203,7 @@ bool EventServer::listen(QString *error)
     note(QStringLiteral("listening on %1 port %2").arg(options_.bindAddress.toString()).arg(port_.load()));
     if (options_.pulseIntervalMs > 0)
         pulseTimer_.start();
+    sweepTimer_.start();
     note(QStringLiteral("event \"%1\": %2, %3 judges, %4 athletes, %5 dives")
              .arg(DecodeConsoleText(event_.name), EventKindName(event_.kind))
              .arg(event_.judges)
@@ -244,6 +295,7 @@ void EventServer::stop()
 {
     pulseTimer_.stop();
     pauseTimer_.stop();
+    sweepTimer_.stop();
     if (server_->isListening()) {
         server_->close();
         note(QStringLiteral("stopped"));
@@ -269,14 +321,37 @@ void EventServer::onNewConnection()
         Peer *p = peer.get();
         p->socket = socket;
         p->endpoint = QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
-        peers_.push_back(std::move(peer));
+        p->connectedAtMs = p->progressAtMs = p->relayFilledAtMs = p->messageFilledAtMs = clock_.elapsed();
         note(QStringLiteral("connection from %1").arg(p->endpoint));
+        // Room is kept for the judges' stations: connections that are not (yet) a judge's are
+        // capped below the whole cap, and the oldest one that has not announced itself makes
+        // way for a newcomer, which may be a judge's station.
+        if (othersConnected() >= options_.maxConnections - 12) {
+            Peer *oldest = nullptr;
+            for (const auto &q : peers_)
+                if (!q->gone && !q->cutOff && q->id.isEmpty() && (!oldest || q->connectedAtMs < oldest->connectedAtMs))
+                    oldest = q.get();
+            if (!oldest) {
+                note(QStringLiteral("%1 refused: %2 connections already, with room kept for the judges' stations")
+                         .arg(p->endpoint)
+                         .arg(options_.maxConnections));
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
+            cutOff(oldest, QStringLiteral("closed: it has not announced itself, and room is kept for the judges' stations"));
+            // At once: a storm of connections must not hold descriptors until the next turn
+            // of the event loop.
+            oldest->socket->abort();
+        }
+        peers_.push_back(std::move(peer));
         connect(socket, &QTcpSocket::readyRead, this, [this, p] { onReadyRead(p); });
         connect(socket, &QTcpSocket::disconnected, this, [this, p] { onGone(p); });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, p] { p->progressAtMs = clock_.elapsed(); });
         connect(socket, &QTcpSocket::errorOccurred, this, [this, p](QAbstractSocket::SocketError e) {
             if (p->gone)
                 return;
-            if (e != QAbstractSocket::RemoteHostClosedError)
+            if (e != QAbstractSocket::RemoteHostClosedError && !p->cutOff)
                 note(QStringLiteral("%1: %2").arg(p->who(), p->socket->errorString()));
             if (p->socket->state() == QAbstractSocket::UnconnectedState)
                 onGone(p);
@@ -287,17 +362,65 @@ void EventServer::onNewConnection()
     }
 }
 
+int EventServer::othersConnected() const
+{
+    int n = 0;
+    for (const auto &p : peers_)
+        n += !p->gone && !p->cutOff && JudgeNumberOf(p->id) == 0;
+    return n;
+}
+
+void EventServer::cutOff(Peer *peer, const QString &why)
+{
+    if (peer->gone || peer->cutOff)
+        return;
+    peer->cutOff = true;
+    note(QStringLiteral("%1 (%2) %3").arg(peer->who(), peer->endpoint, why));
+    peer->buffer.clear();
+    // Closed from the event loop: it may be in the middle of being read or written.
+    QMetaObject::invokeMethod(peer->socket, &QTcpSocket::abort, Qt::QueuedConnection);
+}
+
+bool EventServer::firstRefusal(Peer *peer, Refusal kind)
+{
+    const quint32 bit = 1u << int(kind);
+    const bool first = (peer->refusalsLogged & bit) == 0;
+    peer->refusalsLogged |= bit;
+    return first;
+}
+
+void EventServer::sweep()
+{
+    const qint64 now = clock_.elapsed();
+    for (const auto &p : peers_) {
+        if (p->gone || p->cutOff)
+            continue;
+        if (p->id.isEmpty() && now - p->connectedAtMs >= options_.announceTimeoutMs) {
+            cutOff(p.get(), QStringLiteral("closed: it has not announced itself within %1 s")
+                                .arg(options_.announceTimeoutMs / 1000.0));
+            continue;
+        }
+        // Judged by what it leaves unread over time, never by one burst.
+        if (p->socket->bytesToWrite() == 0)
+            p->progressAtMs = now;
+        else if (now - p->progressAtMs >= options_.slowReaderMs)
+            cutOff(p.get(), QStringLiteral("closed: it has left %1 bytes unread for %2 s")
+                                .arg(p->socket->bytesToWrite())
+                                .arg((now - p->progressAtMs) / 1000.0));
+    }
+}
+
 void EventServer::onReadyRead(Peer *peer)
 {
     if (peer->gone)
         return;
-    if (peer->superseded) {
+    if (peer->deaf()) {
         peer->socket->readAll();
         return;
     }
     peer->buffer += peer->socket->readAll();
     qsizetype from = 0;
-    while (!peer->gone && !peer->superseded) {
+    while (!peer->gone && !peer->deaf()) {
         const qsizetype eot = peer->buffer.indexOf(ctl::EOT, from);
         if (peer->discarding) {
             if (eot < 0) {
@@ -332,9 +455,9 @@ void EventServer::onReadyRead(Peer *peer)
         from = eot + 1;
         handleText(peer, text);
     }
-    if (!peer->gone && !peer->superseded)
+    if (!peer->gone && !peer->deaf())
         peer->buffer.remove(0, std::min(from, peer->buffer.size()));
-    else if (peer->superseded)
+    else if (peer->deaf())
         peer->buffer.clear();
 }
 
@@ -392,6 +515,10 @@ QVector<EventServer::Peer *> EventServer::stationPeers(const Peer *except) const
 
 void EventServer::handleText(Peer *peer, const QByteArray &text)
 {
+    if (!TakeToken(peer->messageTokens, peer->messageFilledAtMs, clock_.elapsed(), kMessagesPerSecond, kMessageBurst)) {
+        cutOff(peer, QStringLiteral("closed: it sends more than %1 messages a second").arg(kMessagesPerSecond));
+        return;
+    }
     note(QStringLiteral("in  %1: %2").arg(peer->who(), RenderForServerLog(text)));
     const ConsoleText m = CutConsoleText(text);
     if (m.header.isEmpty()) {
@@ -413,23 +540,36 @@ void EventServer::handleText(Peer *peer, const QByteArray &text)
 
 QByteArray EventServer::resolveSender(Peer *peer, const QByteArray &sender)
 {
-    if (!peer->id.isEmpty()) {
-        if (sender != peer->id)
-            note(QStringLiteral("%1: message signed \"%2\" on the connection of %1; taken as %1")
-                     .arg(peer->who(), RenderForServerLog(sender)));
-        return peer->id;
-    }
-    if (!IsStationId(sender)) {
-        note(QStringLiteral("%1: \"%2\" is not a station identifier; ignored").arg(peer->who(), RenderForServerLog(sender)));
+    if (peer->id.isEmpty()) {
+        // A station announces itself with "CC" first; until then nothing it says is taken.
+        if (firstRefusal(peer, Refusal::NotAnnounced))
+            note(QStringLiteral("%1: messages before \"CC\" are ignored (this one signed \"%2\"); logged once for "
+                                "this connection")
+                     .arg(peer->endpoint, RenderForServerLog(sender)));
         return {};
     }
-    if (heldByOther(sender, peer)) {
-        note(QStringLiteral("%1: %2 is connected elsewhere and this connection has not announced itself; ignored")
-                 .arg(peer->endpoint, Shown(sender)));
-        return {};
+    if (sender != peer->id && firstRefusal(peer, Refusal::SignedOther))
+        note(QStringLiteral("%1: message signed \"%2\" on the connection of %1; taken as %1 (logged once for this "
+                            "connection)")
+                 .arg(peer->who(), RenderForServerLog(sender)));
+    return peer->id;
+}
+
+bool EventServer::relayAllowed(Peer *peer, const QByteArray &command, const QByteArray &payload)
+{
+    if (payload.size() > kMaxRelayedPayload) {
+        cutOff(peer, QStringLiteral("closed: its \"%1\" of %2 bytes is more than the %3 bytes relayed to the stations")
+                         .arg(QString::fromLatin1(command))
+                         .arg(payload.size())
+                         .arg(kMaxRelayedPayload));
+        return false;
     }
-    peer->id = sender;
-    return sender;
+    if (!TakeToken(peer->relayTokens, peer->relayFilledAtMs, clock_.elapsed(), kRelaysPerSecond, kRelayBurst)) {
+        cutOff(peer, QStringLiteral("closed: it asks for more than %1 messages to every station a second")
+                         .arg(kRelaysPerSecond));
+        return false;
+    }
+    return true;
 }
 
 void EventServer::handleAnnounce(Peer *peer, const QByteArray &sender, const QByteArray &caption)
@@ -438,6 +578,20 @@ void EventServer::handleAnnounce(Peer *peer, const QByteArray &sender, const QBy
         note(QStringLiteral("%1: announces itself as \"%2\", which is not a station identifier; ignored")
                  .arg(peer->who(), RenderForServerLog(sender)));
         return;
+    }
+    if (!relayAllowed(peer, "CC", caption))
+        return;
+    if (JudgeNumberOf(sender) == 0 && sender != peer->id) {
+        int others = 0;
+        for (Peer *p : stationPeers(peer))
+            others += JudgeNumberOf(p->id) == 0;
+        if (others >= std::max(1, std::min(kMaxOtherStations, (options_.maxConnections - 12) / 2))) {
+            cutOff(peer, QStringLiteral("closed: it announces itself as \"%1\", and %2 stations that are not "
+                                        "judges' are connected already")
+                             .arg(RenderForServerLog(sender))
+                             .arg(others));
+            return;
+        }
     }
     QVector<Peer *> stale;
     bool keepUnsentScore = false;
@@ -540,7 +694,7 @@ void EventServer::handleStatus(Peer *peer, const QByteArray &command, const QByt
                                const QByteArray &payload)
 {
     const QByteArray id = resolveSender(peer, sender);
-    if (id.isEmpty())
+    if (id.isEmpty() || !relayAllowed(peer, command, payload))
         return;
     if (command == "IP") {
         peer->address = payload;
@@ -555,9 +709,18 @@ void EventServer::handleStatus(Peer *peer, const QByteArray &command, const QByt
 
 void EventServer::handleScore(Peer *peer, const QByteArray &sender, const QByteArray &payload)
 {
-    const QByteArray id = resolveSender(peer, sender);
-    if (id.isEmpty())
+    // A score counts only from the connection that announced its judge.
+    if (peer->id.isEmpty() || sender != peer->id) {
+        if (firstRefusal(peer, Refusal::ScoreNotAnnounced))
+            note(QStringLiteral("%1: a score signed \"%2\" from a connection that has not announced that judge is "
+                                "refused (logged once for this connection)")
+                     .arg(peer->who(), RenderForServerLog(sender)));
+        send(peer, "CE", kServerId,
+             "This connection has not announced itself as " + sender.trimmed().left(4)
+                 + ". Your score was not recorded.");
         return;
+    }
+    const QByteArray id = peer->id;
     const int judge = JudgeNumberOf(id);
     if (judge == 0) {
         note(QStringLiteral("%1 is not a judge; its score is ignored").arg(Shown(id)));
@@ -916,11 +1079,13 @@ void EventServer::send(const QVector<Peer *> &to, const QByteArray &command, con
     for (Peer *p : to) {
         if (p->gone)
             continue;
+        if (p->gone || p->cutOff)
+            continue;
+        if (p->socket->bytesToWrite() == 0)
+            p->progressAtMs = clock_.elapsed();
         p->socket->write(text);
-        if (p->socket->bytesToWrite() > kMaxBacklogBytes) {
-            note(QStringLiteral("%1 does not read what it is sent; closing its connection").arg(p->who()));
-            QMetaObject::invokeMethod(p->socket, &QTcpSocket::abort, Qt::QueuedConnection);
-        }
+        if (p->socket->bytesToWrite() > kMaxBacklogBytes)
+            cutOff(p, QStringLiteral("closed: %1 bytes sent to it are waiting unread").arg(p->socket->bytesToWrite()));
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
@@ -27,6 +28,9 @@ struct ServerOptions {
     // Scores for the panel's judges who have no station connected, once every connected
     // judge has scored: a half point within 0.5 of the connected judges' mean.
     bool fillMissing = false;
+    int announceTimeoutMs = 10000;     // a connection that has not said "CC" by then is closed
+    int slowReaderMs = 5000;           // a station that leaves bytes unread this long is cut off
+    int maxConnections = 64;           // of which 12 are kept for judges' stations
     quint32 fillSeed = 0;              // the same seed and the same scores fill the same
     // Every recorded score and every dive moved on is appended here (empty: no journal).
     QString journalPath;
@@ -115,6 +119,19 @@ private:
     void handleStatus(Peer *peer, const QByteArray &command, const QByteArray &sender, const QByteArray &payload);
     void handleScore(Peer *peer, const QByteArray &sender, const QByteArray &payload);
     QByteArray resolveSender(Peer *peer, const QByteArray &sender);
+    // False, and the station cut off, when it asks for more to be sent to every station than
+    // one station may.
+    bool relayAllowed(Peer *peer, const QByteArray &command, const QByteArray &payload);
+    // Closes a broken or hostile connection, logged once, and reads nothing more from it.
+    void cutOff(Peer *peer, const QString &why);
+    // Connections that are not a judge's station (not announced, or another station).
+    int othersConnected() const;
+    // Closes connections that have not announced themselves in time and stations that leave
+    // what they are sent unread.
+    void sweep();
+    enum class Refusal { NotAnnounced, SignedOther, ScoreNotAnnounced };
+    // True the first time a refusal of this kind happens on the connection: logged once.
+    bool firstRefusal(Peer *peer, Refusal kind);
     bool heldByOther(const QByteArray &id, const Peer *except) const;
     void catchUp(Peer *peer, bool keepUnsentScore);
     void supersede(Peer *older, Peer *newer);
@@ -149,6 +166,8 @@ private:
     QTcpServer *server_ = nullptr;
     QTimer pulseTimer_;
     QTimer pauseTimer_;
+    QTimer sweepTimer_;
+    QElapsedTimer clock_;
     std::vector<std::unique_ptr<Peer>> peers_;
     // Counts the dives put under way ("next", "repeat", the end of the event): a judge's
     // station that was lost without saying "Off" comes back within the same count for the
@@ -165,4 +184,5 @@ private:
     std::mt19937 fillRandom_;
     std::atomic<quint16> port_{0};
     bool purgeScheduled_ = false;
+    bool acceptPaused_ = false;
 };
