@@ -118,6 +118,14 @@ struct EventServer::Peer {
     double messageTokens = kMessageBurst;
     qint64 messageFilledAtMs = 0;
     quint32 refusalsLogged = 0;  // Refusal bits already in the log for this connection
+    // A second station for a judge whose station is connected: its announcement and what it
+    // sends after are held while the first station is asked whether it is still there.
+    QByteArray waitingFor, waitingCaption;
+    QVector<QByteArray> held;
+    Peer *checkedFor = nullptr;  // the first station: the newcomer waiting on its answer
+    qint64 checkedAtMs = 0;
+    bool unanswered = false;     // the first station did not answer in time: it is replaced
+    bool refused = false;        // the second station was refused: read only for its "Off"
 
     bool deaf() const { return superseded || cutOff; }
 
@@ -153,7 +161,8 @@ EventServer::EventServer(EventDefinition event, ServerOptions options, QObject *
     pauseTimer_.setSingleShot(true);
     connect(&pauseTimer_, &QTimer::timeout, this, &EventServer::nextDive);
     clock_.start();
-    sweepTimer_.setInterval(std::clamp(std::min(options_.announceTimeoutMs, options_.slowReaderMs) / 4, 20, 1000));
+    sweepTimer_.setInterval(
+        std::clamp(std::min({options_.announceTimeoutMs, options_.slowReaderMs, options_.answerWaitMs}) / 4, 20, 1000));
     connect(&sweepTimer_, &QTimer::timeout, this, &EventServer::sweep);
 }
 
@@ -400,6 +409,10 @@ void EventServer::sweep()
                                 .arg(options_.announceTimeoutMs / 1000.0));
             continue;
         }
+        if (p->checkedFor && now - p->checkedAtMs >= options_.answerWaitMs) {
+            settleCheck(p.get(), false);
+            continue;
+        }
         // Judged by what it leaves unread over time, never by one burst.
         if (p->socket->bytesToWrite() == 0)
             p->progressAtMs = now;
@@ -466,6 +479,9 @@ void EventServer::onGone(Peer *peer)
     if (peer->gone)
         return;
     peer->gone = true;
+    for (const auto &p : peers_)
+        if (p->checkedFor == peer)
+            p->checkedFor = nullptr;  // the newcomer went while its first station was asked
     if (!peer->buffer.isEmpty() || peer->discarding)
         note(QStringLiteral("%1 left in the middle of a message; %2 bytes dropped")
                  .arg(peer->who())
@@ -486,6 +502,9 @@ void EventServer::onGone(Peer *peer)
         purgeScheduled_ = true;
         QTimer::singleShot(0, this, &EventServer::purge);
     }
+    // The first station of a judge left while it was asked: the newcomer takes over.
+    if (peer->checkedFor)
+        settleCheck(peer, false);
 }
 
 void EventServer::purge()
@@ -519,8 +538,20 @@ void EventServer::handleText(Peer *peer, const QByteArray &text)
         cutOff(peer, QStringLiteral("closed: it sends more than %1 messages a second").arg(kMessagesPerSecond));
         return;
     }
+    if (!peer->waitingFor.isEmpty()) {
+        peer->held.append(text);
+        return;
+    }
     note(QStringLiteral("in  %1: %2").arg(peer->who(), RenderForServerLog(text)));
+    if (peer->checkedFor)
+        settleCheck(peer, true);
     const ConsoleText m = CutConsoleText(text);
+    if (peer->refused) {
+        // Refused as a judge's second station: it goes home and says "Off"; then it is closed.
+        if (m.command.toUpper() == "CS" && m.payload == "Off")
+            QMetaObject::invokeMethod(peer->socket, &QTcpSocket::disconnectFromHost, Qt::QueuedConnection);
+        return;
+    }
     if (m.header.isEmpty()) {
         note(QStringLiteral("%1: not a console message (no header between SOH and STX); ignored").arg(peer->who()));
         return;
@@ -593,6 +624,29 @@ void EventServer::handleAnnounce(Peer *peer, const QByteArray &sender, const QBy
             return;
         }
     }
+    if (peer->id != sender) {
+        // One station per judge, without surprise: a judge's station that is connected and has
+        // not said "Off" is asked whether it is still there before a newcomer may take over.
+        for (const auto &p : peers_) {
+            Peer *holder = p.get();
+            if (holder == peer || holder->gone || holder->cutOff || holder->id != sender || holder->saidOff
+                || holder->unanswered)
+                continue;
+            if (holder->checkedFor) {
+                refuseSecond(peer, holder, sender);
+                return;
+            }
+            peer->waitingFor = sender;
+            peer->waitingCaption = caption;
+            holder->checkedFor = peer;
+            holder->checkedAtMs = clock_.elapsed();
+            note(QStringLiteral("%1 connects from %2 while its station at %3 is connected: asking that station "
+                                "(\"TP\") whether it is still there")
+                     .arg(Shown(sender), peer->endpoint, holder->endpoint));
+            send(holder, "TP", kServerId, {});
+            return;
+        }
+    }
     QVector<Peer *> stale;
     bool keepUnsentScore = false;
     if (peer->id != sender) {
@@ -649,6 +703,55 @@ void EventServer::handleAnnounce(Peer *peer, const QByteArray &sender, const QBy
     send(peer, "CS", kServerId, "Active");
 
     catchUp(peer, keepUnsentScore);
+}
+
+void EventServer::settleCheck(Peer *holder, bool answered)
+{
+    Peer *newcomer = holder->checkedFor;
+    holder->checkedFor = nullptr;
+    if (!newcomer || newcomer->gone)
+        return;
+    const QByteArray id = newcomer->waitingFor;
+    const QByteArray caption = newcomer->waitingCaption;
+    newcomer->waitingFor.clear();
+    newcomer->waitingCaption.clear();
+    if (answered) {
+        newcomer->held.clear();
+        refuseSecond(newcomer, holder, id);
+        return;
+    }
+    if (!holder->gone) {
+        holder->unanswered = true;
+        note(QStringLiteral("%1's station at %2 has not answered for %3 s: it counts as gone and the station at %4 "
+                            "takes over")
+                 .arg(Shown(id), holder->endpoint)
+                 .arg(options_.answerWaitMs / 1000.0)
+                 .arg(newcomer->endpoint));
+    }
+    handleAnnounce(newcomer, id, caption);
+    const QVector<QByteArray> held = std::exchange(newcomer->held, {});
+    for (const QByteArray &text : held)
+        if (!newcomer->gone && !newcomer->deaf())
+            handleText(newcomer, text);
+}
+
+void EventServer::refuseSecond(Peer *newcomer, const Peer *holder, const QByteArray &id)
+{
+    QByteArray computer = holder->name.isEmpty() ? holder->endpoint.toLatin1() : holder->name;
+    if (!holder->address.isEmpty())
+        computer += " (" + holder->address + ")";
+    note(QStringLiteral("%1 connects from %2 while its station at %3 (%4) answers: the second station is refused "
+                        "and sent home")
+             .arg(Shown(id), newcomer->endpoint, holder->endpoint, RenderForServerLog(computer)));
+    newcomer->refused = true;
+    send(newcomer, "CE", kServerId,
+         "Judge " + QByteArray::number(JudgeNumberOf(id)) + " is already connected from " + computer.left(120)
+             + ". Only one station can score for a judge: ask the operator.");
+    // "CD" with the judge's identifier sends the station to its opening page; it does not
+    // reconnect by itself. Its "Off" ends it, or the time it is given.
+    send(newcomer, "CD", id, id);
+    QTcpSocket *socket = newcomer->socket;
+    QTimer::singleShot(options_.answerWaitMs, socket, [socket] { socket->abort(); });
 }
 
 void EventServer::supersede(Peer *older, Peer *newer)

@@ -30,7 +30,8 @@ struct ServerOptions {
     bool fillMissing = false;
     int announceTimeoutMs = 10000;     // a connection that has not said "CC" by then is closed
     int slowReaderMs = 5000;           // a station that leaves bytes unread this long is cut off
-    int maxConnections = 64;           // of which 12 are kept for judges' stations
+    int maxConnections = 64;
+    int answerWaitMs = 5000;           // a judge's station asked whether it is still there           // of which 12 are kept for judges' stations
     quint32 fillSeed = 0;              // the same seed and the same scores fill the same
     // Every recorded score and every dive moved on is appended here (empty: no journal).
     QString journalPath;
@@ -135,6 +136,9 @@ private:
     bool heldByOther(const QByteArray &id, const Peer *except) const;
     void catchUp(Peer *peer, bool keepUnsentScore);
     void supersede(Peer *older, Peer *newer);
+    // The first station of a judge answered (or not) while a second one waits.
+    void settleCheck(Peer *holder, bool answered);
+    void refuseSecond(Peer *newcomer, const Peer *holder, const QByteArray &id);
     // Records a score for the dive under way (and journals it); false when it was the judge's
     // score already. `how` ends the log line.
     bool record(int judgeNumber, int halfPoints, JournalEntry::Source source, const QString &how);

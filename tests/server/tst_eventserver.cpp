@@ -29,6 +29,7 @@ ServerOptions Loopback(int pauseMs = 60000, int pulseMs = 0)
     o.port = 0;
     o.pulseIntervalMs = pulseMs;
     o.correctionPauseMs = pauseMs;
+    o.answerWaitMs = 300;
     return o;
 }
 
@@ -88,6 +89,7 @@ private slots:
     void stationBackWithinItsDive_data();
     void stationBackWithinItsDive();
     void secondStationOfAJudgeTakesOver();
+    void secondStationIsRefusedWhileTheFirstAnswers();
     void fillMissingJudges();
     void endOfEvent();
     void testPulses();
@@ -592,6 +594,53 @@ void TestEventServer::secondStationOfAJudgeTakesOver()
     newer.send("SD", QByteArray("7.5") + ctl::DC1);
     QVERIFY(newer.waitForCount("TX", 1));
     QCOMPARE(server_->competition().score(3), std::optional<int>(15));
+}
+
+void TestEventServer::secondStationIsRefusedWhileTheFirstAnswers()
+{
+    startServer();
+    ScriptedStation &j2 = station(2, true);
+    QVERIFY(j2.join(server_->port()));
+    ScriptedStation &first = station(3, true);
+    QVERIFY(first.join(server_->port()));
+    QVERIFY(first.waitFor([&] { return Has(j2, "CN", Judge(3), "host-j3"); }));
+    first.send("SD", QByteArray("7.5") + ctl::DC1);
+    QVERIFY(first.waitForCount("TX", 1));
+
+    // A second station for judge 3: its messages are held while the first is asked ("TP").
+    ScriptedStation &second = station(3);
+    QVERIFY(second.join(server_->port()));
+    second.send("SD", QByteArray("9.5") + ctl::DC1);
+    QVERIFY(first.waitForCount("TP", 1));
+    // The first answers: the second is told who holds the judge and sent home.
+    QVERIFY(second.waitForCount("CD", 1));
+    QCOMPARE(second.received("CE").constFirst().payload,
+             QByteArray("Judge 3 is already connected from host-j3 (127.0.0.3). Only one station can score for a "
+                        "judge: ask the operator."));
+    QCOMPARE(second.received("CD").constFirst().payload, Judge(3));
+    QCOMPARE(second.count("EI") + second.count("TX") + second.count("CC"), 0);
+    // It says "Off" on its way home and is closed.
+    second.send("CS", "Off");
+    QVERIFY(second.waitFor([&] { return !second.isConnected(); }));
+    QVERIFY(Sync(first));
+    QVERIFY(Sync(j2));
+    QVERIFY(first.isConnected());
+    QCOMPARE(Count(first, "CD", Judge(3)) + Count(j2, "CD", Judge(3)), 0);
+    QCOMPARE(server_->competition().score(3), std::optional<int>(15));
+    QVERIFY(log_.join('\n').contains(QRegularExpression(
+        "J3 connects from 127.0.0.1:\\d+ while its station at 127.0.0.1:\\d+ \\(host-j3 \\(127.0.0.3\\)\\) answers: "
+        "the second station is refused and sent home")));
+
+    // A first station that does not answer within the time counts as gone: replaced, and the
+    // newcomer's held score is then recorded.
+    first.answerLikeAStation = false;
+    ScriptedStation &third = station(3);
+    QVERIFY(third.join(server_->port()));
+    third.send("SD", QByteArray("8.0") + ctl::DC1);
+    QVERIFY(third.waitForCount("TX", 1));
+    QVERIFY(first.waitFor([&] { return Has(first, "CD", Judge(3), Judge(3)) && !first.isConnected(); }));
+    QCOMPARE(server_->competition().score(3), std::optional<int>(16));
+    QVERIFY(log_.join('\n').contains("has not answered for 0.3 s: it counts as gone and the station at"));
 }
 
 void TestEventServer::fillMissingJudges()
