@@ -2,6 +2,7 @@
 
 #include "link/CodePage.h"
 #include "link/ConsoleMessage.h"
+#include "platform/KeepAlive.h"
 
 #include <QHostInfo>
 #include <QTcpServer>
@@ -96,6 +97,22 @@ QString RenderForServerLog(const QByteArray &text)
             out += ch;
     }
     return out;
+}
+
+QByteArray BatteryOf(const QByteArray &status)
+{
+    if (!status.startsWith("Active "))
+        return {};
+    return status.mid(7).trimmed();
+}
+
+std::optional<int> BatteryPercent(const QByteArray &battery)
+{
+    if (!battery.endsWith('%'))
+        return std::nullopt;
+    bool ok = false;
+    const int n = battery.chopped(1).trimmed().toInt(&ok);
+    return ok && n >= 0 && n <= 100 ? std::optional<int>(n) : std::nullopt;
 }
 
 struct EventServer::Peer {
@@ -353,6 +370,9 @@ void EventServer::onNewConnection()
             // of the event loop.
             oldest->socket->abort();
         }
+        // A station whose link has died (a cable pulled, a computer gone) is noticed within 15 s.
+        if (!EnableKeepAlive(socket->socketDescriptor()))
+            note(QStringLiteral("%1: TCP keep-alive could not be set; a dead link is noticed late").arg(p->endpoint));
         peers_.push_back(std::move(peer));
         connect(socket, &QTcpSocket::readyRead, this, [this, p] { onReadyRead(p); });
         connect(socket, &QTcpSocket::disconnected, this, [this, p] { onGone(p); });
@@ -493,6 +513,13 @@ void EventServer::onGone(Peer *peer)
             lostInDive_.remove(peer->id);
         else
             lostInDive_[peer->id] = diveSerial_;
+        if (const int judge = JudgeNumberOf(peer->id)) {
+            Seen &seen = seen_[judge];
+            seen.lost = !peer->saidOff;
+            seen.lostSince = QDateTime::currentDateTime();
+            if (seen.lost)
+                note(QStringLiteral("WARNING: judge %1's link is lost (the station did not say \"Off\")").arg(judge));
+        }
     }
     if (!peer->id.isEmpty() && !peer->leaveSent && !heldByOther(peer->id, peer))
         send(stationPeers(peer), "CD", peer->id, peer->id);
@@ -505,6 +532,15 @@ void EventServer::onGone(Peer *peer)
     // The first station of a judge left while it was asked: the newcomer takes over.
     if (peer->checkedFor)
         settleCheck(peer, false);
+}
+
+void EventServer::heardFrom(Peer *peer)
+{
+    if (const int judge = JudgeNumberOf(peer->id)) {
+        Seen &seen = seen_[judge];
+        seen.lastHeard = QDateTime::currentDateTime();
+        seen.lost = false;
+    }
 }
 
 void EventServer::purge()
@@ -543,6 +579,7 @@ void EventServer::handleText(Peer *peer, const QByteArray &text)
         return;
     }
     note(QStringLiteral("in  %1: %2").arg(peer->who(), RenderForServerLog(text)));
+    heardFrom(peer);
     if (peer->checkedFor)
         settleCheck(peer, true);
     const ConsoleText m = CutConsoleText(text);
@@ -682,6 +719,7 @@ void EventServer::handleAnnounce(Peer *peer, const QByteArray &sender, const QBy
     }
     peer->id = sender;
     peer->caption = caption;
+    heardFrom(peer);
     note(QStringLiteral("%1 (%2) announced itself as \"%3\"")
              .arg(Shown(sender), peer->endpoint, RenderForServerLog(caption)));
 
@@ -799,13 +837,24 @@ void EventServer::handleStatus(Peer *peer, const QByteArray &command, const QByt
     const QByteArray id = resolveSender(peer, sender);
     if (id.isEmpty() || !relayAllowed(peer, command, payload))
         return;
+    const int judge = JudgeNumberOf(id);
     if (command == "IP") {
         peer->address = payload;
     } else if (command == "CN") {
         peer->name = payload;
+        if (judge)
+            seen_[judge].computer = payload;
     } else {
         peer->status = payload;
         peer->saidOff = payload == "Off";
+        const QByteArray battery = BatteryOf(payload);
+        if (judge && !battery.isEmpty()) {
+            QByteArray &known = seen_[judge].battery;
+            const auto before = BatteryPercent(known), now = BatteryPercent(battery);
+            if (now && *now < kLowBatteryPercent && !(before && *before < kLowBatteryPercent))
+                note(QStringLiteral("WARNING: judge %1's battery is at %2").arg(judge).arg(RenderForServerLog(battery)));
+            known = battery;
+        }
     }
     send(stationPeers(), command, id, payload);
 }
@@ -1214,6 +1263,63 @@ QVector<EventServer::StationInfo> EventServer::stations() const
     return out;
 }
 
+QVector<EventServer::JudgeLink> EventServer::judgeLinks() const
+{
+    QVector<JudgeLink> out;
+    for (int j = 1; j <= competition_.judges(); ++j) {
+        JudgeLink link;
+        link.judge = j;
+        const Seen seen = seen_.value(j);
+        link.battery = seen.battery;
+        link.lastHeard = seen.lastHeard;
+        link.computer = seen.computer;
+        link.score = competition_.score(j);
+        link.changing = judgeState_[j - 1].changing;
+        for (const auto &p : peers_)
+            if (!p->gone && !p->cutOff && !p->superseded && JudgeNumberOf(p->id) == j)
+                link.peer = p->endpoint;
+        if (!link.peer.isEmpty())
+            link.state = JudgeLink::State::Connected;
+        else if (seen.lost)
+            link.state = JudgeLink::State::LinkLost;
+        link.lostSince = seen.lostSince;
+        out.append(link);
+    }
+    return out;
+}
+
+QString FormatJudgeLink(const EventServer::JudgeLink &link, const QDateTime &now)
+{
+    using State = EventServer::JudgeLink::State;
+    QString line = QStringLiteral("J%1  ").arg(link.judge).leftJustified(5);
+    switch (link.state) {
+    case State::Connected:
+        line += QStringLiteral("connected");
+        break;
+    case State::LinkLost:
+        line += QStringLiteral("LINK LOST since %1").arg(link.lostSince.toString(QStringLiteral("HH:mm:ss")));
+        break;
+    case State::NoStation:
+        line += QStringLiteral("no station");
+        break;
+    }
+    line = line.leftJustified(32);
+    line += link.score ? QStringLiteral("scored %1").arg(QString::fromLatin1(FormatScore(*link.score)))
+                       : QStringLiteral("not scored");
+    if (link.changing)
+        line += QStringLiteral(" (changing)");
+    line = line.leftJustified(56);
+    if (!link.battery.isEmpty()) {
+        line += QStringLiteral("battery %1").arg(RenderForServerLog(link.battery));
+        if (const auto percent = BatteryPercent(link.battery); percent && *percent < kLowBatteryPercent)
+            line += QStringLiteral(" LOW");
+    }
+    line = line.leftJustified(76);
+    if (link.lastHeard.isValid())
+        line += QStringLiteral("last heard %1 s ago").arg(link.lastHeard.secsTo(now));
+    return line.trimmed();
+}
+
 QString EventServer::statusText() const
 {
     if (competition_.ended())
@@ -1234,6 +1340,9 @@ QString EventServer::statusText() const
         scores << QStringLiteral("%1 %2").arg(label, shown);
     }
     out += QStringLiteral("scores: %1").arg(scores.join(QLatin1String(", ")));
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const JudgeLink &link : judgeLinks())
+        out += QStringLiteral("\n  ") + FormatJudgeLink(link, now);
     if (const auto r = competition_.result())
         out += QStringLiteral("\nresult: %1 points%2")
                    .arg(QString::fromLatin1(FormatPoints(r->hundredths)))

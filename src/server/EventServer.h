@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
@@ -15,6 +16,7 @@
 #include <atomic>
 #include <random>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QTcpServer;
@@ -49,6 +51,12 @@ int JudgeNumberOf(const QByteArray &stationId);
 // other control byte as its code in hex ("[1B]"), so that nothing a station sends can steer
 // the operator's terminal, and the other bytes as the stations show them (Windows-1252).
 QString RenderForServerLog(const QByteArray &text);
+// The battery text of a station's status: "Active 9 %" -> "9 %", "Active Power" -> "Power";
+// empty when the status carries none ("Active", "Off").
+QByteArray BatteryOf(const QByteArray &status);
+// The charge in percent of a battery text ("9 %"), when it gives one.
+std::optional<int> BatteryPercent(const QByteArray &battery);
+constexpr int kLowBatteryPercent = 20;
 
 // The rehearsal event server: accepts any number of stations on one TCP port, keeps the
 // console protocol's contract from the server's side (announcements, relays, leave notices,
@@ -101,6 +109,21 @@ public:
         QString peer;         // the connection's remote address and port
     };
     QVector<StationInfo> stations() const;
+
+    // What the operator needs to tell a dead link from a slow judge, per judge of the panel.
+    struct JudgeLink {
+        enum class State { NoStation, Connected, LinkLost };
+        int judge = 0;
+        State state = State::NoStation;
+        QDateTime lostSince;      // LinkLost: when its station's link ended without "Off"
+        std::optional<int> score; // for the dive under way
+        bool changing = false;    // its station cancelled the score to change it
+        QByteArray battery;       // as the station reports it: "80 %", "Power", "??"; empty before
+        QDateTime lastHeard;      // its station's last message; invalid: none yet
+        QString peer;             // Connected: the station's address and port
+        QByteArray computer;      // its station's computer name ("CN")
+    };
+    QVector<JudgeLink> judgeLinks() const;
     // The dive under way and the panel's state, for the operator.
     QString statusText() const;
 
@@ -187,6 +210,20 @@ private:
     Journal journal_;
     std::mt19937 fillRandom_;
     std::atomic<quint16> port_{0};
+    // Per judge: what was last seen of its station, kept when the station is gone.
+    struct Seen {
+        bool lost = false;  // its last link ended without "Off"
+        QDateTime lostSince;
+        QByteArray battery;
+        QDateTime lastHeard;
+        QByteArray computer;
+    };
+    QHash<int, Seen> seen_;
+    void heardFrom(Peer *peer);
     bool purgeScheduled_ = false;
     bool acceptPaused_ = false;
 };
+
+// The operator's line for one judge: "J2   LINK LOST since 17:20:04   not scored   battery 9 % LOW
+// last heard 25 s ago".
+QString FormatJudgeLink(const EventServer::JudgeLink &link, const QDateTime &now);

@@ -91,6 +91,7 @@ private slots:
     void secondStationOfAJudgeTakesOver();
     void secondStationIsRefusedWhileTheFirstAnswers();
     void fillMissingJudges();
+    void deadLinksAreToldFromSlowJudges();
     void endOfEvent();
     void testPulses();
     void badInputIsSurvived();
@@ -641,6 +642,51 @@ void TestEventServer::secondStationIsRefusedWhileTheFirstAnswers()
     QVERIFY(first.waitFor([&] { return Has(first, "CD", Judge(3), Judge(3)) && !first.isConnected(); }));
     QCOMPARE(server_->competition().score(3), std::optional<int>(16));
     QVERIFY(log_.join('\n').contains("has not answered for 0.3 s: it counts as gone and the station at"));
+}
+
+void TestEventServer::deadLinksAreToldFromSlowJudges()
+{
+    using State = EventServer::JudgeLink::State;
+    startServer();
+    QVERIFY(joinAll({1, 2, 3}));
+    ScriptedStation &j1 = *stations_[0], &j2 = *stations_[1], &j3 = *stations_[2];
+    j2.send("SD", QByteArray("7.5") + ctl::DC1);
+    QVERIFY(j2.waitForCount("TX", 1));
+    j2.send("CS", "Active 19 %");
+    j2.send("CS", "Active 9 %");
+    j3.send("CS", "Off");
+    j3.close();  // closed by its judge
+    QVERIFY(Sync(j2));
+    j2.abort();  // its cable pulled: the link ends without "Off"
+    QVERIFY(j1.waitFor([&] { return server_->stations().size() == 1; }));
+
+    const auto links = server_->judgeLinks();
+    QCOMPARE(links.size(), 5);
+    QCOMPARE(links[0].state, State::Connected);
+    QCOMPARE(links[0].score, std::nullopt);
+    QVERIFY(links[0].lastHeard.isValid());
+    QCOMPARE(links[1].state, State::LinkLost);
+    QVERIFY(links[1].lostSince.isValid());
+    QCOMPARE(links[1].score, std::optional<int>(15));
+    QCOMPARE(links[1].battery, QByteArray("9 %"));
+    QCOMPARE(links[2].state, State::NoStation);
+    QCOMPARE(links[3].state, State::NoStation);
+    QVERIFY(!links[3].lastHeard.isValid());
+    // Warned once as the battery went under 20 %, and when the link was lost.
+    QCOMPARE(log_.filter("WARNING: judge 2's battery is at").size(), 1);
+    QCOMPARE(log_.filter("WARNING: judge 2's link is lost").size(), 1);
+    QCOMPARE(log_.filter("WARNING: judge 3's").size(), 0);
+
+    const QString status = OperatorConsole(*server_).execute("status");
+    QVERIFY2(status.contains(QRegularExpression("J1 +connected +not scored +last heard \\d+ s ago")), qPrintable(status));
+    QVERIFY2(status.contains(QRegularExpression("J2 +LINK LOST since \\d\\d:\\d\\d:\\d\\d +scored 7.5 +battery 9 % LOW")),
+             qPrintable(status));
+    QVERIFY2(status.contains(QRegularExpression("J3 +no station +not scored")), qPrintable(status));
+    QVERIFY(OperatorConsole(*server_).execute("list").contains(QRegularExpression("judges:\n  J1 +connected")));
+
+    // Judge 2's station comes back: connected again.
+    QVERIFY(joinAll({2}));
+    QCOMPARE(server_->judgeLinks()[1].state, State::Connected);
 }
 
 void TestEventServer::fillMissingJudges()
