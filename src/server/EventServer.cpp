@@ -5,6 +5,7 @@
 #include "platform/KeepAlive.h"
 
 #include <QHostInfo>
+#include <QNetworkInterface>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -113,6 +114,36 @@ std::optional<int> BatteryPercent(const QByteArray &battery)
     bool ok = false;
     const int n = battery.chopped(1).trimmed().toInt(&ok);
     return ok && n >= 0 && n <= 100 ? std::optional<int>(n) : std::nullopt;
+}
+
+QVector<InterfaceAddress> LocalInterfaceAddresses()
+{
+    QVector<InterfaceAddress> out;
+    for (const QNetworkInterface &i : QNetworkInterface::allInterfaces()) {
+        const auto flags = i.flags();
+        for (const QNetworkAddressEntry &e : i.addressEntries())
+            out.append({i.humanReadableName(), e.ip(),
+                        flags.testFlag(QNetworkInterface::IsUp) && flags.testFlag(QNetworkInterface::IsRunning),
+                        flags.testFlag(QNetworkInterface::IsLoopBack)});
+    }
+    return out;
+}
+
+QStringList StationAddresses(const QVector<InterfaceAddress> &all, const QHostAddress &bound)
+{
+    if (bound != QHostAddress(QHostAddress::AnyIPv4) && bound != QHostAddress(QHostAddress::Any))
+        return {bound.toString()};
+    QStringList lan, loopback;
+    for (const InterfaceAddress &a : all) {
+        if (a.address.protocol() != QAbstractSocket::IPv4Protocol || !a.up)
+            continue;
+        const QString shown = QStringLiteral("%1 (%2)").arg(a.address.toString(), a.interface);
+        if (a.loopback || a.address.isLoopback())
+            loopback << QStringLiteral("%1 (%2, this computer only)").arg(a.address.toString(), a.interface);
+        else if (!lan.contains(shown))
+            lan << shown;
+    }
+    return lan.isEmpty() ? loopback : lan;
 }
 
 struct EventServer::Peer {
@@ -226,7 +257,11 @@ bool EventServer::listen(QString *error)
     }
 
     port_ = server_->serverPort();
-    note(QStringLiteral("listening on %1 port %2").arg(options_.bindAddress.toString()).arg(port_.load()));
+    const QStringList addresses = StationAddresses(LocalInterfaceAddresses(), options_.bindAddress);
+    note(QStringLiteral("listening on port %1; the stations connect to %2")
+             .arg(port_.load())
+             .arg(addresses.isEmpty() ? QStringLiteral("(no network address is up)")
+                                      : addresses.join(QLatin1String(" or "))));
     if (options_.pulseIntervalMs > 0)
         pulseTimer_.start();
     sweepTimer_.start();

@@ -58,6 +58,19 @@ QByteArray BatteryOf(const QByteArray &status);
 std::optional<int> BatteryPercent(const QByteArray &battery);
 constexpr int kLowBatteryPercent = 20;
 
+// One address of one of this computer's network interfaces.
+struct InterfaceAddress {
+    QString interface;  // "eth0", "Wi-Fi"
+    QHostAddress address;
+    bool up = false;    // up and running
+    bool loopback = false;
+};
+QVector<InterfaceAddress> LocalInterfaceAddresses();
+// The addresses that stations can be given for a server listening on `bound`: the bound address
+// itself, or for every address, the IPv4 addresses of the interfaces that are up, not the
+// loopback (unless there is nothing else): "192.168.1.10 (eth0)".
+QStringList StationAddresses(const QVector<InterfaceAddress> &all, const QHostAddress &bound);
+
 // The rehearsal event server: accepts any number of stations on one TCP port, keeps the
 // console protocol's contract from the server's side (announcements, relays, leave notices,
 // acknowledgements, test pulses) and runs one competition over it.

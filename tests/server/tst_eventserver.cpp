@@ -98,6 +98,8 @@ private slots:
     void operatorCommands();
     void serverOnItsOwnThread();
     void portInUseIsReported();  // and a panel that cannot be judged
+    void addressesForTheStations_data();
+    void addressesForTheStations();
 
 private:
     void startServer(const QByteArray &eventText = kEvent, ServerOptions options = Loopback());
@@ -901,6 +903,35 @@ void TestEventServer::portInUseIsReported()
     EventServer refused(six, Loopback());
     QVERIFY(!refused.listen(&error));
     QCOMPARE(error, QStringLiteral("cannot run \"Test Final\": an individual event is judged by 5 or 7 judges, not 6"));
+}
+
+void TestEventServer::addressesForTheStations_data()
+{
+    const InterfaceAddress lo{"lo", QHostAddress("127.0.0.1"), true, true};
+    const InterfaceAddress lo6{"lo", QHostAddress("::1"), true, true};
+    const InterfaceAddress eth{"eth0", QHostAddress("192.168.1.10"), true, false};
+    const InterfaceAddress eth6{"eth0", QHostAddress("fe80::1"), true, false};
+    const InterfaceAddress wifi{"wlan0", QHostAddress("10.0.0.5"), true, false};
+    const InterfaceAddress down{"eth1", QHostAddress("172.16.0.2"), false, false};
+    QTest::addColumn<QVector<InterfaceAddress>>("all");
+    QTest::addColumn<QString>("bound");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("every address") << QVector<InterfaceAddress>{lo, lo6, eth, eth6, wifi, down} << "0.0.0.0"
+                                   << QStringList{"192.168.1.10 (eth0)", "10.0.0.5 (wlan0)"};
+    QTest::newRow("loopback alone") << QVector<InterfaceAddress>{lo, down} << "0.0.0.0"
+                                    << QStringList{"127.0.0.1 (lo, this computer only)"};
+    QTest::newRow("bound to one") << QVector<InterfaceAddress>{lo, eth, wifi} << "10.0.0.5" << QStringList{"10.0.0.5"};
+    QTest::newRow("none") << QVector<InterfaceAddress>{} << "0.0.0.0" << QStringList{};
+}
+
+void TestEventServer::addressesForTheStations()
+{
+    QFETCH(QVector<InterfaceAddress>, all);
+    QFETCH(QString, bound);
+    QFETCH(QStringList, shown);
+    QCOMPARE(StationAddresses(all, QHostAddress(bound)), shown);
+    startServer();
+    QVERIFY(log_.filter(QRegularExpression("^listening on port \\d+; the stations connect to 127.0.0.1$")).size() == 1);
 }
 
 QTEST_MAIN(TestEventServer)
