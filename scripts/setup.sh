@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins
+  qt6-httpserver-dev qt6-websockets-dev chromium
   libjpeg62-turbo-dev
   fonts-dejavu-core
   xvfb xdotool x11-utils imagemagick

@@ -6,6 +6,9 @@
 #include "server/EventFile.h"
 #include "server/EventServer.h"
 #include "server/OperatorConsole.h"
+#ifdef MARLO_HAVE_BOARD
+#include "server/board/Board.h"
+#endif
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -20,6 +23,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #ifdef _WIN32
 #include <io.h>
 #include <thread>
@@ -314,8 +318,13 @@ int main(int argc, char **argv)
                                           QStringLiteral("Go on from the journal in the working folder (console-sim.journal) "
                                                          "at the dive under way, with every score recorded so far. "
                                                          "Without it a journal found there is kept aside and a new one begun."));
-    args.addOptions({portOption, bindOption, pulseOption, pauseOption, fillOption, seedOption, resumeOption, checkOption,
-                     demoOption});
+    const QCommandLineOption boardOption(QStringLiteral("board"),
+                                         QStringLiteral("Serve the live board (a web page: the dive under way, each "
+                                                        "judge's link, score and battery, the last result, the "
+                                                        "standings) on TCP port PORT of the same addresses."),
+                                         QStringLiteral("PORT"));
+    args.addOptions({portOption, bindOption, pulseOption, pauseOption, fillOption, seedOption, resumeOption, boardOption,
+                     checkOption, demoOption});
     args.addPositionalArgument(QStringLiteral("EVENT-FILE"),
                                QStringLiteral("The event to run (format: docs/event-file.md)."),
                                QStringLiteral("[EVENT-FILE]"));
@@ -402,6 +411,27 @@ int main(int argc, char **argv)
     Print(QStringLiteral("results: %1 (written at each complete dive)").arg(options.resultsPath));
     if (options.fillMissing)
         Print(QStringLiteral("judges without a station are scored for (--fill-missing, --seed %1)").arg(options.fillSeed));
+
+#ifdef MARLO_HAVE_BOARD
+    std::unique_ptr<Board> board;
+    if (args.isSet(boardOption)) {
+        bool ok = false;
+        const uint port = args.value(boardOption).toUInt(&ok);
+        if (!ok || port > 65535)
+            Fail(QStringLiteral("--board takes a port number from 0 to 65535, not \"%1\"").arg(args.value(boardOption)),
+                 kExitUsage);
+        board = std::make_unique<Board>(server);
+        if (!board->listen(options.bindAddress, quint16(port), &error))
+            Fail(error, kExitListen);
+        QStringList urls;
+        for (QString a : StationAddresses(LocalInterfaceAddresses(), options.bindAddress))
+            urls << QStringLiteral("http://%1:%2/").arg(a.section(QLatin1Char(' '), 0, 0)).arg(board->port());
+        Print(QStringLiteral("live board: %1").arg(urls.join(QLatin1String(" or "))));
+    }
+#else
+    if (args.isSet(boardOption))
+        Fail(QStringLiteral("--board: this build of console-sim has no live board (it needs Qt HTTP Server)"), kExitUsage);
+#endif
 
     OperatorConsole console(server);
     InstallSignalHandlers(
