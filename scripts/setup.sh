@@ -14,7 +14,7 @@ PACKAGES=(
   openbox xfwm4 xfconf tint2 dbus-daemon
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix
-  iproute2 util-linux
+  iproute2 util-linux curl
 )
 
 missing=()

@@ -27,16 +27,6 @@ const QByteArray kEvent = "event: Board Final\nkind: individual\njudges: 5\n"
                           "athlete: Anna Meyer | GER\ndive: 105B | 2.4 | 3m\n"
                           "athlete: Sofia Rossi | ITA\ndive: 107B | 3.1 | 3m\n";
 
-ServerOptions Loopback()
-{
-    ServerOptions o;
-    o.bindAddress = QHostAddress(QHostAddress::LocalHost);
-    o.port = 0;
-    o.pulseIntervalMs = 0;
-    o.correctionPauseMs = 60000;
-    return o;
-}
-
 QByteArray Get(const QUrl &url)
 {
     QNetworkAccessManager net;
@@ -90,7 +80,7 @@ private slots:
 
 void TestBoard::stateShowsJudgesResultAndStandings()
 {
-    EventServer server(ParseEventFile(kEvent).event, Loopback());
+    EventServer server(ParseEventFile(kEvent).event, LoopbackServerOptions());
     QVERIFY(server.listen());
     ScriptedStation j1(JudgeStationId(1)), j2(JudgeStationId(2));
     QVERIFY(j1.join(server.port()) && j1.waitForCount("DI", 1));
@@ -133,7 +123,7 @@ void TestBoard::pageFollowsTheEventInABrowser()
     const QString chromium = QStandardPaths::findExecutable("chromium");
     if (chromium.isEmpty())
         QSKIP("headless Chromium is not installed (scripts/setup.sh installs it)");
-    EventServer server(ParseEventFile(kEvent).event, Loopback());
+    EventServer server(ParseEventFile(kEvent).event, LoopbackServerOptions());
     QVERIFY(server.listen());
     Board board(server);
     QString error;

@@ -24,9 +24,7 @@ const QByteArray kEvent = "event: Test Final\n"
 
 ServerOptions Loopback(int pauseMs = 60000, int pulseMs = 0)
 {
-    ServerOptions o;
-    o.bindAddress = QHostAddress(QHostAddress::LocalHost);
-    o.port = 0;
+    ServerOptions o = LoopbackServerOptions();
     o.pulseIntervalMs = pulseMs;
     o.correctionPauseMs = pauseMs;
     o.answerWaitMs = 300;
@@ -54,14 +52,9 @@ int Count(const ScriptedStation &s, const QByteArray &command, const QByteArray 
     return n;
 }
 
-// Everything the server sent a station before this returns has arrived: the station's own
-// "IP" comes back to it relayed after all of it.
 bool Sync(ScriptedStation &s)
 {
-    static int serial = 0;
-    const QByteArray mark = "sync-" + QByteArray::number(++serial);
-    s.send("IP", mark);
-    return s.waitFor([&] { return Count(s, "IP", mark) == 1; });
+    return SyncStation(s);
 }
 
 } // namespace

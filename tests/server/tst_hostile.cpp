@@ -31,30 +31,6 @@ const QByteArray kEvent = "event: Test Final\nkind: individual\njudges: 5\n"
                           "athlete: Anna Meyer | GER\ndive: 105B | 2.4 | 3m\n"
                           "athlete: Sofia Rossi | ITA\ndive: 107B | 3.1 | 3m\n";
 
-ServerOptions Loopback()
-{
-    ServerOptions o;
-    o.bindAddress = QHostAddress(QHostAddress::LocalHost);
-    o.port = 0;
-    o.pulseIntervalMs = 0;
-    o.correctionPauseMs = 60000;
-    return o;
-}
-
-// Everything the server sent before this returns has arrived.
-bool Sync(ScriptedStation &s)
-{
-    static int serial = 0;
-    const QByteArray mark = "sync-" + QByteArray::number(++serial);
-    s.send("IP", mark);
-    return s.waitFor([&] {
-        for (const auto &m : s.received("IP"))
-            if (m.payload == mark)
-                return true;
-        return false;
-    });
-}
-
 QByteArray Score(const char *text)
 {
     return QByteArray(text) + ctl::DC1;
@@ -122,7 +98,7 @@ private slots:
     void descriptorLimitLeavesRoomForJudges();
 
 private:
-    void startServer(ServerOptions options = Loopback());
+    void startServer(ServerOptions options = LoopbackServerOptions());
     ScriptedStation &join(int judge, bool answer = true);
     int logged(const QString &part) const;
 
@@ -198,7 +174,7 @@ void TestHostile::relayBurstIsCutOffAlone()
 
 void TestHostile::slowReaderIsJudgedOverTime()
 {
-    ServerOptions o = Loopback();
+    ServerOptions o = LoopbackServerOptions();
     o.slowReaderMs = 400;
     startServer(o);
     ScriptedStation &reader = join(1);
@@ -233,7 +209,7 @@ void TestHostile::slowReaderIsJudgedOverTime()
 
 void TestHostile::silentConnectionsAreClosed()
 {
-    ServerOptions o = Loopback();
+    ServerOptions o = LoopbackServerOptions();
     o.announceTimeoutMs = 300;
     startServer(o);
     QTcpSocket silent;
@@ -242,7 +218,7 @@ void TestHostile::silentConnectionsAreClosed()
     ScriptedStation &j1 = join(1);
     QVERIFY(QTest::qWaitFor([&] { return silent.state() == QAbstractSocket::UnconnectedState; }, 5000));
     QCOMPARE(logged("closed: it has not announced itself within 0.3 s"), 1);
-    QVERIFY(Sync(j1));
+    QVERIFY(SyncStation(j1));
 }
 
 void TestHostile::scoreFromAConnectionThatIsNotTheJudge()
@@ -268,7 +244,7 @@ void TestHostile::scoreFromAConnectionThatIsNotTheJudge()
 
 void TestHostile::capKeepsRoomForJudges()
 {
-    ServerOptions o = Loopback();
+    ServerOptions o = LoopbackServerOptions();
     o.maxConnections = 20;  // 8 for connections that are not judges', 4 of them stations
     startServer(o);
     std::vector<std::unique_ptr<ScriptedStation>> others;

@@ -265,6 +265,17 @@ int SecondsToMs(const QCommandLineParser &args, const QCommandLineOption &option
     return int(seconds * 1000 + 0.5);
 }
 
+quint16 PortArg(const QCommandLineParser &args, const QCommandLineOption &option)
+{
+    bool ok = false;
+    const uint port = args.value(option).toUInt(&ok);
+    if (!ok || port > 65535)
+        Fail(QStringLiteral("--%1 takes a port number from 0 to 65535, not \"%2\"")
+                 .arg(option.names().constLast(), args.value(option)),
+             kExitUsage);
+    return quint16(port);
+}
+
 // "1 round", "3 rounds".
 QString Counted(int n, const char *noun)
 {
@@ -339,14 +350,8 @@ int main(int argc, char **argv)
         Fail(QStringLiteral("give at most one event file (see --help)"), kExitUsage);
 
     ServerOptions options;
-    if (args.isSet(portOption)) {
-        bool ok = false;
-        const uint port = args.value(portOption).toUInt(&ok);
-        if (!ok || port > 65535)
-            Fail(QStringLiteral("--port takes a port number from 0 to 65535, not \"%1\"").arg(args.value(portOption)),
-                 kExitUsage);
-        options.port = quint16(port);
-    }
+    if (args.isSet(portOption))
+        options.port = PortArg(args, portOption);
     if (args.isSet(bindOption)) {
         const QString text = args.value(bindOption);
         QHostAddress address;
@@ -415,13 +420,8 @@ int main(int argc, char **argv)
 #ifdef MARLO_HAVE_BOARD
     std::unique_ptr<Board> board;
     if (args.isSet(boardOption)) {
-        bool ok = false;
-        const uint port = args.value(boardOption).toUInt(&ok);
-        if (!ok || port > 65535)
-            Fail(QStringLiteral("--board takes a port number from 0 to 65535, not \"%1\"").arg(args.value(boardOption)),
-                 kExitUsage);
         board = std::make_unique<Board>(server);
-        if (!board->listen(options.bindAddress, quint16(port), &error))
+        if (!board->listen(options.bindAddress, PortArg(args, boardOption), &error))
             Fail(error, kExitListen);
         QStringList urls;
         for (QString a : StationAddresses(LocalInterfaceAddresses(), options.bindAddress))
