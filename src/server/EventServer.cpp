@@ -161,6 +161,7 @@ struct EventServer::Peer {
     bool cutOff = false;       // broken or hostile: closed, nothing more is read
     qint64 connectedAtMs = 0;
     qint64 progressAtMs = 0;   // when its backlog was last empty or last moved
+    qint64 sweptBacklog = 0;   // its backlog at the last sweep
     double relayTokens = kRelayBurst;
     qint64 relayFilledAtMs = 0;
     double messageTokens = kMessageBurst;
@@ -191,6 +192,7 @@ EventServer::EventServer(EventDefinition event, ServerOptions options, QObject *
     , server_(new QTcpServer(this))
     , pulseTimer_(this)
     , pauseTimer_(this)
+    , sweepTimer_(this)
 {
     connect(server_, &QTcpServer::newConnection, this, &EventServer::onNewConnection);
     // Out of descriptors (or another accept failure): the server stops accepting; it tries
@@ -468,13 +470,18 @@ void EventServer::sweep()
             settleCheck(p.get(), false);
             continue;
         }
-        // Judged by what it leaves unread over time, never by one burst.
-        if (p->socket->bytesToWrite() == 0)
+        // Judged by what it leaves unread over time, never by one burst: bytes waiting since
+        // the sweep before, none of them taken since (a server busy with a burst of its own
+        // has had no chance to hand them on).
+        const qint64 backlog = p->socket->bytesToWrite();
+        const bool stuck = p->sweptBacklog > 0 && backlog >= p->sweptBacklog;
+        if (!stuck)
             p->progressAtMs = now;
         else if (now - p->progressAtMs >= options_.slowReaderMs)
             cutOff(p.get(), QStringLiteral("closed: it has left %1 bytes unread for %2 s")
-                                .arg(p->socket->bytesToWrite())
+                                .arg(backlog)
                                 .arg((now - p->progressAtMs) / 1000.0));
+        p->sweptBacklog = backlog;
     }
 }
 
