@@ -71,7 +71,7 @@ QVector<InterfaceAddress> LocalInterfaceAddresses();
 // loopback (unless there is nothing else): "192.168.1.10 (eth0)".
 QStringList StationAddresses(const QVector<InterfaceAddress> &all, const QHostAddress &bound);
 
-// The rehearsal event server: accepts any number of stations on one TCP port, keeps the
+// The rehearsal event server: accepts the stations on one TCP port (up to a cap), keeps the
 // console protocol's contract from the server's side (announcements, relays, leave notices,
 // acknowledgements, test pulses) and runs one competition over it.
 //

@@ -292,7 +292,7 @@ int main(int argc, char **argv)
 
     QCommandLineParser args;
     args.setApplicationDescription(QStringLiteral(
-        "Rehearsal event server for the judges' scoring stations: serves any number of stations,\n"
+        "Rehearsal event server for the judges' scoring stations: serves up to 64 stations,\n"
         "runs the event of EVENT-FILE (the built-in demo event when none is given), logs every\n"
         "message on standard output and takes operator commands on standard input (type help).\n"
         "It stops on the command quit, SIGINT or SIGTERM; when standard input ends it serves on."));
