@@ -31,8 +31,7 @@ QByteArray Get(const QUrl &url)
 {
     QNetworkAccessManager net;
     std::unique_ptr<QNetworkReply> reply(net.get(QNetworkRequest(url)));
-    QTest::qWaitFor([&] { return reply->isFinished(); }, 10000);
-    return reply->readAll();
+    return QTest::qWaitFor([&] { return reply->isFinished(); }, 10000) ? reply->readAll() : QByteArray();
 }
 
 // One page of a browser, over the DevTools protocol.
@@ -54,7 +53,8 @@ public:
         const int id = ++serial_;
         socket_.sendTextMessage(QString::fromUtf8(
             QJsonDocument(QJsonObject{{"id", id}, {"method", method}, {"params", params}}).toJson(QJsonDocument::Compact)));
-        QTest::qWaitFor([&] { return replies_.contains(id); }, 10000);
+        if (!QTest::qWaitFor([&] { return replies_.contains(id); }, 10000))
+            return {};
         return replies_.take(id)["result"].toObject();
     }
     QString text()
@@ -75,6 +75,8 @@ class TestBoard : public QObject
     Q_OBJECT
 private slots:
     void stateShowsJudgesResultAndStandings();
+    void noticesForTheOperator_data();
+    void noticesForTheOperator();
     void pageFollowsTheEventInABrowser();
 };
 
@@ -116,6 +118,28 @@ void TestBoard::stateShowsJudgesResultAndStandings()
     QCOMPARE(s["standings"][0].toObject()["name"].toString(), QStringLiteral("Anna Meyer"));
     QCOMPARE(s["standings"][0].toObject()["total"].toString(), QStringLiteral("50.40"));
     QCOMPARE(s["standings"][1].toObject()["rank"].toInt(), 2);
+}
+
+void TestBoard::noticesForTheOperator_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("notice");
+    QTest::newRow("battery") << "WARNING: judge 2's battery is at 9 %" << true;
+    QTest::newRow("second refused") << "J3 connects from 10.0.0.7:5000 while its station at 10.0.0.3:4000 (POOL-3) "
+                                       "answers: the second station is refused and sent home" << true;
+    QTest::newRow("taken over") << "J3's station at 10.0.0.3:4000 has not answered for 5 s: it counts as gone and "
+                                   "the station at 10.0.0.7:5000 takes over" << true;
+    QTest::newRow("cut off") << "J4 (10.0.0.4:4100) closed: it has left 900000 bytes unread for 5 s" << true;
+    QTest::newRow("changing") << "judge 1 is changing (Cancel / Change on the station); 8.0 stands until the judge sends again" << true;
+    QTest::newRow("message in") << "in  J1: [SOH]SDIND J1  [STX]8.0[DC1][EOT]" << false;
+    QTest::newRow("score") << "judge 1 scores 8.0" << false;
+}
+
+void TestBoard::noticesForTheOperator()
+{
+    QFETCH(QString, line);
+    QFETCH(bool, notice);
+    QCOMPARE(IsBoardNotice(line), notice);
 }
 
 void TestBoard::pageFollowsTheEventInABrowser()
@@ -169,6 +193,7 @@ void TestBoard::pageFollowsTheEventInABrowser()
     QVERIFY(QTest::qWaitFor([&] { return page.text().contains("scored 8.0"); }, 10000));
     j2.abort();  // judge 2's link ends without "Off"
     QVERIFY(QTest::qWaitFor([&] { return page.text().contains("LINK LOST since"); }, 10000));
+    QVERIFY(page.text().contains("WARNING: judge 2's link is lost"));  // among the notices
     for (int j = 2; j <= 5; ++j)
         QVERIFY(server.recordScore(j, "7.0"));
     QVERIFY(QTest::qWaitFor([&] { return page.text().contains("50.40"); }, 10000));

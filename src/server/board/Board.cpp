@@ -7,6 +7,8 @@
 #include <QHttpServerResponse>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTime>
 #include <QWebSocket>
 
 #include <algorithm>
@@ -34,7 +36,7 @@ table{border-collapse:collapse;width:100%} td,th{padding:5px 8px;border-bottom:1
 th{color:#9fb3c8;font-weight:normal;font-size:13px}
 .lost{background:#7a1020;color:#fff;font-weight:bold} .low{color:#ff9f1c;font-weight:bold}
 .none{color:#7f8c99} .ok{color:#74d680} .changing{color:#ffd166}
-#result{font-size:17px} .pts{font-size:22px;color:#74d680;font-weight:bold}
+#result{font-size:17px} .notices div{font-size:13px;color:#c9d3dd;margin:2px 0} .notices .warn{color:#ff9f1c} .pts{font-size:22px;color:#74d680;font-weight:bold}
 </style></head><body>
 <div id="link">connecting...</div>
 <h1 id="event">console-sim</h1><div id="dive"></div>
@@ -42,6 +44,7 @@ th{color:#9fb3c8;font-weight:normal;font-size:13px}
 <table><thead><tr><th>Judge</th><th>Link</th><th>Dive under way</th><th>Battery</th><th>Last heard</th></tr></thead>
 <tbody id="judges"></tbody></table>
 <h2>Last result</h2><div id="result">-</div>
+<h2>Notices</h2><div id="notices" class="notices"></div>
 <h2>Standings</h2>
 <table><thead><tr><th>Rank</th><th>Athlete</th><th>Team</th><th>Total</th></tr></thead><tbody id="standings"></tbody></table>
 <script>
@@ -67,6 +70,7 @@ function show(s){
   let st='';
   for(const a of s.standings) st+='<tr><td>'+a.rank+'</td><td>'+esc(a.name)+'</td><td>'+esc(a.team)+'</td><td>'+a.total+'</td></tr>';
   document.getElementById('standings').innerHTML=st;
+  document.getElementById('notices').innerHTML=(s.notices||[]).map(n=>'<div'+(n.indexOf('WARNING')>=0?' class="warn"':'')+'>'+esc(n)+'</div>').join('');
 }
 function connect(){
   const ws=new WebSocket((location.protocol==='https:'?'wss://':'ws://')+location.host+'/live');
@@ -80,6 +84,14 @@ connect();
 
 
 } // namespace
+
+bool IsBoardNotice(const QString &line)
+{
+    static const QRegularExpression notice(QStringLiteral(
+        "^WARNING|is refused|refused:|\\) closed: |takes over|is changing|change lapses|connected again from|"
+        "corrected result"));
+    return notice.match(line).hasMatch();
+}
 
 QJsonObject BoardState(const EventServer &server, const QDateTime &now)
 {
@@ -158,9 +170,7 @@ Board::Board(EventServer &server, QObject *parent)
     http_->route("/", [] {
         return QHttpServerResponse("text/html; charset=utf-8", QByteArray(kPage));
     });
-    http_->route("/state", [this] {
-        return QHttpServerResponse(BoardState(server_, QDateTime::currentDateTime()));
-    });
+    http_->route("/state", [this] { return QHttpServerResponse(state()); });
     // The page's WebSocket: the route accepts the upgrade, which the server then hands over.
     http_->route("/live", [](const QHttpServerRequest &, QHttpServerResponder &&) {});
     connect(http_.get(), &QHttpServer::newWebSocketConnection, this, &Board::onViewer);
@@ -168,7 +178,12 @@ Board::Board(EventServer &server, QObject *parent)
     coalesce_.setSingleShot(true);
     coalesce_.setInterval(100);
     connect(&coalesce_, &QTimer::timeout, this, &Board::push);
-    connect(&server_, &EventServer::logLine, this, [this] {
+    connect(&server_, &EventServer::logLine, this, [this](const QString &line) {
+        if (IsBoardNotice(line)) {
+            notices_.prepend(QTime::currentTime().toString(QStringLiteral("HH:mm:ss ")) + line.left(300));
+            if (notices_.size() > 8)
+                notices_.removeLast();
+        }
         if (!coalesce_.isActive())
             coalesce_.start();
     });
@@ -208,19 +223,25 @@ void Board::onViewer()
                 viewers_.erase(it);
             }
         });
-        v->sendTextMessage(QString::fromUtf8(QJsonDocument(BoardState(server_, QDateTime::currentDateTime())).toJson(QJsonDocument::Compact)));
+        v->sendTextMessage(QString::fromUtf8(QJsonDocument(state()).toJson(QJsonDocument::Compact)));
         viewers_.push_back(std::move(viewer));
     }
+}
+
+QJsonObject Board::state() const
+{
+    QJsonObject s = BoardState(server_, QDateTime::currentDateTime());
+    s["notices"] = QJsonArray::fromStringList(notices_);
+    return s;
 }
 
 void Board::push()
 {
     if (viewers_.empty())
         return;
-    const QString state =
-        QString::fromUtf8(QJsonDocument(BoardState(server_, QDateTime::currentDateTime())).toJson(QJsonDocument::Compact));
+    const QString text = QString::fromUtf8(QJsonDocument(state()).toJson(QJsonDocument::Compact));
     for (auto &v : viewers_)
         if (v->bytesToWrite() < (1 << 20))
-            v->sendTextMessage(state);
+            v->sendTextMessage(text);
 }
 

@@ -4,6 +4,7 @@
 #include <QHostAddress>
 #include <QJsonObject>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 
 #include <memory>
@@ -16,6 +17,9 @@ class QWebSocket;
 // What the board shows, as JSON: the event, the dive under way, each judge's link, score and
 // battery, the last result and the standings.
 QJsonObject BoardState(const EventServer &server, const QDateTime &now);
+// Whether a log line is one the operator should see on the board: warnings, a station refused,
+// cut off or taken over, a judge changing a score.
+bool IsBoardNotice(const QString &logLine);
 
 // The live board: a page served over HTTP that shows BoardState and follows it without
 // reloading, over a WebSocket on the same port. It lives on the event server's thread.
@@ -34,12 +38,13 @@ public:
 private:
     void onViewer();
     void push();
+    QJsonObject state() const;
 
     EventServer &server_;
     std::unique_ptr<QHttpServer> http_;
     std::vector<std::unique_ptr<QWebSocket>> viewers_;
     QTimer coalesce_;  // one update for a flurry of changes
     QTimer tick_;      // "last heard" ages move on by themselves
-    QByteArray last_;
+    QStringList notices_;  // the latest notices, newest first
     quint16 port_ = 0;
 };
