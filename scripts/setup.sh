@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins
+  qt6-httpserver-dev qt6-websockets-dev chromium
   libjpeg62-turbo-dev
   fonts-dejavu-core
   xvfb xdotool x11-utils imagemagick
@@ -13,7 +14,7 @@ PACKAGES=(
   openbox xfwm4 xfconf tint2 dbus-daemon
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix
-  iproute2 util-linux
+  iproute2 util-linux curl
 )
 
 missing=()

@@ -40,7 +40,9 @@ bool EnableKeepAlive(qintptr descriptor, int deadSeconds)
     const int on = 1;
     const int count = 3;
     const int interval = std::max(1, (deadSeconds - idle) / (count + 1));
-    const unsigned userTimeout = unsigned(deadSeconds) * 1000;
+    // Unacknowledged data, and failed probes, end the connection once the probes would have
+    // run out: Linux closes at the first keep-alive check after this time, not before.
+    const unsigned userTimeout = unsigned(idle + count * interval) * 1000;
     bool ok = ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) == 0;
     ok = ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle) == 0 && ok;
     ok = ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval) == 0 && ok;

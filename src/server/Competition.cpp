@@ -1,5 +1,6 @@
 #include "server/Competition.h"
 
+#include "link/CodePage.h"
 #include "link/ConsoleMessage.h"
 
 namespace {
@@ -24,6 +25,7 @@ Competition::Competition(EventDefinition event)
 void Competition::start()
 {
     finished_ = QVector<qint64>(event_.athletes.size(), 0);
+    judged_.clear();
     diveIndex_ = 0;
     ended_ = !moveTo(0, 0);
 }
@@ -109,12 +111,34 @@ int Competition::rank(int athleteIndex) const
     return rank;
 }
 
+Competition::JudgedDive Competition::currentJudged(const DiveResult &r) const
+{
+    JudgedDive d;
+    d.diveIndex = diveIndex_;
+    d.round = round_ + 1;
+    d.athleteIndex = athlete_;
+    for (const auto &s : scores_)
+        d.halfPoints.append(s.value_or(0));
+    d.hundredths = r.hundredths;
+    return d;
+}
+
+QVector<Competition::JudgedDive> Competition::resultsSoFar() const
+{
+    QVector<JudgedDive> out = judged_;
+    if (const auto r = result())
+        out.append(currentJudged(*r));
+    return out;
+}
+
 bool Competition::advance()
 {
     if (ended_)
         return false;
-    if (const auto r = result())
+    if (const auto r = result()) {
         finished_[athlete_] += r->hundredths;
+        judged_.append(currentJudged(*r));
+    }
     ++diveIndex_;
     if (!moveTo(round_, athlete_ + 1)) {
         ended_ = true;
@@ -195,5 +219,39 @@ QByteArray Competition::describeDive() const
     out += ", " + d.number + ", DD " + FormatDegreeOfDifficulty(d.ddTenths);
     if (!d.height.isEmpty())
         out += ", " + d.height;
+    return out;
+}
+
+namespace {
+QByteArray CsvField(const QByteArray &windows1252)
+{
+    QByteArray text = DecodeConsoleText(windows1252).toUtf8();
+    if (text.contains(',') || text.contains('"') || text.contains('\n') || text.contains('\r')) {
+        text.replace('"', "\"\"");
+        text = '"' + text + '"';
+    }
+    return text;
+}
+} // namespace
+
+QByteArray ResultsCsv(const Competition &competition)
+{
+    const EventDefinition &event = competition.event();
+    QByteArray out = "dive,round,start,athlete,team,dive number,dd";
+    for (int j = 1; j <= event.judges; ++j)
+        out += ",J" + QByteArray::number(j);
+    out += ",points,total\n";
+    QVector<qint64> totals(event.athletes.size(), 0);
+    for (const auto &d : competition.resultsSoFar()) {
+        const AthleteSpec &athlete = event.athletes[d.athleteIndex];
+        const DiveSpec &dive = athlete.dives[d.round - 1];
+        totals[d.athleteIndex] += d.hundredths;
+        out += QByteArray::number(d.diveIndex + 1) + ',' + QByteArray::number(d.round) + ','
+               + QByteArray::number(d.athleteIndex + 1) + ',' + CsvField(athlete.name) + ',' + CsvField(athlete.team)
+               + ',' + CsvField(dive.number) + ',' + FormatDegreeOfDifficulty(dive.ddTenths);
+        for (int h : d.halfPoints)
+            out += ',' + FormatScore(h);
+        out += ',' + FormatPoints(d.hundredths) + ',' + FormatPoints(totals[d.athleteIndex]) + '\n';
+    }
     return out;
 }

@@ -55,6 +55,19 @@ public:
     // Ends the event; the dive under way does not count.
     void end();
 
+    // A dive whose panel was complete when the event moved on from it.
+    struct JudgedDive {
+        int diveIndex = 0;           // from 0, over the whole event
+        int round = 0;               // from 1
+        int athleteIndex = 0;        // from 0, in start order
+        QVector<int> halfPoints;     // one score per judge, in panel order
+        qint64 hundredths = 0;       // the dive's points
+    };
+    // The judged dives moved on from, in the order dived.
+    const QVector<JudgedDive> &judgedDives() const { return judged_; }
+    // The judged dives moved on from, and the dive under way once its panel is complete.
+    QVector<JudgedDive> resultsSoFar() const;
+
     // Message payloads for the stations.
     QByteArray eiPayload() const;     // "IND" DC1 name DC2 judges DC3
     QByteArray endEiPayload() const;  // the same with "END OF EVENT"
@@ -68,6 +81,7 @@ public:
 
 private:
     bool moveTo(int round, int athlete);
+    JudgedDive currentJudged(const DiveResult &r) const;
 
     EventDefinition event_;
     int round_ = 0;
@@ -76,7 +90,12 @@ private:
     bool ended_ = true;
     QVector<std::optional<int>> scores_;
     QVector<qint64> finished_;  // per athlete: the points of its finished dives
+    QVector<JudgedDive> judged_;
 };
+
+// The results so far as a plain CSV (UTF-8, comma-separated, texts quoted): one line per
+// judged dive with its scores, points and the athlete's total after it.
+QByteArray ResultsCsv(const Competition &competition);
 
 // The three scoreboard lines of at most 9 characters.
 QByteArray ScoreboardLine(const QByteArray &label, const QByteArray &value);

@@ -94,11 +94,14 @@ QString OperatorConsole::execute(const QString &line)
     }
     if (command == QLatin1String("list") || command == QLatin1String("stations")) {
         const auto stations = server_.stations();
-        if (stations.isEmpty())
-            return QStringLiteral("no station is connected");
         QStringList out;
+        const QDateTime now = QDateTime::currentDateTime();
+        out << QStringLiteral("judges:");
+        for (const auto &link : server_.judgeLinks())
+            out << QStringLiteral("  ") + FormatJudgeLink(link, now);
+        out << (stations.isEmpty() ? QStringLiteral("no station is connected") : QStringLiteral("stations:"));
         for (const auto &s : stations)
-            out << QStringLiteral("%1  from %2  caption \"%3\"  IP %4  name %5  status %6")
+            out << QStringLiteral("  %1  from %2  caption \"%3\"  IP %4  name %5  status %6")
                        .arg(s.id.isEmpty() ? QStringLiteral("(not announced)") : RenderForServerLog(s.id), s.peer,
                             RenderForServerLog(s.caption), Row(s.address), Row(s.name), Row(s.status));
         return out.join(QLatin1Char('\n'));

@@ -5,7 +5,9 @@
 #include "server/EventServerThread.h"
 #include "server/OperatorConsole.h"
 
+#include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -22,11 +24,10 @@ const QByteArray kEvent = "event: Test Final\n"
 
 ServerOptions Loopback(int pauseMs = 60000, int pulseMs = 0)
 {
-    ServerOptions o;
-    o.bindAddress = QHostAddress(QHostAddress::LocalHost);
-    o.port = 0;
+    ServerOptions o = LoopbackServerOptions();
     o.pulseIntervalMs = pulseMs;
     o.correctionPauseMs = pauseMs;
+    o.answerWaitMs = 300;
     return o;
 }
 
@@ -51,14 +52,9 @@ int Count(const ScriptedStation &s, const QByteArray &command, const QByteArray 
     return n;
 }
 
-// Everything the server sent a station before this returns has arrived: the station's own
-// "IP" comes back to it relayed after all of it.
 bool Sync(ScriptedStation &s)
 {
-    static int serial = 0;
-    const QByteArray mark = "sync-" + QByteArray::number(++serial);
-    s.send("IP", mark);
-    return s.waitFor([&] { return Count(s, "IP", mark) == 1; });
+    return SyncStation(s);
 }
 
 } // namespace
@@ -76,20 +72,27 @@ private slots:
     void everyScoreIsAcknowledged();
     void refusedScoresAreNotAcknowledged();
     void completePanelSendsScoresAndScoreboard();
+    void correctionAfterCancel_data();
+    void correctionAfterCancel();
     void correctionPauseEndsWithTheNextDive();
+    void restartAtEachStepLosesNothing();
     void synchroPanelThroughTheServer();
     void joinersAndReconnects();
     void everyDiveBeginsWithTheEvent();
     void stationBackWithinItsDive_data();
     void stationBackWithinItsDive();
     void secondStationOfAJudgeTakesOver();
+    void secondStationIsRefusedWhileTheFirstAnswers();
     void fillMissingJudges();
+    void deadLinksAreToldFromSlowJudges();
     void endOfEvent();
     void testPulses();
     void badInputIsSurvived();
     void operatorCommands();
     void serverOnItsOwnThread();
     void portInUseIsReported();  // and a panel that cannot be judged
+    void addressesForTheStations_data();
+    void addressesForTheStations();
 
 private:
     void startServer(const QByteArray &eventText = kEvent, ServerOptions options = Loopback());
@@ -230,10 +233,10 @@ void TestEventServer::everyScoreIsAcknowledged()
     QCOMPARE(j1.received("TX").constFirst().payload, Judge(1) + ctl::DC1);
     QCOMPARE(server_->competition().score(3), std::optional<int>(13));
     QCOMPARE(server_->competition().score(1), std::optional<int>(20));
-    // Cancelling an acknowledged score sends 0.0, which replaces it.
+    // Cancelling an acknowledged score sends 0.0: acknowledged, but the score stands.
     j3.send("SD", QByteArray("0.0") + ctl::DC1);
     QVERIFY(j3.waitForCount("TX", 3));
-    QCOMPARE(server_->competition().score(3), std::optional<int>(0));
+    QCOMPARE(server_->competition().score(3), std::optional<int>(13));
 }
 
 void TestEventServer::refusedScoresAreNotAcknowledged()
@@ -297,6 +300,130 @@ void TestEventServer::completePanelSendsScoresAndScoreboard()
     QVERIFY(stations_[0]->waitForCount("DI", 2));
     QCOMPARE(stations_[0]->received("DI").constLast().payload,
              QByteArray("107B\x11" "3.1\x12" "3m\x13" "Forward 3 1/2 somersaults pike\x14"));
+}
+
+void TestEventServer::correctionAfterCancel_data()
+{
+    // Steps: a score text is judge 1's station sending it; "rest" is judges 2 to 5 scoring
+    // 7.0; "next" moves on. A station's Cancel on its green panel sends "0.0".
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("finalScore");  // judge 1's, in half points; -1: none
+    QTest::addColumn<int>("results");     // scoreboards sent
+    QTest::newRow("change in the pause") << QStringList{"rest", "8.0", "0.0", "8.5"} << 17 << 2;
+    QTest::newRow("cancel, then keep the score") << QStringList{"rest", "8.0", "0.0"} << 16 << 1;
+    QTest::newRow("cancel before the last judge") << QStringList{"8.0", "0.0", "rest"} << 16 << 1;
+    QTest::newRow("change to 0.0") << QStringList{"rest", "8.0", "0.0", "0.0"} << 0 << 2;
+    QTest::newRow("first 0.0 is a score") << QStringList{"0.0", "rest"} << 0 << 1;
+    QTest::newRow("two changes") << QStringList{"rest", "8.0", "0.0", "7.0", "0.0", "9.0"} << 18 << 3;
+    QTest::newRow("same score after cancel") << QStringList{"rest", "8.0", "0.0", "8.0"} << 16 << 1;
+    QTest::newRow("change lapses with the dive") << QStringList{"8.0", "0.0", "next", "0.0"} << 0 << 0;
+}
+
+void TestEventServer::correctionAfterCancel()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(int, finalScore);
+    QFETCH(int, results);
+    startServer();
+    QVERIFY(joinAll({1}));
+    ScriptedStation &j1 = *stations_[0];
+    int sent = 0;
+    for (const QString &step : steps) {
+        if (step == "rest") {
+            for (int j = 2; j <= 5; ++j)
+                QVERIFY(server_->recordScore(j, "7.0"));
+        } else if (step == "next") {
+            server_->nextDive();
+        } else {
+            j1.send("SD", step.toLatin1() + ctl::DC1);
+            QVERIFY(j1.waitForCount("TX", ++sent));  // every score is answered
+        }
+    }
+    QVERIFY(Sync(j1));
+    QCOMPARE(server_->competition().score(1).value_or(-1), finalScore);
+    QCOMPARE(j1.count("PR"), results);
+    // A cancel alone never reaches a result.
+    for (const auto &m : j1.received("XX"))
+        QVERIFY2(finalScore == 0 || !m.payload.startsWith("#0.0"), m.payload.constData());
+    const QString log = log_.join('\n');
+    QCOMPARE(log.contains("judge 1 is changing (Cancel / Change on the station); 8.0 stands"),
+             steps.mid(0, 3).contains("0.0") && steps.constFirst() != "0.0");
+    QCOMPARE(log.contains("judge 1's change lapses: the dive is over and 8.0 stands"), steps.contains("next"));
+}
+
+void TestEventServer::restartAtEachStepLosesNothing()
+{
+    // Two dives by five judges' stations, with a correction in the pause; the server is
+    // stopped after each step and resumed from its journal, and the stations reconnect.
+    const QStringList steps = {"1 8.0", "2 7.0", "3 7.5", "4 6.5", "5 7.0", "5 0.0", "5 8.0", "next",
+                               "1 6.0", "2 6.0", "3 6.0", "4 6.0", "5 6.0", "1 0.0", "next"};
+    QTemporaryDir dir;
+    ServerOptions o = Loopback();
+    o.journalPath = dir.filePath("console-sim.journal");
+    o.resultsPath = dir.filePath("results.csv");
+    auto state = [this] {
+        const Competition &c = server_->competition();
+        QByteArray out = ResultsCsv(c) + (c.ended() ? "ended" : "dive " + QByteArray::number(c.diveIndex()));
+        for (int j = 1; j <= 5; ++j)
+            out += ' ' + QByteArray::number(c.score(j).value_or(-1));
+        return out;
+    };
+    auto run = [&](const QString &step, QVector<int> &acks) {
+        if (step == "next") {
+            server_->nextDive();
+            return true;
+        }
+        const int j = step.left(1).toInt();
+        stations_[j - 1]->send("SD", step.mid(2).toLatin1() + ctl::DC1);
+        return stations_[j - 1]->waitForCount("TX", ++acks[j - 1]);
+    };
+    auto connectPanel = [&](QVector<int> &acks) {
+        stations_.clear();
+        acks = QVector<int>(5, 0);
+        return joinAll({1, 2, 3, 4, 5});
+    };
+
+    QVector<int> acks;
+    startServer(kEvent, o);
+    QVERIFY(connectPanel(acks));
+    QByteArrayList reference;
+    for (const QString &step : steps) {
+        QVERIFY(run(step, acks));
+        reference << state();
+    }
+    QVERIFY(reference.constLast().endsWith("ended -1 -1 -1 -1 -1"));
+    // 8.0 + 7.0 + 7.5 = 22.5 x 2.4 = 54.00 after the correction; 18.0 x 3.1 = 55.80
+    QVERIFY2(reference.constLast().contains("1,1,1,Anna Meyer,GER,105B,2.4,8.0,7.0,7.5,6.5,8.0,54.00,54.00"), reference.constLast().constData());
+    QVERIFY(reference.constLast().contains(",6.0,6.0,6.0,6.0,6.0,55.80,55.80"));
+
+    for (int k = 1; k < steps.size(); ++k) {
+        stations_.clear();
+        server_.reset();
+        o.resume = false;
+        startServer(kEvent, o);
+        QVERIFY(connectPanel(acks));
+        for (int i = 0; i < k; ++i)
+            QVERIFY(run(steps[i], acks));
+        // Stopped: what was acknowledged is in the journal.
+        stations_.clear();
+        server_.reset();
+        o.resume = true;
+        startServer(kEvent, o);
+        QCOMPARE(state(), reference[k - 1]);
+        // The stations come back; the last one to score sends its score again, as a station
+        // that reconnects does: nothing doubles.
+        QVERIFY(connectPanel(acks));
+        if (steps[k - 1] != "next") {
+            QVERIFY(run(steps[k - 1], acks));
+            QCOMPARE(state(), reference[k - 1]);
+        }
+        for (int i = k; i < steps.size(); ++i)
+            QVERIFY(run(steps[i], acks));
+        QCOMPARE(state(), reference.constLast());
+    }
+    QFile csv(o.resultsPath);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(csv.readAll() + "ended -1 -1 -1 -1 -1", reference.constLast());
 }
 
 void TestEventServer::correctionPauseEndsWithTheNextDive()
@@ -463,6 +590,98 @@ void TestEventServer::secondStationOfAJudgeTakesOver()
     newer.send("SD", QByteArray("7.5") + ctl::DC1);
     QVERIFY(newer.waitForCount("TX", 1));
     QCOMPARE(server_->competition().score(3), std::optional<int>(15));
+}
+
+void TestEventServer::secondStationIsRefusedWhileTheFirstAnswers()
+{
+    startServer();
+    ScriptedStation &j2 = station(2, true);
+    QVERIFY(j2.join(server_->port()));
+    ScriptedStation &first = station(3, true);
+    QVERIFY(first.join(server_->port()));
+    QVERIFY(first.waitFor([&] { return Has(j2, "CN", Judge(3), "host-j3"); }));
+    first.send("SD", QByteArray("7.5") + ctl::DC1);
+    QVERIFY(first.waitForCount("TX", 1));
+
+    // A second station for judge 3: its messages are held while the first is asked ("TP").
+    ScriptedStation &second = station(3);
+    QVERIFY(second.join(server_->port()));
+    second.send("SD", QByteArray("9.5") + ctl::DC1);
+    QVERIFY(first.waitForCount("TP", 1));
+    // The first answers: the second is told who holds the judge and sent home.
+    QVERIFY(second.waitForCount("CD", 1));
+    QCOMPARE(second.received("CE").constFirst().payload,
+             QByteArray("Judge 3 is already connected from host-j3 (127.0.0.3). Only one station can score for a "
+                        "judge: ask the operator."));
+    QCOMPARE(second.received("CD").constFirst().payload, Judge(3));
+    QCOMPARE(second.count("EI") + second.count("TX") + second.count("CC"), 0);
+    // It says "Off" on its way home and is closed.
+    second.send("CS", "Off");
+    QVERIFY(second.waitFor([&] { return !second.isConnected(); }));
+    QVERIFY(Sync(first));
+    QVERIFY(Sync(j2));
+    QVERIFY(first.isConnected());
+    QCOMPARE(Count(first, "CD", Judge(3)) + Count(j2, "CD", Judge(3)), 0);
+    QCOMPARE(server_->competition().score(3), std::optional<int>(15));
+    QVERIFY(log_.join('\n').contains(QRegularExpression(
+        "J3 connects from 127.0.0.1:\\d+ while its station at 127.0.0.1:\\d+ \\(host-j3 \\(127.0.0.3\\)\\) answers: "
+        "the second station is refused and sent home")));
+
+    // A first station that does not answer within the time counts as gone: replaced, and the
+    // newcomer's held score is then recorded.
+    first.answerLikeAStation = false;
+    ScriptedStation &third = station(3);
+    QVERIFY(third.join(server_->port()));
+    third.send("SD", QByteArray("8.0") + ctl::DC1);
+    QVERIFY(third.waitForCount("TX", 1));
+    QVERIFY(first.waitFor([&] { return Has(first, "CD", Judge(3), Judge(3)) && !first.isConnected(); }));
+    QCOMPARE(server_->competition().score(3), std::optional<int>(16));
+    QVERIFY(log_.join('\n').contains("has not answered for 0.3 s: it counts as gone and the station at"));
+}
+
+void TestEventServer::deadLinksAreToldFromSlowJudges()
+{
+    using State = EventServer::JudgeLink::State;
+    startServer();
+    QVERIFY(joinAll({1, 2, 3}));
+    ScriptedStation &j1 = *stations_[0], &j2 = *stations_[1], &j3 = *stations_[2];
+    j2.send("SD", QByteArray("7.5") + ctl::DC1);
+    QVERIFY(j2.waitForCount("TX", 1));
+    j2.send("CS", "Active 19 %");
+    j2.send("CS", "Active 9 %");
+    j3.send("CS", "Off");
+    j3.close();  // closed by its judge
+    QVERIFY(Sync(j2));
+    j2.abort();  // its cable pulled: the link ends without "Off"
+    QVERIFY(j1.waitFor([&] { return server_->stations().size() == 1; }));
+
+    const auto links = server_->judgeLinks();
+    QCOMPARE(links.size(), 5);
+    QCOMPARE(links[0].state, State::Connected);
+    QCOMPARE(links[0].score, std::nullopt);
+    QVERIFY(links[0].lastHeard.isValid());
+    QCOMPARE(links[1].state, State::LinkLost);
+    QVERIFY(links[1].lostSince.isValid());
+    QCOMPARE(links[1].score, std::optional<int>(15));
+    QCOMPARE(links[1].battery, QByteArray("9 %"));
+    QCOMPARE(links[2].state, State::NoStation);
+    QCOMPARE(links[3].state, State::NoStation);
+    QVERIFY(!links[3].lastHeard.isValid());
+    // Warned once as the battery went under 20 %, and when the link was lost.
+    QCOMPARE(log_.filter("WARNING: judge 2's battery is at").size(), 1);
+    QCOMPARE(log_.filter("WARNING: judge 2's link is lost").size(), 1);
+    QCOMPARE(log_.filter("WARNING: judge 3's").size(), 0);
+
+    const QString status = OperatorConsole(*server_).execute("status");
+    QVERIFY2(status.contains(QRegularExpression("J1 +connected +not scored +last heard \\d+ s ago")), qPrintable(status));
+    QVERIFY2(status.contains(QRegularExpression("J2 +LINK LOST since \\d\\d:\\d\\d:\\d\\d +scored 7.5 +battery 9 % LOW")),
+             qPrintable(status));
+    QVERIFY2(status.contains(QRegularExpression("J3 +no station +not scored")), qPrintable(status));
+    QVERIFY(OperatorConsole(*server_).execute("list").contains(QRegularExpression("judges:\n  J1 +connected")));
+
+    // Judge 2's station comes back: connected again.
+    QVERIFY(joinAll({2}));
+    QCOMPARE(server_->judgeLinks()[1].state, State::Connected);
 }
 
 void TestEventServer::fillMissingJudges()
@@ -677,6 +896,35 @@ void TestEventServer::portInUseIsReported()
     EventServer refused(six, Loopback());
     QVERIFY(!refused.listen(&error));
     QCOMPARE(error, QStringLiteral("cannot run \"Test Final\": an individual event is judged by 5 or 7 judges, not 6"));
+}
+
+void TestEventServer::addressesForTheStations_data()
+{
+    const InterfaceAddress lo{"lo", QHostAddress("127.0.0.1"), true, true};
+    const InterfaceAddress lo6{"lo", QHostAddress("::1"), true, true};
+    const InterfaceAddress eth{"eth0", QHostAddress("192.168.1.10"), true, false};
+    const InterfaceAddress eth6{"eth0", QHostAddress("fe80::1"), true, false};
+    const InterfaceAddress wifi{"wlan0", QHostAddress("10.0.0.5"), true, false};
+    const InterfaceAddress down{"eth1", QHostAddress("172.16.0.2"), false, false};
+    QTest::addColumn<QVector<InterfaceAddress>>("all");
+    QTest::addColumn<QString>("bound");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("every address") << QVector<InterfaceAddress>{lo, lo6, eth, eth6, wifi, down} << "0.0.0.0"
+                                   << QStringList{"192.168.1.10 (eth0)", "10.0.0.5 (wlan0)"};
+    QTest::newRow("loopback alone") << QVector<InterfaceAddress>{lo, down} << "0.0.0.0"
+                                    << QStringList{"127.0.0.1 (lo, this computer only)"};
+    QTest::newRow("bound to one") << QVector<InterfaceAddress>{lo, eth, wifi} << "10.0.0.5" << QStringList{"10.0.0.5"};
+    QTest::newRow("none") << QVector<InterfaceAddress>{} << "0.0.0.0" << QStringList{};
+}
+
+void TestEventServer::addressesForTheStations()
+{
+    QFETCH(QVector<InterfaceAddress>, all);
+    QFETCH(QString, bound);
+    QFETCH(QStringList, shown);
+    QCOMPARE(StationAddresses(all, QHostAddress(bound)), shown);
+    startServer();
+    QVERIFY(log_.filter(QRegularExpression("^listening on port \\d+; the stations connect to 127.0.0.1$")).size() == 1);
 }
 
 QTEST_MAIN(TestEventServer)

@@ -91,3 +91,26 @@ void ScriptedStation::onReadyRead()
         }
     }
 }
+
+ServerOptions LoopbackServerOptions()
+{
+    ServerOptions o;
+    o.bindAddress = QHostAddress(QHostAddress::LocalHost);
+    o.port = 0;
+    o.pulseIntervalMs = 0;
+    o.correctionPauseMs = 60000;
+    return o;
+}
+
+bool SyncStation(ScriptedStation &station)
+{
+    static int serial = 0;
+    const QByteArray mark = "sync-" + QByteArray::number(++serial);
+    station.send("IP", mark);
+    return station.waitFor([&] {
+        for (const auto &m : station.received("IP"))
+            if (m.payload == mark)
+                return true;
+        return false;
+    });
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/EventServer.h"
+
 #include <QByteArray>
 #include <QTcpSocket>
 #include <QVector>
@@ -53,3 +55,10 @@ private:
     QByteArray buffer_;
     QVector<Message> messages_;
 };
+
+// The event server on 127.0.0.1, on any free port, with no test pulses and a correction pause
+// of a minute (tests move on themselves).
+ServerOptions LoopbackServerOptions();
+// Everything the server sent the station before this returns has arrived: the station's own
+// "IP" comes back to it relayed after all of it.
+bool SyncStation(ScriptedStation &station);

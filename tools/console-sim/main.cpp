@@ -6,8 +6,12 @@
 #include "server/EventFile.h"
 #include "server/EventServer.h"
 #include "server/OperatorConsole.h"
+#ifdef MARLO_HAVE_BOARD
+#include "server/board/Board.h"
+#endif
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
@@ -19,6 +23,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #ifdef _WIN32
 #include <io.h>
 #include <thread>
@@ -260,6 +265,17 @@ int SecondsToMs(const QCommandLineParser &args, const QCommandLineOption &option
     return int(seconds * 1000 + 0.5);
 }
 
+quint16 PortArg(const QCommandLineParser &args, const QCommandLineOption &option)
+{
+    bool ok = false;
+    const uint port = args.value(option).toUInt(&ok);
+    if (!ok || port > 65535)
+        Fail(QStringLiteral("--%1 takes a port number from 0 to 65535, not \"%2\"")
+                 .arg(option.names().constLast(), args.value(option)),
+             kExitUsage);
+    return quint16(port);
+}
+
 // "1 round", "3 rounds".
 QString Counted(int n, const char *noun)
 {
@@ -276,7 +292,7 @@ int main(int argc, char **argv)
 
     QCommandLineParser args;
     args.setApplicationDescription(QStringLiteral(
-        "Rehearsal event server for the judges' scoring stations: serves any number of stations,\n"
+        "Rehearsal event server for the judges' scoring stations: serves up to 64 stations,\n"
         "runs the event of EVENT-FILE (the built-in demo event when none is given), logs every\n"
         "message on standard output and takes operator commands on standard input (type help).\n"
         "It stops on the command quit, SIGINT or SIGTERM; when standard input ends it serves on."));
@@ -309,7 +325,17 @@ int main(int argc, char **argv)
                                         QStringLiteral("Seed for --fill-missing: the same seed and the same scores fill "
                                                        "in the same scores (default: a new seed, shown at the start)."),
                                         QStringLiteral("NUMBER"));
-    args.addOptions({portOption, bindOption, pulseOption, pauseOption, fillOption, seedOption, checkOption, demoOption});
+    const QCommandLineOption resumeOption(QStringLiteral("resume"),
+                                          QStringLiteral("Go on from the journal in the working folder (console-sim.journal) "
+                                                         "at the dive under way, with every score recorded so far. "
+                                                         "Without it a journal found there is kept aside and a new one begun."));
+    const QCommandLineOption boardOption(QStringLiteral("board"),
+                                         QStringLiteral("Serve the live board (a web page: the dive under way, each "
+                                                        "judge's link, score and battery, the last result, the "
+                                                        "standings) on TCP port PORT of the same addresses."),
+                                         QStringLiteral("PORT"));
+    args.addOptions({portOption, bindOption, pulseOption, pauseOption, fillOption, seedOption, resumeOption, boardOption,
+                     checkOption, demoOption});
     args.addPositionalArgument(QStringLiteral("EVENT-FILE"),
                                QStringLiteral("The event to run (format: docs/event-file.md)."),
                                QStringLiteral("[EVENT-FILE]"));
@@ -324,14 +350,8 @@ int main(int argc, char **argv)
         Fail(QStringLiteral("give at most one event file (see --help)"), kExitUsage);
 
     ServerOptions options;
-    if (args.isSet(portOption)) {
-        bool ok = false;
-        const uint port = args.value(portOption).toUInt(&ok);
-        if (!ok || port > 65535)
-            Fail(QStringLiteral("--port takes a port number from 0 to 65535, not \"%1\"").arg(args.value(portOption)),
-                 kExitUsage);
-        options.port = quint16(port);
-    }
+    if (args.isSet(portOption))
+        options.port = PortArg(args, portOption);
     if (args.isSet(bindOption)) {
         const QString text = args.value(bindOption);
         QHostAddress address;
@@ -353,6 +373,10 @@ int main(int argc, char **argv)
     } else {
         options.fillSeed = QRandomGenerator::system()->generate();
     }
+
+    options.resume = args.isSet(resumeOption);
+    options.journalPath = QDir::current().filePath(QString::fromLatin1(Journal::kFileName));
+    options.resultsPath = QDir::current().filePath(QStringLiteral("console-sim-results.csv"));
 
     EventDefinition event;
     QString source = QStringLiteral("the built-in demo event");
@@ -389,8 +413,25 @@ int main(int argc, char **argv)
     QString error;
     if (!server.listen(&error))
         Fail(error, kExitListen);
+    Print(QStringLiteral("results: %1 (written at each complete dive)").arg(options.resultsPath));
     if (options.fillMissing)
         Print(QStringLiteral("judges without a station are scored for (--fill-missing, --seed %1)").arg(options.fillSeed));
+
+#ifdef MARLO_HAVE_BOARD
+    std::unique_ptr<Board> board;
+    if (args.isSet(boardOption)) {
+        board = std::make_unique<Board>(server);
+        if (!board->listen(options.bindAddress, PortArg(args, boardOption), &error))
+            Fail(error, kExitListen);
+        QStringList urls;
+        for (QString a : StationAddresses(LocalInterfaceAddresses(), options.bindAddress))
+            urls << QStringLiteral("http://%1:%2/").arg(a.section(QLatin1Char(' '), 0, 0)).arg(board->port());
+        Print(QStringLiteral("live board: %1").arg(urls.join(QLatin1String(" or "))));
+    }
+#else
+    if (args.isSet(boardOption))
+        Fail(QStringLiteral("--board: this build of console-sim has no live board (it needs Qt HTTP Server)"), kExitUsage);
+#endif
 
     OperatorConsole console(server);
     InstallSignalHandlers(
