@@ -5,6 +5,7 @@
 #include "TestStation.h"
 
 #include "link/ConsoleLink.h"
+#include "link/InboundHandlers.h"
 #include "scoring/ScoreConfirmation.h"
 #include "scoring/ScoreEntry.h"
 #include "screens/Unit_Main.h"
@@ -121,6 +122,7 @@ void TestSimStation::stoppedAtDiveFourAndResumed()
     auto server = std::make_unique<EventServerThread>(ParseEventFile(kEvent).event, options);
     QVERIFY(server->start());
     QVERIFY(Connect(s, server->port()));
+    QTRY_COMPARE(f.LabelAthlete->text(), QStringLiteral(" Anna Meyer"));
     // Dives 1 to 3: judge 1 keys 6.0, 6.5, 7.0; the operator scores the others 7.0.
     const int digits[3][2] = {{6, 0}, {6, 6}, {7, 0}};
     QStringList totals;
@@ -141,6 +143,9 @@ void TestSimStation::stoppedAtDiveFourAndResumed()
     const quint16 port = server->port();
     server.reset();
     QTRY_VERIFY(!f.link->Connected());
+    // The station's one automatic attempt finds no server (its error box), and the judge
+    // connects by hand once console-sim is back.
+    QTRY_VERIFY_WITH_TIMEOUT(!f.ReconnectTimer->isActive() && !s.boxes.isEmpty(), 10000);
     options.port = port;
     options.resume = true;
     server = std::make_unique<EventServerThread>(ParseEventFile(kEvent).event, options);
@@ -157,8 +162,16 @@ void TestSimStation::stoppedAtDiveFourAndResumed()
     QCOMPARE(after.count('\n'), 4);  // the header and dives 1 to 3
 
     // The station connects again and its next score is recorded.
+    // (The dive was on the screen before the stop: wait for the server's catch-up itself.)
+    bool diveInfo = false;
+    f.link->receiveText = [&](const QByteArray &text) {
+        diveInfo = diveInfo || text.mid(1, 2) == "DI";
+        ReceiveConsoleText(f.inbound, text);
+    };
     QVERIFY(Connect(s, port));
-    QTRY_COMPARE(f.LabelAthlete->text(), QStringLiteral(" Sofia Rossi"));
+    QTRY_VERIFY(diveInfo);
+    QCOMPARE(f.LabelDive->text(), QStringLiteral("205C"));
+    QCOMPARE(f.LabelAthlete->text(), QStringLiteral(" Sofia Rossi"));
     QTRY_VERIFY(f.ButtonSendScore->isEnabled());
     Score(f, {8, 5});
     QTRY_VERIFY(ScoreAcknowledged(f.scoring));
