@@ -300,15 +300,19 @@ private slots:
         QTRY_VERIFY(commands(s.server).contains(QStringLiteral("SD 6.0<DC1>")));
         s.server.send("TX", QByteArray("J1  ") + ctl::DC1);
         QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kGreen);
+        if (acceptDuringWait) {  // the next dive has begun: the keypad
+            s.server.send("EI", QByteArray("IND") + ctl::DC1 + "Men 1m" + ctl::DC2 + "5" + ctl::DC3);
+            QTRY_VERIFY(screenshot(s.x).pixelColor(kPanelTitle) != kGreen);
+        }
         QElapsedTimer reset;
         reset.start();
         s.server.dropLatest();
         QTRY_VERIFY(screenshot(s.x).pixelColor(kLostWindowLow).green() > 150);  // the lost-connection window
         if (acceptDuringWait) {
-            // 8, Send and Accept at once, well within the reconnect's 2 s: Accept cannot reach
-            // the server.
-            QCOMPARE(s.server.connectionCount(), 1);
-            key(s.x, QStringLiteral("8 Return Return"));
+            key(s.x, QStringLiteral("8"));
+            key(s.x, QStringLiteral("Return"));
+            QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);
+            key(s.x, QStringLiteral("Return"));  // Accept: no link to take it
         }
         QTRY_COMPARE_WITH_TIMEOUT(commands(s.server, 1).value(0), QStringLiteral("CC Judge 1"), 6000);
         if (!acceptDuringWait) {  // (with the keys pressed meanwhile the test itself is slower)
@@ -318,7 +322,13 @@ private slots:
         if (acceptDuringWait) {
             QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);
             key(s.x, QStringLiteral("Return"));
-            QTRY_COMPARE(commands(s.server, 1).filter(QStringLiteral("SD ")), QStringList({"SD 8.0<DC1>"}));
+            // (On a slow machine the Accept above may itself have come after the reconnect:
+            // then the score went out twice, and nothing else.)
+            QTRY_VERIFY(commands(s.server, 1).contains(QStringLiteral("SD 8.0<DC1>")));
+            const QStringList sds = commands(s.server, 1).filter(QStringLiteral("SD "));
+            QVERIFY(sds.size() <= 2);
+            for (const QString &sd : sds)
+                QCOMPARE(sd, QStringLiteral("SD 8.0<DC1>"));
             return;
         }
         // The keypad, and the next dive as the server sends it.
