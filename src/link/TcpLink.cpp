@@ -246,8 +246,8 @@ bool TcpLink::open(const QByteArray &host, quint16 port, QString *error)
             const int one = 1;
             ::setsockopt(native(fd), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&one), sizeof one);
             // A server that vanished without a word (a cable, its power, its address) closes
-            // the link within seconds instead of the system's many minutes: 10 s after it last
-            // answered, so that the judge sees it well within 15 s.
+            // the link within seconds instead of the system's many minutes: within 10 s of its
+            // last answer, so that the judge sees it well within 15 s.
             EnableKeepAlive(fd, kDeadServerSeconds);
             fd_ = fd;
             break;

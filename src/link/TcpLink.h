@@ -35,7 +35,7 @@ class TcpLink
 public:
     // The link's own outgoing buffer, beyond what the system's send buffer holds.
     static constexpr qsizetype kMaxOutgoingBytes = 64 * 1024;
-    // How long a server may go without answering (keep-alive probes or data it has not
+    // The longest a server may go without answering (keep-alive probes, or data it has not
     // acknowledged) before the connection fails.
     static constexpr int kDeadServerSeconds = 10;
 

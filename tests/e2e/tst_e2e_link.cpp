@@ -96,15 +96,19 @@ private slots:
     // acknowledgement (red): the loss shows within 15 s, the one automatic attempt fails with
     // its error box, and after the plug-back one press of "Connect Console" links again with
     // the score kept, red again when it was waiting.
+    // Plugged back before the automatic attempt instead, the waiting score is red again at once.
     void cablePulled_data()
     {
         QTest::addColumn<bool>("waiting");
-        QTest::newRow("between dives") << false;
-        QTest::newRow("while a score waits") << true;
+        QTest::addColumn<bool>("backInTime");
+        QTest::newRow("between dives") << false << false;
+        QTest::newRow("while a score waits") << true << false;
+        QTest::newRow("while a score waits, back within 2 s") << true << true;
     }
     void cablePulled()
     {
         QFETCH(bool, waiting);
+        QFETCH(bool, backInTime);
         QTemporaryDir dir;
         QFile ini(dir.path() + QStringLiteral("/Settings.ini"));
         QVERIFY(ini.open(QIODevice::WriteOnly));
@@ -138,6 +142,15 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(linkPanelRed(screenshot(x)), 20000);
         qInfo("the loss showed %lld ms after the cable was pulled", qlonglong(pulled.elapsed()));
         QVERIFY(pulled.elapsed() <= 15000);
+        if (backInTime) {
+            QVERIFY(inStation(QStringLiteral("ip link set %1 up").arg(kStationEnd)));
+            QTRY_COMPARE_WITH_TIMEOUT(commands(server, 1).value(0), QStringLiteral("CC Judge 1"), 10000);
+            QTRY_COMPARE(screenshot(x).pixelColor(kPanelTitle), kRed);
+            QVERIFY(!linkPanelRed(screenshot(x)));
+            key(x, QStringLiteral("Return"));  // Accept
+            QTRY_VERIFY(commands(server, 1).contains(QStringLiteral("SD 6.5<DC1>")));
+            return;
+        }
         // The automatic attempt 2 s later cannot reach the server: its error box over the
         // opening page, and no other attempt.
         QTRY_VERIFY_WITH_TIMEOUT(!findWindow(x, QStringLiteral("Marlo DV")).isEmpty()
