@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins
   libjpeg62-turbo-dev
   fonts-dejavu-core
-  xvfb xdotool x11-utils imagemagick
+  xvfb xdotool x11-utils x11-xkb-utils imagemagick
   weston qt6-wayland
   openbox xfwm4 xfconf tint2 dbus-daemon
   clang libclang-rt-14-dev
