@@ -145,6 +145,8 @@ public:
     // A Wayland client's environment: the compositor's socket and Qt's Wayland plugin, no
     // DISPLAY.
     QProcessEnvironment clientEnvironment() const;
+    // Whether weston and Qt's Wayland plugin (qt6-wayland) are installed.
+    static bool available();
 
 private:
     QProcess process_;

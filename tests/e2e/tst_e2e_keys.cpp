@@ -6,7 +6,6 @@
 #include "E2eHarness.h"
 
 #include <QGuiApplication>
-#include <QStandardPaths>
 #include <QtTest>
 
 using namespace e2e;
@@ -53,8 +52,8 @@ private slots:
         QFETCH(QStringList, sent);
         if (wayland && underWine())
             QSKIP("the Windows station runs under X11 only");
-        if (wayland && QStandardPaths::findExecutable(QStringLiteral("weston")).isEmpty())
-            QSKIP("weston is not installed");
+        if (wayland && !Weston::available())
+            QSKIP("weston or Qt's Wayland plugin (qt6-wayland) is not installed");
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         XServer x;

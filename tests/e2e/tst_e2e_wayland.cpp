@@ -6,11 +6,8 @@
 
 #include "link/ConsoleMessage.h"
 
-#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QStandardPaths>
-#include <QThread>
 #include <QtTest>
 
 #include <csignal>
@@ -28,14 +25,6 @@ const QRect kPointerArea(kWidth - 64, kHeight - 64, 64, 64);
 const QPoint kLogFile(5 + 1208 - 460 + 16 + 100, 157 + 8 + 70);
 // The header's "Power" label, which shows the battery's first reading 10 s after start-up.
 const QRect kPowerLabel(1034, 48, 178, 38);
-
-bool waylandPluginInstalled()
-{
-    for (const QString &dir : QCoreApplication::libraryPaths())
-        if (!QDir(dir + QStringLiteral("/platforms")).entryList({QStringLiteral("libqwayland-*.so")}).isEmpty())
-            return true;
-    return false;
-}
 
 void parkPointer(const XServer &x)
 {
@@ -78,10 +67,8 @@ class TestE2eWayland : public QObject
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("weston")).isEmpty())
-            QSKIP("weston is not installed");
-        if (!waylandPluginInstalled())
-            QSKIP("Qt's Wayland plugin (qt6-wayland) is not installed");
+        if (!Weston::available())
+            QSKIP("weston or Qt's Wayland plugin (qt6-wayland) is not installed");
         QVERIFY(QFile::exists(stationBinary()));
         QVERIFY(home_.isValid());
     }
@@ -171,11 +158,6 @@ private:
         env.remove(QStringLiteral("XDG_DATA_HOME"));
         env.insert(QStringLiteral("HOME"), home_.path());
         env.insert(QStringLiteral("PATH"), QStringLiteral(MARLO_BIN_DIR ":") + env.value(QStringLiteral("PATH")));
-        // In a sanitizer build: the Wayland client library and the plugins that Qt unloads at
-        // exit keep memory of their own that the leak checker cannot name for a suppression.
-        // The station's own code is leak-checked by every other test.
-        if (env.contains(QStringLiteral("ASAN_OPTIONS")))
-            env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
         station.setProcessEnvironment(env);
         station.setProcessChannelMode(QProcess::MergedChannels);
         station.start(QStringLiteral("sh"), {QStringLiteral(MARLO_LAUNCHER)});
