@@ -29,7 +29,7 @@ private slots:
         QTest::addColumn<QStringList>("sequences");
         QTest::addColumn<QStringList>("sent");
         // xkb keycodes: 10 ... 19 the digit row 1 ... 9, 0; 53 the key in X's place.
-        const QStringList digitRow = {"10 19", "15 15"};               // "1 0", "6 6" unshifted
+        const QStringList digitRow = {"10 19", "15 15"};               // "1 0", "6 6" unshifted (Ctrl+6 on fr)
         const QStringList shifted = {"shift+15 shift+15"};             // Shift+6 twice
         const QStringList tenKey = {"53"};                              // X (Cyrillic "ch" on ru)
         for (bool wayland : {false, true}) {
@@ -37,7 +37,7 @@ private slots:
             auto row = [&](const char *layout, const QStringList &keys, const QStringList &sent) {
                 QTest::addRow("%s %s", on, layout) << wayland << QString::fromLatin1(layout) << keys << sent;
             };
-            row("fr", digitRow, {"SD 10.0<DC1>", "SD 6.5<DC1>"});
+            row("fr", digitRow + QStringList{"ctrl+15 ctrl+15"}, {"SD 10.0<DC1>", "SD 6.5<DC1>", "SD 6.5<DC1>"});
             row("be", digitRow, {"SD 10.0<DC1>", "SD 6.5<DC1>"});
             row("de", shifted, {"SD 6.5<DC1>"});
             row("ch", shifted, {"SD 6.5<DC1>"});
