@@ -141,7 +141,8 @@ private slots:
         // No battery, whatever this machine has: the header's power reading is the same in both.
         QTemporaryDir noBatteries;
         QVERIFY(noBatteries.isValid());
-        QVERIFY(::mount(QFile::encodeName(noBatteries.path()).constData(), "/sys/class/power_supply", nullptr, MS_BIND, nullptr) == 0);
+        if (QFile::exists(QStringLiteral("/sys/class/power_supply")))
+            QVERIFY(::mount(QFile::encodeName(noBatteries.path()).constData(), "/sys/class/power_supply", nullptr, MS_BIND, nullptr) == 0);
 
         QList<QImage> x11;
         dive(false, x11);
