@@ -81,6 +81,9 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(scores().size() > i, 10000);
             key(x, QStringLiteral("Escape"));  // the red panel cancelled: keying again
         }
+        if (underWine() && layout == QLatin1String("ru"))
+            QEXPECT_FAIL("", "Wine 8 gives the letter keys of a Cyrillic-only layout spare codes of its own (VK_F13 up, "
+                             "scan codes from 0x79), where Windows gives VK_X for the key in X's place", Continue);
         QCOMPARE(scores(), sent);
     }
 };
