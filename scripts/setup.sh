@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-httpserver-dev qt6-websockets-dev chromium
   libjpeg62-turbo-dev
   fonts-dejavu-core
-  xvfb xdotool x11-utils imagemagick
+  xvfb xdotool x11-utils x11-xkb-utils imagemagick
   weston qt6-wayland
   openbox xfwm4 xfconf tint2 dbus-daemon
   clang libclang-rt-14-dev

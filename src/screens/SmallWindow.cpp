@@ -6,11 +6,16 @@
 
 void keepAboveWindowOf(QWidget *w, QWidget *over)
 {
+    // Never through winId() before the window is shown: that marks the small window native, and
+    // the toolkit then makes every element of its parent, the main window, native too, each a
+    // surface of its own (on Wayland subsurfaces that never get a buffer, under which the main
+    // window's changes are not shown). Shown, it has its native window, made transient for its
+    // parent's window by the toolkit already.
     QWidget *top = over ? over->window() : nullptr;
-    if (!w || !top || !top->windowHandle())
+    QWindow *h = w ? w->windowHandle() : nullptr;
+    if (!h || !top || !top->windowHandle())
         return;
-    w->winId();  // the window's own native window, so that it can be told whom it belongs to
-    if (QWindow *h = w->windowHandle(); h && h->transientParent() != top->windowHandle())
+    if (h->transientParent() != top->windowHandle())
         h->setTransientParent(top->windowHandle());
 }
 

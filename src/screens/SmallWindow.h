@@ -9,6 +9,6 @@ class QWidget;
 // puts them, over the main window and at their own size; elsewhere tool windows.
 Qt::WindowFlags smallWindowFlags();
 
-// Makes the small window `w` transient for the window of `over`: the window system keeps it
+// Makes the shown small window `w` transient for the window of `over`: the window system keeps it
 // above that window and, where it places windows itself, centres it there.
 void keepAboveWindowOf(QWidget *w, QWidget *over);

@@ -38,9 +38,9 @@ void TObtainingIPAddress::showOver(QWidget *over)
     if (over) {
         const QRect g = over->geometry();
         move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
-        keepAboveWindowOf(this, over);
     }
     show();
+    keepAboveWindowOf(this, over);
     if (QWindow *w = windowHandle())
         w->installEventFilter(this);
 }

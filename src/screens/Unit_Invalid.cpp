@@ -44,9 +44,9 @@ void TInvalidElements::showOver(QWidget *over)
     if (over) {
         const QRect g = over->geometry();
         move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
-        keepAboveWindowOf(this, over);
     }
     show();
+    keepAboveWindowOf(this, over);
 }
 
 void TInvalidElements::showEvent(QShowEvent *e)

@@ -2,6 +2,7 @@
 
 #include "link/ConsoleLink.h"
 #include "link/InboundHandlers.h"
+#include "platform/KeyMapping.h"
 #include "platform/ScreenInfo.h"
 #include "scoring/JudgePosition.h"
 #include "scoring/ScoreConfirmation.h"
@@ -705,7 +706,9 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     lastKey_ = event;
     lastReceiver_ = w;
     auto *ke = static_cast<QKeyEvent *>(event);
-    FormKeyDown(scoring, virtualKeyOf(ke));
+    static const NativeKeys native = nativeKeysOf(QGuiApplication::platformName());
+    FormKeyDown(scoring, virtualKeyOf(native, {ke->key(), ke->modifiers().testFlag(Qt::KeypadModifier),
+                                               ke->nativeScanCode(), ke->nativeVirtualKey()}));
     if ((ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) && !ke->isAutoRepeat())
         pressFocusedOpeningButton();
     return false;  // keys are never marked as handled

@@ -4,9 +4,11 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <arpa/inet.h>
@@ -415,6 +417,16 @@ QList<QByteArray> ScriptedServer::messages(int i) const
     return out;
 }
 
+QStringList ScriptedServer::commands(int i) const
+{
+    QStringList out;
+    for (const QByteArray &m : messages(i)) {
+        const ConsoleText t = CutConsoleText(m + ctl::EOT);
+        out << QString::fromLatin1(t.command + ' ' + t.payload).replace(QChar(0x11), QStringLiteral("<DC1>"));
+    }
+    return out;
+}
+
 void ScriptedServer::send(const QByteArray &command, const QByteArray &payload)
 {
     sendRaw(FrameConsoleMessage(command, "IND ", "VRX ", payload));
@@ -432,6 +444,108 @@ void ScriptedServer::dropLatest()
 {
     if (QTcpSocket *s = latest())
         s->abort();
+}
+
+bool setKeyboardLayout(const XServer &x, const QString &layout)
+{
+    QProcess p;
+    p.setProcessEnvironment(x.environment());
+    p.start(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), layout});
+    if (!p.waitForFinished(10000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return false;
+    const QString query = QString::fromLatin1(run(x, QStringLiteral("setxkbmap"), {QStringLiteral("-query")}));
+    return query.contains(QRegularExpression(QStringLiteral("^layout:\\s+%1$").arg(QRegularExpression::escape(layout)),
+                                             QRegularExpression::MultilineOption));
+}
+
+Weston::~Weston()
+{
+    stop();
+}
+
+bool Weston::start(const XServer &x, int width, int height, Shell shell)
+{
+    if (!runtime_.isValid())
+        return false;
+    ::chmod(QFile::encodeName(runtime_.path()).constData(), 0700);
+    const QString config = runtime_.path() + QStringLiteral("/weston.ini");
+    QFile ini(config);
+    if (!ini.open(QIODevice::WriteOnly))
+        return false;
+    ini.write(shell == Kiosk ? "[core]\nidle-time=0\nshell=kiosk-shell.so\n"
+                             : "[core]\nidle-time=0\nshell=desktop-shell.so\n[shell]\npanel-position=none\nlocking=false\n");
+    ini.close();
+    const QString socket = QStringLiteral("marlo-e2e-wayland");
+    env_ = x.environment();
+    env_.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
+    env_.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    process_.setProcessEnvironment(env_);
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.start(QStringLiteral("weston"),
+                   {QStringLiteral("--config=") + config, QStringLiteral("--backend=x11-backend.so"),
+                    QStringLiteral("--use-pixman"), QStringLiteral("--width=%1").arg(width),
+                    QStringLiteral("--height=%1").arg(height), QStringLiteral("--socket=") + socket});
+    if (!process_.waitForStarted(5000))
+        return false;
+    env_.insert(QStringLiteral("WAYLAND_DISPLAY"), socket);
+    env_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    env_.remove(QStringLiteral("DISPLAY"));
+    const QDeadlineTimer deadline(15000);
+    while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
+        if (QFile::exists(runtime_.path() + QLatin1Char('/') + socket)
+            && run(x, QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-children")}).contains("\"Weston Compositor"))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+void Weston::stop()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+}
+
+QProcessEnvironment Weston::clientEnvironment() const
+{
+    QProcessEnvironment env = env_;
+    // In a sanitizer build: the Wayland client library and the plugins that Qt unloads at exit
+    // keep memory of their own that the leak checker cannot name for a suppression. The
+    // station's own code is leak-checked by every other test.
+    if (env.contains(QStringLiteral("ASAN_OPTIONS")))
+        env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+    return env;
+}
+
+bool Weston::available()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("weston")).isEmpty())
+        return false;
+    for (const QString &dir : QCoreApplication::libraryPaths())
+        if (!QDir(dir + QStringLiteral("/platforms")).entryList({QStringLiteral("libqwayland-*.so")}).isEmpty())
+            return true;
+    return false;
+}
+
+QRect differingPixels(const QImage &a, const QImage &b, const QRect &ignored)
+{
+    if (a.size() != b.size())
+        return a.rect();
+    const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+    QRect box;
+    for (int row = 0; row < x.height(); ++row) {
+        const auto *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
+        const auto *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
+        for (int col = 0; col < x.width(); ++col)
+            if (p[col] != q[col] && !ignored.contains(col, row))
+                box |= QRect(col, row, 1, 1);
+    }
+    return box;
 }
 
 QString stationBinary()
@@ -460,7 +574,7 @@ Station::~Station()
 
 bool Station::start(const QString &workingDir)
 {
-    process_.setProcessEnvironment(x_.environment());
+    process_.setProcessEnvironment(env_.isEmpty() ? x_.environment() : env_);
     process_.setWorkingDirectory(workingDir);
     wineEnded_ = false;
     QStringList command = prefix_;

@@ -24,6 +24,8 @@ namespace e2e {
 constexpr const char *kHostName = "e2e-judge";
 constexpr const char *kHostAddress = "127.0.0.2";
 constexpr quint16 kConsolePort = 8963;
+// "Connect Console" on the opening page of the design layout at 1218 x 805.
+constexpr int kConnectConsoleX = 5 + 14 + 113, kConnectConsoleY = 157 + 104 + 42;
 
 // Re-executes the test inside the namespaces (returns only when that is impossible or when
 // already inside). Returns false when the test cannot be isolated.
@@ -110,6 +112,8 @@ public:
     QByteArray received(int i = -1) const;
     // The complete messages received so far on connection i, each without its EOT.
     QList<QByteArray> messages(int i = -1) const;
+    // The same, each as its command, a blank and its payload, DC1 written "<DC1>".
+    QStringList commands(int i = -1) const;
     // Frames a message as the event server ("VRX ") and sends it on the latest connection.
     void send(const QByteArray &command, const QByteArray &payload);
     void sendRaw(const QByteArray &bytes);
@@ -120,6 +124,39 @@ private:
     QList<QPointer<QTcpSocket>> connections_;
     QList<QByteArray> buffers_;
 };
+
+// The keyboard layout of an X server (setxkbmap), e.g. "fr", "be", "de", "ch", "ru": what its
+// keycodes give, to its own clients, to Wine and to a weston started on it afterwards.
+bool setKeyboardLayout(const XServer &x, const QString &layout);
+
+// Weston on its x11 backend: its output is a window that fills the X server's screen, drawn
+// only where its clients' damage says, as a compositor on a real screen is; screenshots of the
+// X server are what the compositor shows. Its keyboard has the X server's layout and takes
+// the X server's keys (xdotool), its pointer the X server's pointer, which it draws itself.
+class Weston
+{
+public:
+    enum Shell { Kiosk, Desktop };
+    ~Weston();
+    // Starts it filling the X server's screen (of the size given) and waits for its socket.
+    bool start(const XServer &x, int width, int height, Shell shell = Kiosk);
+    void stop();
+    QProcess &process() { return process_; }
+    // A Wayland client's environment: the compositor's socket and Qt's Wayland plugin, no
+    // DISPLAY.
+    QProcessEnvironment clientEnvironment() const;
+    // Whether weston and Qt's Wayland plugin (qt6-wayland) are installed.
+    static bool available();
+
+private:
+    QProcess process_;
+    QTemporaryDir runtime_;
+    QProcessEnvironment env_;
+};
+
+// The bounding box of the pixels in which two screenshots of the same size differ, outside
+// `ignored` (empty when they agree; the whole of `a` when the sizes differ).
+QRect differingPixels(const QImage &a, const QImage &b, const QRect &ignored = QRect());
 
 // The station's program: MARLO_E2E_STATION when set (a Windows build's marlo-dv.exe is run
 // under Wine, $WINE or Debian's wine64), else this build's marlo-dv.
@@ -134,6 +171,8 @@ class Station
 public:
     explicit Station(const XServer &x);
     ~Station();
+    // The station's environment instead of the X server's (a Wayland client's, ...).
+    void setEnvironment(const QProcessEnvironment &env) { env_ = env; }
     bool start(const QString &workingDir);
     // A command the station is started through (e.g. "ip netns exec NAME"); none by default.
     void setCommandPrefix(const QStringList &prefix) { prefix_ = prefix; }
@@ -156,6 +195,7 @@ private:
     const XServer &x_;
     QProcess process_;
     QStringList prefix_;
+    QProcessEnvironment env_;
     bool wineEnded_ = false;
 };
 
