@@ -125,7 +125,7 @@ void ConsoleLink::ShowLinkState()
     if (!panel)
         return;
     const bool lost = host_.currentPage() == 1 && !Connected();
-    if (lost && panel->text() != kLinkLostText) {
+    if (lost) {  // the panel shows nothing else: red from then on
         QPalette pal = panel->palette();
         pal.setColor(QPalette::WindowText, QColor(255, 0, 0));
         panel->setPalette(pal);

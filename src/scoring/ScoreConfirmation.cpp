@@ -48,12 +48,6 @@ bool ScoreAcknowledged(const ScoringPage &page)
     return page.state->Scoring.acknowledged();
 }
 
-void ReturnToKeypad(ScoringPage &page)
-{
-    model(page).returnToKeypad();
-    RenderScoring(page);
-}
-
 void EnterScoringScreen(ScoringPage &page, bool afterLoss, bool scoreUnsent)
 {
     page.LabelDisc->setText(page.state->Protocols.DisciplineTags[0]);

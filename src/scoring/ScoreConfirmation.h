@@ -4,15 +4,13 @@
 
 struct ScoringPage;
 
-// The confirmation panel and the three actions on it.
-// Entering the scoring screen; after a lost link, a score that waited for its acknowledgement
-// or could not be sent is put up red again.
+// The confirmation panel and the three actions on it. Entering the scoring screen: after a
+// lost link, a score that waited for its acknowledgement or could not be sent is put up red
+// again.
 void EnterScoringScreen(ScoringPage &page, bool afterLoss = false, bool scoreUnsent = false);
 void ButtonSendScoreClick(ScoringPage &page);
 void ScoreConfirmAcceptClick(ScoringPage &page);
 void ScoreConfirmDeclineClick(ScoringPage &page);
-// Back to keying: the panel hidden (keeping its colour), the keypad shown, Send enabled.
-void ReturnToKeypad(ScoringPage &page);
 // Called by the inbound handlers.
 void Acknowledge(ScoringPage &page);
 void EndOfEventState(ScoringPage &page, const QString &eventName);

@@ -33,7 +33,6 @@ void ScoringModel::send()
     // A red panel never reads "Received - Thank You": that belongs to an earlier showing.
     title_ = kScoreConfirmationTitle;
     ++showing_;
-    panelSent_ = false;
 }
 
 bool ScoringModel::cancel(QString *toSend)
@@ -52,8 +51,6 @@ void ScoringModel::scoreWritten(const QString &score)
     if (unanswered_.size() >= kMaxUnanswered)
         unanswered_.removeFirst();
     unanswered_.append({showing_, score});
-    if (panelShown_ && score == bigDigits_)
-        panelSent_ = true;
 }
 
 void ScoringModel::acknowledge()
@@ -102,7 +99,6 @@ void ScoringModel::finalScore(const QString &score)
 void ScoringModel::linkChanged()
 {
     unanswered_.clear();
-    panelSent_ = false;
 }
 
 void ScoringModel::reconnected(bool afterLoss, bool scoreUnsent)

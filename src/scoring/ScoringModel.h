@@ -45,8 +45,6 @@ public:
     bool homeOnPanel() const { return endOfEvent_; }
     bool endOfEvent() const { return endOfEvent_; }
     Stage stage() const;
-    // Whether the score on the panel went out as "SD" on this link since Send put it up.
-    bool panelScoreSent() const { return panelSent_; }
     int unansweredCount() const { return int(unanswered_.size()); }
 
     // --- Transitions ---
@@ -111,6 +109,5 @@ private:
     bool sendEnabled_ = true;
     bool endOfEvent_ = false;
     quint64 showing_ = 0;  // counts the Send actions
-    bool panelSent_ = false;
     QList<Sent> unanswered_;
 };

@@ -40,12 +40,7 @@ QByteArray frame(const QByteArray &command, const QByteArray &payload)
 
 QStringList commands(const ScriptedServer &server, int connection = -1)
 {
-    QStringList out;
-    for (const QByteArray &m : server.messages(connection)) {
-        const ConsoleText t = CutConsoleText(m + ctl::EOT);
-        out << QString::fromLatin1(t.command + ' ' + t.payload).replace(QChar(0x11), QStringLiteral("<DC1>"));
-    }
-    return out;
+    return server.commands(connection);
 }
 
 // MARLO_E2E_SCREENSHOTS=<folder> keeps the screen of a few moments there, as

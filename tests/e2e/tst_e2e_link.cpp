@@ -36,16 +36,6 @@ bool inStation(const QString &command)
     return sh(QStringLiteral("ip netns exec %1 %2").arg(kNamespace, command));
 }
 
-QStringList commands(const ScriptedServer &server, int connection)
-{
-    QStringList out;
-    for (const QByteArray &m : server.messages(connection)) {
-        const ConsoleText t = CutConsoleText(m + ctl::EOT);
-        out << QString::fromLatin1(t.command + ' ' + t.payload).replace(QChar(0x11), QStringLiteral("<DC1>"));
-    }
-    return out;
-}
-
 bool linkPanelRed(const QImage &shot)
 {
     for (int y = kLinkPanel.top(); y <= kLinkPanel.bottom(); ++y)
@@ -123,13 +113,13 @@ private slots:
         QVERIFY(station.start(dir.path()));
         QVERIFY2(station.waitForOpeningPage(), station.output().constData());
         click(x, kConnectButton.x(), kConnectButton.y());
-        QTRY_COMPARE_WITH_TIMEOUT(commands(server, 0).value(0), QStringLiteral("CC Judge 1"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(server.commands(0).value(0), QStringLiteral("CC Judge 1"), 10000);
 
         key(x, QStringLiteral("6"));
         key(x, QStringLiteral("6"));
         key(x, QStringLiteral("Return"));
         key(x, QStringLiteral("Return"));
-        QTRY_VERIFY(commands(server, 0).contains(QStringLiteral("SD 6.5<DC1>")));
+        QTRY_VERIFY(server.commands(0).contains(QStringLiteral("SD 6.5<DC1>")));
         if (!waiting) {
             server.send("TX", QByteArray("J1  ") + ctl::DC1);
             QTRY_COMPARE(screenshot(x).pixelColor(kPanelTitle), kGreen);
@@ -144,11 +134,11 @@ private slots:
         QVERIFY(pulled.elapsed() <= 15000);
         if (backInTime) {
             QVERIFY(inStation(QStringLiteral("ip link set %1 up").arg(kStationEnd)));
-            QTRY_COMPARE_WITH_TIMEOUT(commands(server, 1).value(0), QStringLiteral("CC Judge 1"), 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(server.commands(1).value(0), QStringLiteral("CC Judge 1"), 10000);
             QTRY_COMPARE(screenshot(x).pixelColor(kPanelTitle), kRed);
             QVERIFY(!linkPanelRed(screenshot(x)));
             key(x, QStringLiteral("Return"));  // Accept
-            QTRY_VERIFY(commands(server, 1).contains(QStringLiteral("SD 6.5<DC1>")));
+            QTRY_VERIFY(server.commands(1).contains(QStringLiteral("SD 6.5<DC1>")));
             return;
         }
         // The automatic attempt 2 s later cannot reach the server: its error box over the
@@ -162,7 +152,7 @@ private slots:
         QCOMPARE(server.connectionCount(), 1);
 
         click(x, kConnectButton.x(), kConnectButton.y());
-        QTRY_COMPARE_WITH_TIMEOUT(commands(server, 1).value(0), QStringLiteral("CC Judge 1"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(server.commands(1).value(0), QStringLiteral("CC Judge 1"), 10000);
         QTRY_VERIFY(!linkPanelRed(screenshot(x)));
         if (waiting) {
             QTRY_COMPARE(screenshot(x).pixelColor(kPanelTitle), kRed);
@@ -173,7 +163,7 @@ private slots:
             QTRY_COMPARE(screenshot(x).pixelColor(kPanelTitle), kRed);
             key(x, QStringLiteral("Return"));
         }
-        QTRY_VERIFY(commands(server, 1).contains(QStringLiteral("SD 6.5<DC1>")));
+        QTRY_VERIFY(server.commands(1).contains(QStringLiteral("SD 6.5<DC1>")));
     }
 };
 
