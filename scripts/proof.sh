@@ -24,13 +24,14 @@ BUILD_DIR=build-asan bash scripts/build.sh -DMARLO_SANITIZE="address;undefined"
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --output-on-failure -j"$jobs")
 
+# (console-sim's pulled-cable test drives console-sim, which this tree does not build.)
 step "ThreadSanitizer: link, integration and end-to-end tests"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARLO_SANITIZE=thread > /dev/null
 tsan_targets=$(find tests/link tests/integration tests/e2e -name 'tst_*.cpp' -printf '%f\n' 2>/dev/null | sed 's/\.cpp$//' || true)
 cmake --build build-tsan -j"$jobs" --target marlo-dv $tsan_targets
 (cd build-tsan &&
   TSAN_OPTIONS="halt_on_error=1:ignore_noninstrumented_modules=1" \
-  ctest --output-on-failure -j"$jobs" -L "link|integration|e2e")
+  ctest --output-on-failure -j"$jobs" -L "link|integration|e2e" -E "deadlink_netns")
 
 step "libFuzzer: ${FUZZ_SECONDS} s per target"
 cmake -S . -B build-fuzz -DMARLO_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DBUILD_TESTING=OFF \
