@@ -34,7 +34,7 @@ TInvalidElements::TInvalidElements(QWidget *owner)
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(2000);
+    Timer1->setInterval(kShownMs);
     Timer1->setSingleShot(true);
     connect(Timer1, &QTimer::timeout, this, &QWidget::close);
 }
@@ -45,6 +45,10 @@ void TInvalidElements::showOver(QWidget *over)
         const QRect g = over->geometry();
         move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
     }
+    // A new loss while the window still shows the last one: its two seconds begin again,
+    // or it would close at once under the new count.
+    if (isVisible())
+        Timer1->start(kShownMs);
     show();
     keepAboveWindowOf(this, over);
 }
@@ -52,8 +56,7 @@ void TInvalidElements::showOver(QWidget *over)
 void TInvalidElements::showEvent(QShowEvent *e)
 {
     // Hidden to shown: the two-second count begins afresh.
-    Timer1->stop();
-    Timer1->start();
+    Timer1->start(kShownMs);
     QWidget::showEvent(e);
 }
 

@@ -5,13 +5,15 @@
 #include <QWidget>
 
 // The lost-connection window: on top of everything for two seconds, then it closes itself.
-// Each time it goes from hidden to shown its count starts afresh; showing it while it is
-// up changes nothing. It never takes input.
+// Each time it is shown its count starts afresh, also when a new loss shows it while it is
+// still up. It never takes input.
 class TInvalidElements : public QWidget
 {
     Q_OBJECT
 public:
     explicit TInvalidElements(QWidget *owner = nullptr);
+
+    static constexpr int kShownMs = 2000;
 
     // Shows the window centred over `over` (if given).
     void showOver(QWidget *over);
