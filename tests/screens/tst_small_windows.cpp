@@ -5,7 +5,6 @@
 #include "screens/Unit_Invalid.h"
 
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QWindow>
 #include <QtTest>
 
@@ -25,18 +24,6 @@ private slots:
         QCOMPARE(obtaining.size(), QSize(413, 149));
         QCOMPARE(lost.size(), QSize(462, 121));
         QVERIFY(!obtaining.focusPolicy() && !lost.focusPolicy());
-    }
-
-    // A second loss while the lost-connection window still shows: its two seconds begin again.
-    void lostWindowCountsAfreshOnAnotherLoss()
-    {
-        TInvalidElements lost;
-        lost.showOver(nullptr);
-        auto *timer = lost.findChild<QTimer *>(QStringLiteral("Timer1"));
-        QVERIFY(timer && timer->isActive());
-        timer->start(10);  // as if nearly two seconds had passed
-        lost.showOver(nullptr);
-        QVERIFY(timer->remainingTime() > 1000);
     }
 
     // Shown over the main window, transient for it, they leave its elements in its own native
