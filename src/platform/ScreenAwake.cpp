@@ -32,7 +32,7 @@ public:
             return;
         held_ = true;
         for (const auto &p : parts_)
-            p->hold(window);
+            p->inhibit(window);
     }
     void release() override
     {
@@ -44,7 +44,7 @@ public:
     }
 
 private:
-    std::vector<std::unique_ptr<AwakePart>> parts_;
+    std::vector<std::unique_ptr<ScreenAwake>> parts_;
     bool held_ = false;
 };
 

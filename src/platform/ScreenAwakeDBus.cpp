@@ -17,10 +17,10 @@ const QString kPath = QStringLiteral("/org/freedesktop/ScreenSaver");
 // A desktop that does not answer in time cannot hold up the station's start.
 constexpr int kCallTimeoutMs = 2000;
 
-class DesktopSaverInhibit : public AwakePart
+class DesktopSaverInhibit : public ScreenAwake
 {
 public:
-    void hold(QWindow *) override
+    void inhibit(QWindow *) override
     {
         const QString platform = QGuiApplication::platformName();
         if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
@@ -62,7 +62,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<AwakePart> makeDesktopSaverInhibit()
+std::unique_ptr<ScreenAwake> makeDesktopSaverInhibit()
 {
     return std::make_unique<DesktopSaverInhibit>();
 }

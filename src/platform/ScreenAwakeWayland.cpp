@@ -19,7 +19,7 @@
 
 namespace {
 
-class WaylandIdleInhibit : public QObject, public AwakePart
+class WaylandIdleInhibit : public QObject, public ScreenAwake
 {
 public:
     ~WaylandIdleInhibit() override
@@ -31,7 +31,7 @@ public:
             wl_event_queue_destroy(queue_);
     }
 
-    void hold(QWindow *window) override
+    void inhibit(QWindow *window) override
     {
         if (!window || !QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
             return;
@@ -132,7 +132,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<AwakePart> makeWaylandIdleInhibit()
+std::unique_ptr<ScreenAwake> makeWaylandIdleInhibit()
 {
     return std::make_unique<WaylandIdleInhibit>();
 }

@@ -6,16 +6,16 @@
 
 namespace {
 
-class WindowsExecutionState : public AwakePart
+class WindowsExecutionState : public ScreenAwake
 {
 public:
-    void hold(QWindow *) override { SetThreadExecutionState(ES_CONTINUOUS | ES_DISPLAY_REQUIRED | ES_SYSTEM_REQUIRED); }
+    void inhibit(QWindow *) override { SetThreadExecutionState(ES_CONTINUOUS | ES_DISPLAY_REQUIRED | ES_SYSTEM_REQUIRED); }
     void release() override { SetThreadExecutionState(ES_CONTINUOUS); }
 };
 
 } // namespace
 
-std::unique_ptr<AwakePart> makeWindowsExecutionState()
+std::unique_ptr<ScreenAwake> makeWindowsExecutionState()
 {
     return std::make_unique<WindowsExecutionState>();
 }

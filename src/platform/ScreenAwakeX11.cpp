@@ -13,10 +13,10 @@
 
 namespace {
 
-class X11SaverSuspend : public AwakePart
+class X11SaverSuspend : public ScreenAwake
 {
 public:
-    void hold(QWindow *) override
+    void inhibit(QWindow *) override
     {
         xcb_connection_t *c = connection();
         if (!c)
@@ -60,7 +60,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<AwakePart> makeX11SaverSuspend()
+std::unique_ptr<ScreenAwake> makeX11SaverSuspend()
 {
     return std::make_unique<X11SaverSuspend>();
 }
