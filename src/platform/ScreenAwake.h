@@ -5,9 +5,10 @@
 class QWindow;
 
 // Keeps the judge's screen on while the station runs: no screen saver, no display power
-// saving. `inhibit` is called once the main window is shown, `release` at close; both may be
-// called again and do nothing then. A window system that offers none of the means leaves the
-// screen to its own settings: each missing means is logged once and the station goes on.
+// saving. `inhibit` is called once the main window is shown, `release` at close; an inhibit
+// while held, or a release while not, does nothing. A window system that offers none of the
+// means leaves the screen to its own settings: each missing means is logged once and the
+// station goes on.
 class ScreenAwake
 {
 public:
