@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins
   qt6-httpserver-dev qt6-websockets-dev chromium
   libjpeg62-turbo-dev
+  libxcb-screensaver0-dev libwayland-dev wayland-protocols qt6-base-private-dev
   fonts-dejavu-core
   xvfb xdotool x11-utils x11-xkb-utils imagemagick
   weston qt6-wayland

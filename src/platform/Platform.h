@@ -5,6 +5,7 @@
 class HostIdentity;
 class NeighbourTable;
 class PowerStatus;
+class ScreenAwake;
 class ScreenInfo;
 
 // The seams through which the station reaches the machine it runs on. The station uses the
@@ -14,6 +15,7 @@ struct StationPlatform {
     std::shared_ptr<NeighbourTable> neighbours;
     std::shared_ptr<PowerStatus> power;
     std::shared_ptr<ScreenInfo> screen;
+    std::shared_ptr<ScreenAwake> awake;  // none: the screen is left to its own settings
 
     static StationPlatform real();
 };

@@ -2,6 +2,7 @@
 
 #include "link/ConsoleLink.h"
 #include "platform/HostIdentity.h"
+#include "platform/ScreenAwake.h"
 #include "platform/ScreenInfo.h"
 #include "screens/Layout.h"
 #include "screens/Unit_GetIP.h"
@@ -57,6 +58,9 @@ void Timer1Timer(TMainForm &form)
     form.Timer1->stop();
     if (form.startedUp())
         return;
+    // The screen stays on from here to the close (the window is shown: its surface exists).
+    if (form.platform.awake)
+        form.platform.awake->inhibit(form.windowHandle());
     ApplyOrientation(form);
     for (TLedTextLabel *d : form.ScoreDisplays)
         d->hide();

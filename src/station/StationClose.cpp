@@ -1,6 +1,7 @@
 #include "station/StationClose.h"
 
 #include "link/ConsoleLink.h"
+#include "platform/ScreenAwake.h"
 #include "screens/Unit_Invalid.h"
 #include "screens/Unit_Main.h"
 
@@ -34,6 +35,8 @@ void CloseStation(TMainForm &form, const StationSettings &settings)
         return;
     form.state.Closed = true;
     form.TimerPowerMeter->stop();
+    if (form.platform.awake)
+        form.platform.awake->release();
     settings.write();
     form.link->DisconnectAction();
     if (form.InvalidElements)

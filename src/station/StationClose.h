@@ -8,9 +8,10 @@ class TMainForm;
 // the selected server address entry and the selected function index.
 StationSettings CurrentSettings(const TMainForm &form);
 
-// The close of the station, in its order: the battery timer stopped, the settings written,
-// the disconnect action (when linked: "CS" "Off", the empty "IP", the link closed). It runs
-// once; a second call does nothing. The Close button's path and every shutdown share it.
+// The close of the station, in its order: the battery timer stopped, the screen left to its
+// own saver and power settings again, the settings written, the disconnect action (when
+// linked: "CS" "Off", the empty "IP", the link closed). It runs once; a second call does
+// nothing. The Close button's path and every shutdown share it.
 void CloseStation(TMainForm &form);
 // The same with the settings given (a shutdown whose display is gone writes the values it
 // kept).

@@ -21,6 +21,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xcb/screensaver.h>
+#include <xcb/xcb.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -278,6 +280,51 @@ QRect workArea(const XServer &x)
     }
     const QByteArray root = run(x, QStringLiteral("xwininfo"), {QStringLiteral("-root")});
     return windowGeometryFrom(root);
+}
+
+namespace {
+
+// A connection of its own to the X server for one request, closed when done.
+struct XConnection {
+    explicit XConnection(const XServer &x) : screen(0), c(xcb_connect(x.display().toLatin1().constData(), &screen))
+    {
+        if (xcb_connection_has_error(c))
+            return;
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+        for (int i = 0; i < screen && it.rem; ++i)
+            xcb_screen_next(&it);
+        root = it.rem ? it.data->root : 0;
+    }
+    ~XConnection() { xcb_disconnect(c); }
+    bool ok() const { return !xcb_connection_has_error(c) && root; }
+    int screen = 0;  // before c: xcb_connect sets it
+    xcb_connection_t *c;
+    xcb_window_t root = 0;
+};
+
+} // namespace
+
+bool setScreenSaverTimeout(const XServer &x, int seconds)
+{
+    XConnection x11(x);
+    if (!x11.ok())
+        return false;
+    xcb_generic_error_t *error = xcb_request_check(
+        x11.c, xcb_set_screen_saver_checked(x11.c, int16_t(seconds), 0, XCB_BLANKING_PREFERRED, XCB_EXPOSURES_DEFAULT));
+    free(error);
+    return !error;
+}
+
+bool screenSaverOn(const XServer &x)
+{
+    XConnection x11(x);
+    if (!x11.ok())
+        return false;
+    xcb_screensaver_query_info_reply_t *info =
+        xcb_screensaver_query_info_reply(x11.c, xcb_screensaver_query_info(x11.c, x11.root), nullptr);
+    const bool on = info && info->state == XCB_SCREENSAVER_STATE_ON;
+    free(info);
+    return on;
 }
 
 QString findWindow(const XServer &x, const QString &name)

@@ -70,6 +70,12 @@ QString findWindow(const XServer &x, const QString &name);
 QRect windowGeometry(const XServer &x, const QString &id);
 QByteArray windowProperty(const XServer &x, const QString &id, const QString &property);
 
+// The X server's screen saver: its timeout set (seconds, no cycling) and its state as the
+// MIT-SCREEN-SAVER extension reports it (QueryInfo): whether it is on now. Both false when
+// the server cannot be asked.
+bool setScreenSaverTimeout(const XServer &x, int seconds);
+bool screenSaverOn(const XServer &x);
+
 // Holds the host-name lookup of any process started meanwhile until release(): /etc/hosts is
 // replaced by a pipe that gives the hosts file only then. The station's start-up waits at the
 // lookup with the obtaining-address window up.

@@ -9,6 +9,8 @@
 #include <QGuiApplication>
 #include <QtTest>
 
+#include <csignal>
+
 using namespace e2e;
 
 namespace {
@@ -486,6 +488,27 @@ private slots:
         click(s.x, g.center().x(), g.bottom() - 12 - 20);
         QTRY_VERIFY(findWindow(s.x, QStringLiteral("Marlo DV")).isEmpty());
         QVERIFY(s.station.running());
+    }
+
+    // The screen stays on: with the X screen saver at 3 s, it does not start while the station
+    // runs linked under a window manager, and starts once the station has closed (so a station
+    // that held nothing off, or one that switched the saver off for good, fails).
+    void screenSaverHeldOff()
+    {
+        if (underWine())
+            QSKIP("Wine does not hold the X screen saver off for SetThreadExecutionState");
+        Session s(dir_->path(), 1218, 805, Desktop::Openbox);
+        QVERIFY(s.up());
+        QVERIFY(setScreenSaverTimeout(s.x, 3));
+        QVERIFY(s.connect());  // the last input: the saver's 3 s count from this click
+        // That something does not happen can only be shown over a bounded time: three times
+        // the timeout, polling the saver's state.
+        QVERIFY(!QTest::qWaitFor([&] { return screenSaverOn(s.x); }, 9000));
+        QVERIFY(s.station.running());
+        QCOMPARE(s.server.connectionCount(), 1);
+        QVERIFY(s.station.signal(SIGTERM));
+        QVERIFY(s.station.waitForExit(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(screenSaverOn(s.x), 10000);
     }
 
     // Tab gives "Connect Console" the focus and its focus frame (none before); Enter, or the
