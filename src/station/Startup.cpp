@@ -39,7 +39,8 @@ void StationShowSteps(TMainForm &form)
     form.setWindowTitle(QStringLiteral("Marlo v1.1.0"));
     form.state.FillProtocols();
     form.dockOf(form.PanelIND)->addDocked(form.ScoreConfirmMain, DockLayout::Fill);
-    const StationSettings settings = StationSettings::read();
+    // Read once: the shutdown that watches the station may have read it already.
+    const StationSettings settings = form.state.SettingsFile->read();
     form.state.LastServerAddress = settings.LastIP;
     form.state.SavedFunctionIndex = settings.Who;
     // The radio group bounds the index: above 10 is Judge 11, below 0 is Judge 1.

@@ -34,7 +34,7 @@ void CloseStation(TMainForm &form, const StationSettings &settings)
         return;
     form.state.Closed = true;
     form.TimerPowerMeter->stop();
-    settings.write();
+    form.state.SettingsFile->write(settings);
     form.link->DisconnectAction();
     if (form.InvalidElements)
         form.InvalidElements->hide();
