@@ -97,6 +97,14 @@ void SetSafeWriteFaultForTests(std::function<bool(SafeWriteStep)> fails)
 
 bool WriteFileSafely(const QString &path, const QByteArray &content, QString *error)
 {
+    // Something that is not a regular file (a FIFO, a device, a folder) was put there on
+    // purpose: it is neither written through (a FIFO would wait for a reader) nor replaced.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        if (error)
+            *error = QStringLiteral("not a regular file");
+        return false;
+    }
     QSaveFile f(path);
     auto fail = [&](const QString &reason) {
         f.cancelWriting();  // the temporary file goes; the old file is not touched
@@ -112,8 +120,11 @@ bool WriteFileSafely(const QString &path, const QByteArray &content, QString *er
         f.write(content.left(content.size() / 2));
         return fail(QString::fromLocal8Bit(std::strerror(ENOSPC)));
     }
+    errno = 0;
     if (f.write(content) != content.size())
-        return fail(f.errorString());
+        // A short write sets no error of the file's own; the system's reason is in errno.
+        return fail(f.error() != QFileDevice::NoError || errno == 0 ? f.errorString()
+                                                                     : QString::fromLocal8Bit(std::strerror(errno)));
     if (!f.flush())
         return fail(f.errorString());
     if (faultAt(SafeWriteStep::Sync))

@@ -61,7 +61,8 @@ bool ReadRegularFile(const QString &path, QByteArray *content);
 // goes into a temporary file in the same folder, every write is checked, the file is flushed
 // and synced to the disk, and only then renamed over `path`. On any failure `path` keeps its
 // old content byte for byte, the temporary file is removed, and false is returned with the
-// system's reason in `error`.
+// system's reason in `error`. A path that exists and is not a regular file (a FIFO, a device,
+// a folder) is left alone: neither written through nor replaced.
 bool WriteFileSafely(const QString &path, const QByteArray &content, QString *error = nullptr);
 
 // For tests: a step of WriteFileSafely that fails as a full disk or a broken disk would make it.
