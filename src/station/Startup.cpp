@@ -7,6 +7,7 @@
 #include "screens/Unit_GetIP.h"
 #include "screens/Unit_Main.h"
 #include "station/Settings.h"
+#include "station/StationClose.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -27,6 +28,9 @@ void StationCreationSteps(TMainForm &form)
         form.GridConnections->item(r, 0)->setText(QStringLiteral("Judge %1").arg(r));
     form.GridConnections->item(12, 0)->setText(QStringLiteral("VRX KMT"));
     form.ClientChoice->setItemIndex(0);
+    // A station killed or without power after linking remembers the server and the function.
+    QObject::connect(form.link.get(), &ConsoleLink::serverChosen, &form,
+                     [&form] { form.state.SettingsFile->write(CurrentSettings(form)); });
     form.ScoreDisplays.clear();
     for (TLedTextLabel *d : form.ScoreDisplay) {
         form.ScoreDisplays << d;
