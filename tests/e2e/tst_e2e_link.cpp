@@ -50,6 +50,23 @@ QByteArray stationOutput(const QString &command)
     return p.waitForFinished(5000) ? p.readAllStandardOutput() : QByteArray();
 }
 
+bool writeSettings(const QString &dir, const QString &lastIP, int who)
+{
+    QFile ini(dir + QStringLiteral("/Settings.ini"));
+    return ini.open(QIODevice::WriteOnly)
+           && ini.write("[Diving]\r\nLastIP=" + lastIP.toLatin1() + "\r\nWho=" + QByteArray::number(who) + "\r\n") > 0;
+}
+
+// Starts the station in its own network namespace, in `dir`, up to its opening page.
+bool startInStation(Station &station, const QString &dir)
+{
+    station.setCommandPrefix({QStringLiteral("ip"), QStringLiteral("netns"), QStringLiteral("exec"), kNamespace});
+    if (station.start(dir) && station.waitForOpeningPage())
+        return true;
+    qWarning("%s", station.output().constData());
+    return false;
+}
+
 QByteArray readSettings(const QString &dir)
 {
     QFile f(dir + QStringLiteral("/Settings.ini"));
@@ -109,16 +126,11 @@ private slots:
     void signalDuringAHangingConnect()
     {
         QTemporaryDir dir;
-        QFile ini(dir.path() + QStringLiteral("/Settings.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Diving]\r\nLastIP=" + kSilentAddress.toLatin1() + "\r\nWho=2\r\n");
-        ini.close();
+        QVERIFY(writeSettings(dir.path(), kSilentAddress, 2));
         XServer x;
         QVERIFY(x.start(1218, 805));
         Station station(x);
-        station.setCommandPrefix({QStringLiteral("ip"), QStringLiteral("netns"), QStringLiteral("exec"), kNamespace});
-        QVERIFY(station.start(dir.path()));
-        QVERIFY2(station.waitForOpeningPage(), station.output().constData());
+        QVERIFY(startInStation(station, dir.path()));
         click(x, kConnectButton.x(), kConnectButton.y());
         QTRY_VERIFY_WITH_TIMEOUT(stationOutput(QStringLiteral("ss -Htn state syn-sent")).contains(kSilentAddress.toLatin1()),
                                  10000);
@@ -146,12 +158,9 @@ private slots:
         QVERIFY(x.start(1218, 805));
         ScriptedServer server;
         QVERIFY(server.listen(kServerAddress));
-        const QStringList prefix {QStringLiteral("ip"), QStringLiteral("netns"), QStringLiteral("exec"), kNamespace};
         {
             Station station(x);
-            station.setCommandPrefix(prefix);
-            QVERIFY(station.start(dir.path()));
-            QVERIFY2(station.waitForOpeningPage(), station.output().constData());
+            QVERIFY(startInStation(station, dir.path()));
             // The address list has the keyboard: the next entry is the server.
             key(x, QStringLiteral("Down"));
             click(x, kJudge3.x(), kJudge3.y());
@@ -166,9 +175,7 @@ private slots:
                           .contains(kServerAddress.toLatin1())));
 
         Station again(x);
-        again.setCommandPrefix(prefix);
-        QVERIFY(again.start(dir.path()));
-        QVERIFY2(again.waitForOpeningPage(), again.output().constData());
+        QVERIFY(startInStation(again, dir.path()));
         click(x, kConnectButton.x(), kConnectButton.y());
         QTRY_COMPARE_WITH_TIMEOUT(server.commands(1).value(0), QStringLiteral("CC Judge 3"), 10000);
     }
@@ -191,18 +198,13 @@ private slots:
         QFETCH(bool, waiting);
         QFETCH(bool, backInTime);
         QTemporaryDir dir;
-        QFile ini(dir.path() + QStringLiteral("/Settings.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Diving]\r\nLastIP=" + kServerAddress.toLatin1() + "\r\nWho=0\r\n");
-        ini.close();
+        QVERIFY(writeSettings(dir.path(), kServerAddress, 0));
         XServer x;
         QVERIFY(x.start(1218, 805));
         ScriptedServer server;
         QVERIFY(server.listen(kServerAddress));
         Station station(x);
-        station.setCommandPrefix({QStringLiteral("ip"), QStringLiteral("netns"), QStringLiteral("exec"), kNamespace});
-        QVERIFY(station.start(dir.path()));
-        QVERIFY2(station.waitForOpeningPage(), station.output().constData());
+        QVERIFY(startInStation(station, dir.path()));
         click(x, kConnectButton.x(), kConnectButton.y());
         QTRY_COMPARE_WITH_TIMEOUT(server.commands(0).value(0), QStringLiteral("CC Judge 1"), 10000);
 
