@@ -43,11 +43,12 @@ QStringList ServerAddressEntries(const QStringList &neighbours, const QString &r
 {
     QStringList entries {QStringLiteral("This Computer")};
     entries += neighbours;
-    // A remembered server is an IPv4 address in dotted decimal, as the neighbours are.
+    // A remembered server is an IPv4 address in dotted decimal as the neighbours are written:
+    // four numbers up to 255 without leading zeros (which a resolver may read as octal).
     const QStringList parts = remembered.split(QLatin1Char('.'));
     bool address = parts.size() == 4;
     for (const QString &p : parts) {
-        const bool digits = !p.isEmpty() && p.size() <= 3
+        const bool digits = !p.isEmpty() && p.size() <= 3 && (p.size() == 1 || p.front() != u'0')
                             && std::all_of(p.begin(), p.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
         address = address && digits && p.toInt() <= 255;
     }

@@ -107,6 +107,7 @@ private slots:
             << QByteArray("[Diving]\nLastIP=192.168.9.1\n") << true
             << QStringList {here, "10.0.0.7", "192.168.9.9", "192.168.9.1"} << 3;
         QTest::newRow("not an address") << QByteArray("[Diving]\nLastIP=192.168.9\n") << false << QStringList {here} << 0;
+        QTest::newRow("a leading zero") << QByteArray("[Diving]\nLastIP=192.168.09.9\n") << false << QStringList {here} << 0;
         QTest::newRow("this computer's address")
             << QByteArray("[Diving]\nLastIP=10.1.2.3\n") << false << QStringList {here} << 0;
         QTest::newRow("in the list") << QByteArray("[Diving]\nLastIP=This Computer\n") << false << QStringList {here} << 0;
