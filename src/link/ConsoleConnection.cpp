@@ -5,7 +5,9 @@
 #include "link/TcpLink.h"
 #include "station/StationState.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QSocketNotifier>
 #ifdef Q_OS_WIN
 #include <QWinEventNotifier>
@@ -13,6 +15,101 @@
 #include <QTimer>
 
 #include <algorithm>
+
+namespace {
+
+// Input from the user: keys, the pointer's presses and wheel, touch and pen. Moves and hovers
+// only change what is shown and are let through.
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+    case QEvent::TabletMove:
+    case QEvent::Gesture:
+    case QEvent::NativeGesture:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// An open's wait for its connect: an event loop of its own, which ends when the connect has
+// its outcome, when its time is up, or when the open is given up (the station closes). The
+// station's close, its signals and the end of the session are handled meanwhile; the user's
+// input is dropped.
+class ConsoleConnection::ConnectWaitLoop : public QObject
+{
+public:
+    TcpLink::ConnectWait wait(qintptr fd, std::int64_t deadline)
+    {
+        if (TcpLink::connectSettled(fd))
+            return TcpLink::ConnectWait::Settled;
+        // Whatever else ends the loop (the application told to end) gives the open up.
+        result_ = TcpLink::ConnectWait::GivenUp;
+        auto settle = [this, fd] {
+            if (TcpLink::connectSettled(fd))
+                end(TcpLink::ConnectWait::Settled);
+        };
+        QSocketNotifier writable(fd, QSocketNotifier::Write);
+        connect(&writable, &QSocketNotifier::activated, this, settle);
+#ifdef Q_OS_WIN
+        // Winsock tells of a failed connect among the exceptions.
+        QSocketNotifier failed(fd, QSocketNotifier::Exception);
+        connect(&failed, &QSocketNotifier::activated, this, settle);
+#endif
+        // Looked at every 50 ms as well, should the system's notification not come.
+        QTimer slice;
+        connect(&slice, &QTimer::timeout, this, settle);
+        slice.start(50);
+        QTimer limit;
+        limit.setSingleShot(true);
+        limit.setTimerType(Qt::PreciseTimer);
+        connect(&limit, &QTimer::timeout, this, [this] { end(TcpLink::ConnectWait::TimedOut); });
+        limit.start(int(std::max<std::int64_t>(0, deadline - TcpLink::nowMs())));
+        QCoreApplication *app = QCoreApplication::instance();
+        if (app)
+            app->installEventFilter(this);
+        loop_.exec();
+        if (app)
+            app->removeEventFilter(this);
+        return result_;
+    }
+    void giveUp() { end(TcpLink::ConnectWait::GivenUp); }
+    bool givenUp() const { return result_ == TcpLink::ConnectWait::GivenUp; }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override { return isUserInput(event->type()); }
+
+private:
+    void end(TcpLink::ConnectWait result)
+    {
+        result_ = result;
+        loop_.exit();
+    }
+
+    QEventLoop loop_;
+    TcpLink::ConnectWait result_ = TcpLink::ConnectWait::TimedOut;
+};
 
 ConsoleConnection::ConsoleConnection(const StationState &state, ConnectionEvents &events, QObject *parent)
     : QObject(parent), state_(state), events_(events), mailbox_(std::make_shared<HandoffMailbox>())
@@ -65,6 +162,12 @@ qsizetype ConsoleConnection::UnsentBytes() const
 
 bool ConsoleConnection::Open(const QByteArray &host, QString *error)
 {
+    if (waitingOpen_) {
+        if (error)
+            *error = QStringLiteral("A connect is already under way.");
+        return false;
+    }
+    openGivenUp_ = false;
     // A connection still held is closed first; a reader never outlives its connection.
     if (Connected())
         Disconnect();
@@ -73,8 +176,15 @@ bool ConsoleConnection::Open(const QByteArray &host, QString *error)
     ReapReaders();
 
     auto link = std::make_shared<TcpLink>();
-    if (!link->open(host, port_, error))
+    ConnectWaitLoop wait;
+    waitingOpen_ = &wait;
+    const bool opened = link->open(host, port_, error,
+                                   [&wait](qintptr fd, std::int64_t deadline) { return wait.wait(fd, deadline); });
+    waitingOpen_ = nullptr;
+    if (!opened) {
+        openGivenUp_ = wait.givenUp();
         return false;
+    }
     link_ = std::move(link);
     writable_ = new QSocketNotifier(link_->descriptor(), QSocketNotifier::Write, this);
     writable_->setEnabled(false);
@@ -94,6 +204,8 @@ bool ConsoleConnection::Open(const QByteArray &host, QString *error)
 
 void ConsoleConnection::Disconnect()
 {
+    if (waitingOpen_)
+        waitingOpen_->giveUp();
     if (!Connected())
         return;
     // On purpose: a link lost on the way is not reported, and a server that takes nothing

@@ -64,10 +64,19 @@ public:
     bool Connected() const;
     // Opens a new connection to `host` (a connection still held is let go first): "CC" goes
     // out, the reader starts and LinkConnected follows. False, with the reason, when the
-    // connect fails.
+    // connect fails or is given up.
+    // While the connect waits for the server, the event loop goes on for the station's close,
+    // the signals and the end of the session only: the user's input (keys, pointer, touch)
+    // is dropped, as it would be were the connect to block. A second open meanwhile is
+    // refused.
     bool Open(const QByteArray &host, QString *error);
+    // Whether an open waits for its connect.
+    bool Opening() const { return waitingOpen_ != nullptr; }
+    // Whether the last open ended because Disconnect gave it up (no failure to report).
+    bool OpenGivenUp() const { return openGivenUp_; }
     // On purpose, when connected: "CS" "Off" and the empty "IP", what is buffered drains for
     // kCloseDrainMs at most, the connection closes. A link lost on the way is not reported.
+    // An open that waits for its connect is given up.
     void Disconnect();
     // Frames and writes one message; true when it is in the link's outgoing path (the
     // system's send buffer or the link's own). Never waits for the socket. A failed write
@@ -90,6 +99,7 @@ public:
     qsizetype UnsentBytes() const;
 
 private:
+    class ConnectWaitLoop;
     // The mailbox's wake-up: queues the draining of the mailbox.
     void WakeUp();
     // Handles what the readers have handed over, in order.
@@ -123,6 +133,8 @@ private:
     QTimer *stallTimer_ = nullptr;         // when the oldest unsent data has waited too long
     std::int64_t stallArmedFor_ = -1;      // the oldest unsent message the timer is set for
     bool disconnecting_ = false;
+    ConnectWaitLoop *waitingOpen_ = nullptr;  // the wait of an open under way
+    bool openGivenUp_ = false;
     std::unique_ptr<TClientReader> reader_;
     std::vector<std::unique_ptr<TClientReader>> retired_;
 };

@@ -18,6 +18,7 @@
 #include <QTime>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
 
 ConsoleLink::ConsoleLink(StationState &state, const StationPlatform &platform, const LinkScreens &screens,
@@ -38,16 +39,35 @@ bool ConsoleLink::Connected() const
     return connection_->Connected();
 }
 
+QStringList ServerAddressEntries(const QStringList &neighbours, const QString &remembered, const QString &localAddress)
+{
+    QStringList entries {QStringLiteral("This Computer")};
+    entries += neighbours;
+    // A remembered server is an IPv4 address in dotted decimal as the neighbours are written:
+    // four numbers up to 255 without leading zeros (which a resolver may read as octal).
+    const QStringList parts = remembered.split(QLatin1Char('.'));
+    bool address = parts.size() == 4;
+    for (const QString &p : parts) {
+        const bool digits = !p.isEmpty() && p.size() <= 3 && (p.size() == 1 || p.front() != u'0')
+                            && std::all_of(p.begin(), p.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+        address = address && digits && p.toInt() <= 255;
+    }
+    if (address && remembered != localAddress && !entries.contains(remembered))
+        entries << remembered;
+    return entries;
+}
+
 void ConsoleLink::FillServerAddressList()
 {
-    screens_.HostIP->clear();
-    screens_.HostIP->addItem(QStringLiteral("This Computer"));
+    QStringList neighbours;
     if (platform_.neighbours) {
         const NeighbourQuery q = platform_.neighbours->query();
         const std::string local = state_.ClientInfo.LocalAddress.toStdString();
         for (const std::string &entry : NeighbourEntries(q, local))
-            screens_.HostIP->addItem(QString::fromLocal8Bit(entry.data(), qsizetype(entry.size())));
+            neighbours << QString::fromLocal8Bit(entry.data(), qsizetype(entry.size()));
     }
+    screens_.HostIP->clear();
+    screens_.HostIP->addItems(ServerAddressEntries(neighbours, state_.LastServerAddress, state_.ClientInfo.LocalAddress));
     screens_.HostIP->setCurrentIndex(0);
 }
 
@@ -67,14 +87,18 @@ bool ConsoleLink::OpenLink(QString *error)
 
 void ConsoleLink::ConnectConsolesClick()
 {
+    if (connection_->Opening())
+        return;
     QString error;
     if (!OpenLink(&error)) {
-        if (showMessage)
+        // Given up because the station closes meanwhile: nobody is there to be told.
+        if (showMessage && !connection_->OpenGivenUp())
             showMessage(BoxKind::Plain, kCouldNotConnectText);
         return;
     }
     state_.LastServerAddress = screens_.HostIP->currentText();
     state_.SavedFunctionIndex = screens_.ClientChoice->itemIndex();
+    emit serverChosen();
 }
 
 void ConsoleLink::DisconnectAction()
@@ -163,6 +187,9 @@ void ConsoleLink::ScoreSendFailed()
 void ConsoleLink::AutomaticReconnect()
 {
     screens_.ReconnectTimer->stop();  // one attempt per lost link
+    // A connect that waits already is the attempt.
+    if (connection_->Opening())
+        return;
     state_.RetryCount += 1;
     screens_.StatusBar1->setPanelText(5, QStringLiteral("Retry Count: %1  %2")
                                              .arg(state_.RetryCount)
@@ -172,7 +199,7 @@ void ConsoleLink::AutomaticReconnect()
     // Once open, the connected handling enters the scoring screen and, as after every loss,
     // puts the score that waited up red again.
     QString error;
-    if (!OpenLink(&error) && showMessage)
+    if (!OpenLink(&error) && showMessage && !connection_->OpenGivenUp())
         showMessage(BoxKind::Error, error);
 }
 

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -31,6 +32,11 @@ constexpr int kLinkPanel = 2;
 // Shown when the connect action cannot open the link (carriage returns as line breaks).
 inline const QString kCouldNotConnectText =
     QStringLiteral("Could not connect\rMake sure you have the correct ip address for Quorra\rand Quorra is running");
+
+// The server address list's entries: "This Computer", the neighbour entries, then the
+// remembered server (`LastServerAddress`) when it is an IPv4 address that is neither listed
+// already nor this computer's own: a neighbour table emptied by a restart does not lose it.
+QStringList ServerAddressEntries(const QStringList &neighbours, const QString &remembered, const QString &localAddress);
 
 // The elements the link's lifecycle works on. The main window fills it.
 struct LinkScreens {
@@ -78,7 +84,8 @@ public:
     // Whether the link reports itself connected (the socket's state, not the buttons').
     bool Connected() const;
 
-    // Fills the server address list: "This Computer", then the neighbour addresses.
+    // Fills the server address list: "This Computer", the neighbour addresses, then the
+    // remembered server when the neighbours do not have it (ServerAddressEntries).
     void FillServerAddressList();
     // The address the selected entry stands for ("This Computer" is LocalAddress).
     QString ServerAddressOfSelection() const;
@@ -120,6 +127,11 @@ public:
 
     // ScoreSender: "SD" with the score and its closing DC1.
     bool SendScore(const QString &score) override;
+
+signals:
+    // The connect action linked: `LastServerAddress` and `SavedFunctionIndex` have just taken
+    // the selected server and function.
+    void serverChosen();
 
 private:
     // ConnectionEvents

@@ -152,10 +152,10 @@ int waitFor(qintptr fd, short events, std::int64_t deadline)
     }
 }
 
-// Waits until a connect under way on `fd` has an outcome or `deadline` has come: 0 when
-// connected, else the error (kTimedOut when the time is up). Winsock reports a failed
-// connect in select()'s exception set, not through WSAPoll on every version.
-int waitForConnect(qintptr fd, std::int64_t deadline)
+// Waits until a connect under way on `fd` has an outcome or `deadline` has come: whether it
+// has one. Winsock reports a failed connect in select()'s exception set, not through WSAPoll
+// on every version.
+bool waitForConnectOutcome(qintptr fd, std::int64_t deadline)
 {
 #ifdef _WIN32
     for (;;) {
@@ -168,22 +168,18 @@ int waitForConnect(qintptr fd, std::int64_t deadline)
         FD_SET(native(fd), &failed);
         timeval tv {long(left / 1000), long((left % 1000) * 1000)};
         const int r = ::select(0, nullptr, &writable, &failed, &tv);
-        if (r == 0)
-            return kTimedOut;
-        if (r < 0) {
-            if (lastSocketError() == kInterrupted)
-                continue;
-            return lastSocketError();
-        }
-        break;
+        if (r < 0 && lastSocketError() == kInterrupted)
+            continue;
+        return r != 0;  // an error of select itself is taken up by the outcome
     }
 #else
-    const int ready = waitFor(fd, POLLOUT, deadline);
-    if (ready == 0)
-        return kTimedOut;
-    if (ready < 0)
-        return lastSocketError();
+    return waitFor(fd, POLLOUT, deadline) != 0;
 #endif
+}
+
+// The outcome of a connect that has one: 0 when connected, else the error.
+int connectOutcome(qintptr fd)
+{
     int e = 0;
     socklen_t len = sizeof e;
     if (::getsockopt(native(fd), SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&e), &len) < 0)
@@ -193,7 +189,12 @@ int waitForConnect(qintptr fd, std::int64_t deadline)
 
 } // namespace
 
-bool TcpLink::open(const QByteArray &host, quint16 port, QString *error)
+bool TcpLink::connectSettled(qintptr fd)
+{
+    return waitForConnectOutcome(fd, nowMs());
+}
+
+bool TcpLink::open(const QByteArray &host, quint16 port, QString *error, const ConnectWaiter &wait)
 {
     auto fail = [error](const QString &text) {
         if (error)
@@ -225,7 +226,8 @@ bool TcpLink::open(const QByteArray &host, quint16 port, QString *error)
     }
 
     int lastError = kRefused;
-    for (addrinfo *a = found; a; a = a->ai_next) {
+    bool givenUp = false;
+    for (addrinfo *a = found; a && !givenUp; a = a->ai_next) {
         if (nowMs() >= deadline) {
             lastError = kTimedOut;
             break;
@@ -239,8 +241,12 @@ bool TcpLink::open(const QByteArray &host, quint16 port, QString *error)
         // the system's own time-out (minutes for a host that never answers).
         const int r = ::connect(native(fd), a->ai_addr, int(a->ai_addrlen));
         int e = r == 0 ? 0 : lastSocketError();
-        if (r < 0 && (e == kInProgress || e == kInterrupted))
-            e = waitForConnect(fd, deadline);
+        if (r < 0 && (e == kInProgress || e == kInterrupted)) {
+            const ConnectWait w = wait ? wait(fd, deadline)
+                                       : (waitForConnectOutcome(fd, deadline) ? ConnectWait::Settled : ConnectWait::TimedOut);
+            givenUp = w == ConnectWait::GivenUp;
+            e = w == ConnectWait::Settled ? connectOutcome(fd) : kTimedOut;
+        }
         if (e == 0) {
             // Each message goes out in one write; do not hold the next small one back.
             const int one = 1;
@@ -256,6 +262,8 @@ bool TcpLink::open(const QByteArray &host, quint16 port, QString *error)
         closeSocket(fd);
     }
     ::freeaddrinfo(found);
+    if (givenUp)
+        return fail(QStringLiteral("The connect was given up."));
     if (fd_ < 0)
         return fail(errnoText(lastError));
     giveUpMs_ = sendTimeoutMs();

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 // One TCP connection to the event server on a plain OS socket. The main thread connects,
@@ -39,6 +40,12 @@ public:
     // acknowledged) before the connection fails.
     static constexpr int kDeadServerSeconds = 10;
 
+    // How an open waits for a connect under way on `fd` to have its outcome: until
+    // connectSettled(fd), or until `deadline` (nowMs() clock) has come, or until the waiter
+    // gives the open up.
+    enum class ConnectWait { Settled, TimedOut, GivenUp };
+    using ConnectWaiter = std::function<ConnectWait(qintptr fd, std::int64_t deadline)>;
+
     TcpLink() = default;
     ~TcpLink();
     TcpLink(const TcpLink &) = delete;
@@ -47,8 +54,11 @@ public:
     // Opens the connection, blocking for at most connectTimeoutMs() in all. `host` is an
     // IPv4 address in dotted decimal or a host name. On failure `error` gets the socket
     // layer's text (the system's text for ETIMEDOUT when the time is up). Only once per
-    // object.
-    bool open(const QByteArray &host, quint16 port, QString *error = nullptr);
+    // object. `wait`, when given, does the waiting for the connect (the station's own, which
+    // goes on handling its closing and signals meanwhile); otherwise the open blocks.
+    bool open(const QByteArray &host, quint16 port, QString *error = nullptr, const ConnectWaiter &wait = {});
+    // Whether a connect under way on `fd` has its outcome (connected or failed); never waits.
+    static bool connectSettled(qintptr fd);
 
     // Main thread. Puts the whole message into the outgoing path without waiting: what the
     // socket does not take at once is kept in the outgoing buffer, in order, behind what is

@@ -2,61 +2,192 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMutexLocker>
 #include <QSaveFile>
-#include <QTextStream>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
+
 const QString kSection = QStringLiteral("Diving");
+
+QString folded(const QString &s)
+{
+    return s.toCaseFolded();
+}
+
+std::function<bool(SafeWriteStep)> &safeWriteFault()
+{
+    static std::function<bool(SafeWriteStep)> fault;
+    return fault;
+}
+
+bool faultAt(SafeWriteStep step)
+{
+    const auto &fault = safeWriteFault();
+    return fault && fault(step);
+}
+
+// Forces what the system holds of the file onto the disk; false when it cannot.
+bool syncToDisk(QFileDevice &file)
+{
+    const int fd = file.handle();
+    if (fd < 0)
+        return false;
+#ifdef _WIN32
+    return ::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(fd))) != 0;
+#else
+    return ::fsync(fd) == 0;
+#endif
+}
+
+} // namespace
+
+bool ReadRegularFile(const QString &path, QByteArray *content)
+{
+    content->clear();
+    // A FIFO, a device or a folder is never opened: opening a FIFO for reading waits for a
+    // writer.
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        return false;
+#ifdef _WIN32
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    *content = f.readAll();
+    return f.error() == QFileDevice::NoError;
+#else
+    // The path may have been replaced since it was looked at: opened without waiting, and
+    // looked at again through the descriptor.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    QFile f;
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    *content = f.readAll();
+    return f.error() == QFileDevice::NoError;
+#endif
+}
+
+void SetSafeWriteFaultForTests(std::function<bool(SafeWriteStep)> fails)
+{
+    safeWriteFault() = std::move(fails);
+}
+
+bool WriteFileSafely(const QString &path, const QByteArray &content, QString *error)
+{
+    // Something that is not a regular file (a FIFO, a device, a folder) was put there on
+    // purpose: it is neither written through (a FIFO would wait for a reader) nor replaced.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        if (error)
+            *error = QStringLiteral("not a regular file");
+        return false;
+    }
+    QSaveFile f(path);
+    auto fail = [&](const QString &reason) {
+        f.cancelWriting();  // the temporary file goes; the old file is not touched
+        if (error)
+            *error = reason;
+        return false;
+    };
+    // Unbuffered: every write reaches the system at once and its outcome is seen here, not
+    // lost in a flush at the end.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(f.errorString());
+    if (faultAt(SafeWriteStep::Write)) {
+        f.write(content.left(content.size() / 2));
+        return fail(QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    }
+    errno = 0;
+    if (f.write(content) != content.size())
+        // A short write sets no error of the file's own; the system's reason is in errno.
+        return fail(f.error() != QFileDevice::NoError || errno == 0 ? f.errorString()
+                                                                     : QString::fromLocal8Bit(std::strerror(errno)));
+    if (!f.flush())
+        return fail(f.errorString());
+    if (faultAt(SafeWriteStep::Sync))
+        return fail(QString::fromLocal8Bit(std::strerror(EIO)));
+    if (!syncToDisk(f))
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!f.commit()) {
+        const QString reason = f.errorString();
+        if (error)
+            *error = reason;
+        return false;
+    }
+    return true;
 }
 
 IniFile::IniFile(const QString &path) : path_(path) {}
 
 bool IniFile::load()
 {
+    QByteArray content;
+    const bool read = ReadRegularFile(path_, &content);
+    parse(content);
+    return read;
+}
+
+void IniFile::parse(const QByteArray &content)
+{
     sections_.clear();
-    QFile f(path_);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
+    sectionIndex_.clear();
     Section *current = nullptr;
-    while (!f.atEnd()) {
-        QString line = QString::fromLatin1(f.readLine());
-        while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
+    const char *p = content.constData();
+    const char *end = p + content.size();
+    while (p < end) {
+        const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        const char *lineEnd = nl ? nl : end;
+        qsizetype n = lineEnd - p;
+        while (n > 0 && (p[n - 1] == '\r' || p[n - 1] == '\n'))
+            --n;
+        const QString line = QString::fromLatin1(p, n);
+        p = nl ? nl + 1 : end;
+
         const QString t = line.trimmed();
         if (t.isEmpty() || t.startsWith(QLatin1Char(';')))
             continue;
         if (t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']'))) {
-            const QString name = t.mid(1, t.size() - 2).trimmed();
-            current = find(name);
-            if (!current) {
-                sections_.append({name, {}});
-                current = &sections_.last();
-            }
+            current = &findOrAdd(t.mid(1, t.size() - 2).trimmed());
             continue;
         }
         const qsizetype eq = line.indexOf(QLatin1Char('='));
         if (eq <= 0 || !current)
             continue;
         const QString key = line.left(eq).trimmed();
-        const QString value = line.mid(eq + 1).trimmed();
-        bool replaced = false;
-        for (auto &e : current->entries) {
-            if (e.first.compare(key, Qt::CaseInsensitive) == 0) {
-                replaced = true;
-                break;  // the first occurrence wins, as INI readers do
-            }
-        }
-        if (!replaced)
-            current->entries.append({key, value});
+        // The first occurrence wins, as INI readers do.
+        const QString k = folded(key);
+        if (current->index.contains(k))
+            continue;
+        current->index.insert(k, current->entries.size());
+        current->entries.append({key, line.mid(eq + 1).trimmed()});
     }
-    return true;
 }
 
-bool IniFile::save() const
+QByteArray IniFile::serialize() const
 {
-    QSaveFile f(path_);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
     QByteArray out;
     for (const Section &s : sections_) {
         out += '[' + s.name.toLatin1() + "]\r\n";
@@ -64,16 +195,18 @@ bool IniFile::save() const
             out += e.first.toLatin1() + '=' + e.second.toLatin1() + "\r\n";
         out += "\r\n";
     }
-    f.write(out);
-    return f.commit();
+    return out;
+}
+
+bool IniFile::save(QString *error) const
+{
+    return WriteFileSafely(path_, serialize(), error);
 }
 
 IniFile::Section *IniFile::find(const QString &section)
 {
-    for (Section &s : sections_)
-        if (s.name.compare(section, Qt::CaseInsensitive) == 0)
-            return &s;
-    return nullptr;
+    const auto it = sectionIndex_.constFind(folded(section));
+    return it == sectionIndex_.cend() ? nullptr : &sections_[*it];
 }
 
 const IniFile::Section *IniFile::find(const QString &section) const
@@ -81,26 +214,33 @@ const IniFile::Section *IniFile::find(const QString &section) const
     return const_cast<IniFile *>(this)->find(section);
 }
 
-bool IniFile::contains(const QString &section, const QString &key) const
+IniFile::Section &IniFile::findOrAdd(const QString &section)
+{
+    if (Section *s = find(section))
+        return *s;
+    sectionIndex_.insert(folded(section), sections_.size());
+    sections_.append({section, {}, {}});
+    return sections_.last();
+}
+
+const QString *IniFile::value(const QString &section, const QString &key) const
 {
     const Section *s = find(section);
     if (!s)
-        return false;
-    for (const auto &e : s->entries)
-        if (e.first.compare(key, Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+        return nullptr;
+    const auto it = s->index.constFind(folded(key));
+    return it == s->index.cend() ? nullptr : &s->entries[*it].second;
+}
+
+bool IniFile::contains(const QString &section, const QString &key) const
+{
+    return value(section, key) != nullptr;
 }
 
 QString IniFile::readString(const QString &section, const QString &key, const QString &def) const
 {
-    const Section *s = find(section);
-    if (!s)
-        return def;
-    for (const auto &e : s->entries)
-        if (e.first.compare(key, Qt::CaseInsensitive) == 0)
-            return e.second;
-    return def;
+    const QString *v = value(section, key);
+    return v ? *v : def;
 }
 
 int IniFile::readInteger(const QString &section, const QString &key, int def) const
@@ -113,18 +253,15 @@ int IniFile::readInteger(const QString &section, const QString &key, int def) co
 
 void IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
-    Section *s = find(section);
-    if (!s) {
-        sections_.append({section, {}});
-        s = &sections_.last();
+    Section &s = findOrAdd(section);
+    const QString k = folded(key);
+    const auto it = s.index.constFind(k);
+    if (it != s.index.cend()) {
+        s.entries[*it].second = value;
+        return;
     }
-    for (auto &e : s->entries) {
-        if (e.first.compare(key, Qt::CaseInsensitive) == 0) {
-            e.second = value;
-            return;
-        }
-    }
-    s->entries.append({key, value});
+    s.index.insert(k, s.entries.size());
+    s.entries.append({key, value});
 }
 
 void IniFile::writeInteger(const QString &section, const QString &key, int value)
@@ -138,25 +275,40 @@ QString StationSettings::filePath()
     return QDir::toNativeSeparators(QDir::currentPath() + QStringLiteral("/Settings.ini"));
 }
 
-StationSettings StationSettings::read()
+void StationSettingsFile::loadOnce()
 {
-    StationSettings s;
-    IniFile ini(filePath());
-    ini.load();
-    s.LastIP = ini.readString(kSection, QStringLiteral("LastIP"), QStringLiteral("This Computer"));
-    s.Who = ini.readInteger(kSection, QStringLiteral("Who"), 0);
-    return s;
+    if (loaded_)
+        return;
+    loaded_ = true;
+    ini_ = IniFile(StationSettings::filePath());
+    ini_.load();
+    read_.LastIP = ini_.readString(kSection, QStringLiteral("LastIP"), QStringLiteral("This Computer"));
+    read_.Who = ini_.readInteger(kSection, QStringLiteral("Who"), 0);
 }
 
-bool StationSettings::write() const
+StationSettings StationSettingsFile::read()
 {
-    IniFile ini(filePath());
-    ini.load();
-    ini.writeInteger(kSection, QStringLiteral("Left"), Left);
-    ini.writeInteger(kSection, QStringLiteral("Top"), Top);
-    ini.writeInteger(kSection, QStringLiteral("Width"), Width);
-    ini.writeInteger(kSection, QStringLiteral("Height"), Height);
-    ini.writeString(kSection, QStringLiteral("LastIP"), LastIP);
-    ini.writeInteger(kSection, QStringLiteral("Who"), Who);
-    return ini.save();
+    QMutexLocker lock(&mutex_);
+    loadOnce();
+    return read_;
+}
+
+bool StationSettingsFile::write(const StationSettings &settings)
+{
+    QMutexLocker lock(&mutex_);
+    loadOnce();
+    ini_.writeInteger(kSection, QStringLiteral("Left"), settings.Left);
+    ini_.writeInteger(kSection, QStringLiteral("Top"), settings.Top);
+    ini_.writeInteger(kSection, QStringLiteral("Width"), settings.Width);
+    ini_.writeInteger(kSection, QStringLiteral("Height"), settings.Height);
+    ini_.writeString(kSection, QStringLiteral("LastIP"), settings.LastIP);
+    ini_.writeInteger(kSection, QStringLiteral("Who"), settings.Who);
+    const QString path = StationSettings::filePath();
+    QString error;
+    if (WriteFileSafely(path, ini_.serialize(), &error))
+        return true;
+    std::fprintf(stderr, "%s could not be written (%s); the file is left as it was.\n", qPrintable(path),
+                 qPrintable(error));
+    std::fflush(stderr);
+    return false;
 }

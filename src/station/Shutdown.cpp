@@ -112,7 +112,7 @@ bool StationShutdown::IsDisplayLossMessage(const QString &message)
            || message.startsWith(QLatin1String("The Wayland connection experienced a fatal error"));
 }
 
-StationShutdown::StationShutdown(TMainForm &form) : QObject(&form), form_(form), fromFile_(StationSettings::read())
+StationShutdown::StationShutdown(TMainForm &form) : QObject(&form), form_(form), fromFile_(form.state.SettingsFile->read())
 {
     g_instance.store(this);
 #ifdef _WIN32
@@ -224,7 +224,7 @@ void StationShutdown::DisplayLost()
     {
         QMutexLocker lock(&closeMutex_);
         if (!closeStarted_.load() && !settingsWritten_.exchange(true))
-            keptSettings().write();
+            form_.state.SettingsFile->write(keptSettings());
     }
     if (QThread::currentThread() == thread()) {
         closeAfterDisplayLoss();

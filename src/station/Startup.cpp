@@ -8,6 +8,7 @@
 #include "screens/Unit_GetIP.h"
 #include "screens/Unit_Main.h"
 #include "station/Settings.h"
+#include "station/StationClose.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -28,6 +29,9 @@ void StationCreationSteps(TMainForm &form)
         form.GridConnections->item(r, 0)->setText(QStringLiteral("Judge %1").arg(r));
     form.GridConnections->item(12, 0)->setText(QStringLiteral("VRX KMT"));
     form.ClientChoice->setItemIndex(0);
+    // A station killed or without power after linking remembers the server and the function.
+    QObject::connect(form.link.get(), &ConsoleLink::serverChosen, &form,
+                     [&form] { form.state.SettingsFile->write(CurrentSettings(form)); });
     form.ScoreDisplays.clear();
     for (TLedTextLabel *d : form.ScoreDisplay) {
         form.ScoreDisplays << d;
@@ -40,7 +44,8 @@ void StationShowSteps(TMainForm &form)
     form.setWindowTitle(QStringLiteral("Marlo v1.1.0"));
     form.state.FillProtocols();
     form.dockOf(form.PanelIND)->addDocked(form.ScoreConfirmMain, DockLayout::Fill);
-    const StationSettings settings = StationSettings::read();
+    // Read once: the shutdown that watches the station may have read it already.
+    const StationSettings settings = form.state.SettingsFile->read();
     form.state.LastServerAddress = settings.LastIP;
     form.state.SavedFunctionIndex = settings.Who;
     // The radio group bounds the index: above 10 is Judge 11, below 0 is Judge 1.

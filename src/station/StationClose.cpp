@@ -37,7 +37,7 @@ void CloseStation(TMainForm &form, const StationSettings &settings)
     form.TimerPowerMeter->stop();
     if (form.platform.awake)
         form.platform.awake->release();
-    settings.write();
+    form.state.SettingsFile->write(settings);
     form.link->DisconnectAction();
     if (form.InvalidElements)
         form.InvalidElements->hide();

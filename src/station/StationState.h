@@ -2,9 +2,12 @@
 
 #include "link/CodePage.h"
 #include "scoring/ScoringModel.h"
+#include "station/Settings.h"
 
 #include <QString>
 #include <QtGlobal>
+
+#include <memory>
 
 // All station texts are single-byte, in the event servers' code page (Windows-1252): received
 // bytes become text through fromBytes() and text goes onto the link through toBytes(), which
@@ -40,6 +43,8 @@ struct StationState {
     // what was sent for it.
     ScoringModel Scoring;
     bool Closed = false;  // the close has run (settings written, link closed)
+    // Settings.ini as read at start, written back at every write (any thread).
+    std::shared_ptr<StationSettingsFile> SettingsFile = std::make_shared<StationSettingsFile>();
 
     void FillProtocols();
     // The identifier of judge `functionIndex` (0-based), bounded to the table.

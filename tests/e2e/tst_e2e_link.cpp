@@ -10,6 +10,8 @@
 #include <QGuiApplication>
 #include <QtTest>
 
+#include <csignal>
+
 using namespace e2e;
 
 namespace {
@@ -18,9 +20,14 @@ namespace {
 const QString kServerAddress = QStringLiteral("192.0.2.1");
 const QString kNamespace = QStringLiteral("marlo-station");
 const QString kStationEnd = QStringLiteral("veth-station");
+// An address of the server's subnet that nobody has: the station's neighbour entry for it
+// names a link-layer address that no interface has, so its SYNs are never answered.
+const QString kSilentAddress = QStringLiteral("192.0.2.77");
 
 constexpr int kOpeningX = 5, kOpeningY = 157;
 const QPoint kConnectButton(kOpeningX + 14 + 113, kOpeningY + 104 + 42);
+// "Judge 3": the first column's third row of the function group at (248, 16).
+const QPoint kJudge3(kOpeningX + 248 + 8 + 40, kOpeningY + 16 + 24 + 2 * 109 + 54);
 const QPoint kPanelTitle(5 + 20, 131 + 20);
 const QColor kRed(255, 0, 0), kGreen(0, 128, 0), kOpeningBlue(0, 0, 255);
 // Status-bar panel 2: after the panels of 100 and 300 pixels, 130 wide, at the screen's foot.
@@ -34,6 +41,36 @@ bool sh(const QString &command)
 bool inStation(const QString &command)
 {
     return sh(QStringLiteral("ip netns exec %1 %2").arg(kNamespace, command));
+}
+
+QByteArray stationOutput(const QString &command)
+{
+    QProcess p;
+    p.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("ip netns exec %1 %2").arg(kNamespace, command)});
+    return p.waitForFinished(5000) ? p.readAllStandardOutput() : QByteArray();
+}
+
+bool writeSettings(const QString &dir, const QString &lastIP, int who)
+{
+    QFile ini(dir + QStringLiteral("/Settings.ini"));
+    return ini.open(QIODevice::WriteOnly)
+           && ini.write("[Diving]\r\nLastIP=" + lastIP.toLatin1() + "\r\nWho=" + QByteArray::number(who) + "\r\n") > 0;
+}
+
+// Starts the station in its own network namespace, in `dir`, up to its opening page.
+bool startInStation(Station &station, const QString &dir)
+{
+    station.setCommandPrefix({QStringLiteral("ip"), QStringLiteral("netns"), QStringLiteral("exec"), kNamespace});
+    if (station.start(dir) && station.waitForOpeningPage())
+        return true;
+    qWarning("%s", station.output().constData());
+    return false;
+}
+
+QByteArray readSettings(const QString &dir)
+{
+    QFile f(dir + QStringLiteral("/Settings.ini"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool linkPanelRed(const QImage &shot)
@@ -75,11 +112,72 @@ private slots:
         const QString lladdr = QString::fromLatin1(ip.readAllStandardOutput()).simplified().section(QLatin1Char(' '), 2, 2);
         QVERIFY2(lladdr.count(QLatin1Char(':')) == 5, qPrintable(lladdr));
         QVERIFY(inStation(QStringLiteral("ip neigh replace %1 lladdr %2 dev %3 nud stale").arg(kServerAddress, lladdr, kStationEnd)));
+        QVERIFY(inStation(QStringLiteral("ip neigh replace %1 lladdr 02:00:00:00:00:77 dev %2 nud permanent")
+                              .arg(kSilentAddress, kStationEnd)));
     }
 
     void cleanupTestCase()
     {
         sh(QStringLiteral("ip netns del %1").arg(kNamespace));
+    }
+
+    // SIGTERM 1 s into a connect that is never answered: the station ends at once with
+    // status 0 and its six settings written (the remembered server is the silent one).
+    void signalDuringAHangingConnect()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeSettings(dir.path(), kSilentAddress, 2));
+        XServer x;
+        QVERIFY(x.start(1218, 805));
+        Station station(x);
+        QVERIFY(startInStation(station, dir.path()));
+        click(x, kConnectButton.x(), kConnectButton.y());
+        QTRY_VERIFY_WITH_TIMEOUT(stationOutput(QStringLiteral("ss -Htn state syn-sent")).contains(kSilentAddress.toLatin1()),
+                                 10000);
+        // The case is a signal 1 s into the connect's wait: a fixed second by definition.
+        QTest::qWait(1000);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(station.signal(SIGTERM));
+        QVERIFY(station.waitForExit(10000));
+        const qint64 ms = clock.elapsed();
+        qInfo("the station ended %lld ms after SIGTERM", qlonglong(ms));
+        QVERIFY2(ms < 1000, qPrintable(QString::number(ms)));
+        QCOMPARE(station.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(station.exitCode(), 0);
+        QCOMPARE(readSettings(dir.path()), QByteArray("[Diving]\r\nLastIP=192.0.2.77\r\nWho=2\r\nLeft=0\r\nTop=0\r\n"
+                                                      "Width=1218\r\nHeight=805\r\n\r\n"));
+    }
+
+    // Linked to the server, killed, and started again with the neighbour table emptied (as
+    // after a reboot): the server is offered and selected, and "Connect Console" links.
+    void killedStationRemembersItsServer()
+    {
+        QTemporaryDir dir;
+        XServer x;
+        QVERIFY(x.start(1218, 805));
+        ScriptedServer server;
+        QVERIFY(server.listen(kServerAddress));
+        {
+            Station station(x);
+            QVERIFY(startInStation(station, dir.path()));
+            // The address list has the keyboard: the next entry is the server.
+            key(x, QStringLiteral("Down"));
+            click(x, kJudge3.x(), kJudge3.y());
+            click(x, kConnectButton.x(), kConnectButton.y());
+            QTRY_COMPARE_WITH_TIMEOUT(server.commands(0).value(0), QStringLiteral("CC Judge 3"), 10000);
+            QTRY_VERIFY(readSettings(dir.path()).contains("LastIP=192.0.2.1\r\nWho=2\r\n"));
+            station.kill();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(server.connection(0)->state() != QAbstractSocket::ConnectedState, 10000);
+        QTRY_VERIFY((inStation(QStringLiteral("ip neigh flush dev %1").arg(kStationEnd)),
+                     !stationOutput(QStringLiteral("ip -4 neigh show dev %1 nud all").arg(kStationEnd))
+                          .contains(kServerAddress.toLatin1())));
+
+        Station again(x);
+        QVERIFY(startInStation(again, dir.path()));
+        click(x, kConnectButton.x(), kConnectButton.y());
+        QTRY_COMPARE_WITH_TIMEOUT(server.commands(1).value(0), QStringLiteral("CC Judge 3"), 10000);
     }
 
     // The cable is pulled between dives (the panel green) or while a score waits for its
@@ -100,18 +198,13 @@ private slots:
         QFETCH(bool, waiting);
         QFETCH(bool, backInTime);
         QTemporaryDir dir;
-        QFile ini(dir.path() + QStringLiteral("/Settings.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Diving]\r\nLastIP=" + kServerAddress.toLatin1() + "\r\nWho=0\r\n");
-        ini.close();
+        QVERIFY(writeSettings(dir.path(), kServerAddress, 0));
         XServer x;
         QVERIFY(x.start(1218, 805));
         ScriptedServer server;
         QVERIFY(server.listen(kServerAddress));
         Station station(x);
-        station.setCommandPrefix({QStringLiteral("ip"), QStringLiteral("netns"), QStringLiteral("exec"), kNamespace});
-        QVERIFY(station.start(dir.path()));
-        QVERIFY2(station.waitForOpeningPage(), station.output().constData());
+        QVERIFY(startInStation(station, dir.path()));
         click(x, kConnectButton.x(), kConnectButton.y());
         QTRY_COMPARE_WITH_TIMEOUT(server.commands(0).value(0), QStringLiteral("CC Judge 1"), 10000);
 

@@ -88,25 +88,50 @@ private slots:
         QCOMPARE(form.state.ClientInfo.DisciplineTag, QStringLiteral("IND "));
     }
 
+    // The remembered server is offered after "This Computer" and the neighbours, once, and
+    // selected, even when the neighbour table has forgotten it; a remembered text that is not
+    // an address (nor this computer's own address) is not offered.
     void lastServerAddressSelection_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("selected");
-        QTest::newRow("default") << QByteArray() << "This Computer";
-        QTest::newRow("not in the list") << QByteArray("[Diving]\nLastIP=192.168.9.9\n") << "This Computer";
-        QTest::newRow("in the list") << QByteArray("[Diving]\nLastIP=This Computer\n") << "This Computer";
+        QTest::addColumn<bool>("neighbour");  // the neighbour table holds 10.0.0.7 and 192.168.9.9
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<int>("selected");
+        const QString here = QStringLiteral("This Computer");
+        QTest::newRow("default") << QByteArray() << false << QStringList {here} << 0;
+        QTest::newRow("remembered, the table empty")
+            << QByteArray("[Diving]\nLastIP=192.168.9.9\n") << false << QStringList {here, "192.168.9.9"} << 1;
+        QTest::newRow("remembered, among the neighbours")
+            << QByteArray("[Diving]\nLastIP=192.168.9.9\n") << true << QStringList {here, "10.0.0.7", "192.168.9.9"} << 2;
+        QTest::newRow("remembered, not among the neighbours")
+            << QByteArray("[Diving]\nLastIP=192.168.9.1\n") << true
+            << QStringList {here, "10.0.0.7", "192.168.9.9", "192.168.9.1"} << 3;
+        QTest::newRow("not an address") << QByteArray("[Diving]\nLastIP=192.168.9\n") << false << QStringList {here} << 0;
+        QTest::newRow("a leading zero") << QByteArray("[Diving]\nLastIP=192.168.09.9\n") << false << QStringList {here} << 0;
+        QTest::newRow("this computer's address")
+            << QByteArray("[Diving]\nLastIP=10.1.2.3\n") << false << QStringList {here} << 0;
+        QTest::newRow("in the list") << QByteArray("[Diving]\nLastIP=This Computer\n") << false << QStringList {here} << 0;
     }
     void lastServerAddressSelection()
     {
         QFETCH(QByteArray, file);
-        QFETCH(QString, selected);
+        QFETCH(bool, neighbour);
+        QFETCH(QStringList, entries);
+        QFETCH(int, selected);
         const auto s = station();
+        if (neighbour) {
+            s->fakes.neighbours->addRow(10, 0, 0, 7);
+            s->fakes.neighbours->addRow(192, 168, 9, 9);
+        }
         if (!file.isEmpty())
             writeFile(StationSettings::filePath(), file);
         QVERIFY(s->start());
         TMainForm &form = *s->form;
-        QCOMPARE(form.HostIP->currentText(), selected);
-        QCOMPARE(form.HostIP->currentIndex(), 0);
+        QStringList shown;
+        for (int i = 0; i < form.HostIP->count(); ++i)
+            shown << form.HostIP->itemText(i);
+        QCOMPARE(shown, entries);
+        QCOMPARE(form.HostIP->currentIndex(), selected);
     }
 
     void firstCloseWritesAllSixKeysInOrder()
