@@ -11,6 +11,7 @@ PACKAGES=(
   libxcb-screensaver0-dev libwayland-dev wayland-protocols qt6-base-private-dev
   fonts-dejavu-core
   xvfb xdotool x11-utils x11-xkb-utils imagemagick
+  xserver-xephyr x11-xserver-utils
   weston qt6-wayland
   openbox xfwm4 xfconf tint2 dbus-daemon
   clang libclang-rt-14-dev

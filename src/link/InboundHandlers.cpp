@@ -17,6 +17,8 @@
 #include <QListWidget>
 #include <QTableWidget>
 
+#include <algorithm>
+
 void ReceiveConsoleText(InboundScreens &s, const QByteArray &text)
 {
     AddLogLine(s.details, RenderForLog("client:" + text));
@@ -120,11 +122,13 @@ void HandleCS(InboundScreens &s, const QByteArray &payload, const QByteArray &se
 
 void HandleXX(InboundScreens &s, const QByteArray &payload)
 {
+    // A judge count outside the eleven displays is bounded as the layout bounds it.
+    const int n = layout::shownDisplayCount(s.state->JudgeCount);
+    // The first n displays get their scores now, so the layout shows them.
+    s.state->ScoreDisplaysWritten = std::max(s.state->ScoreDisplaysWritten, n);
     s.host->ArrangeScoreDisplays();
     const QStringList scores = DecodePanelScores(payload);
     const QList<TLedTextLabel *> &displays = *s.scores.ScoreDisplays;
-    // A judge count outside the eleven displays is bounded as the layout bounds it.
-    const int n = layout::shownDisplayCount(s.state->JudgeCount);
     for (int i = 0; i < n && i < displays.size() && i < scores.size(); ++i)
         displays[i]->setCaption(scores[i]);
 }

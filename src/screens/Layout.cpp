@@ -38,6 +38,40 @@ const QImage &measuringSurface()
     return surface;
 }
 
+// The right-hand column's boxes as they are docked now.
+layout::RightColumn rightColumnOf(TMainForm &form)
+{
+    const int f = layout::kRightColumnFrame;
+    return {form.PanelRight->rect().adjusted(f, f, -f, -f), form.PanelRightScore->geometry(),
+            form.PanelJudgeAssignment->geometry()};
+}
+
+// The scoreboard at a scale: its title strip, the cells of its four LED labels and their places.
+void applyScoreboardLook(TMainForm &form, const layout::ScoreboardLook &look)
+{
+    DockLayout *dock = dockLayoutOf(form.PanelScoreboard);
+    if (dock && dock->thicknessOf(form.LabelScoreboardTitle) == look.titleHeight
+        && form.ScoreboardOrder->LED().Horzsize() == look.horzsize && form.ScoreboardOrder->LED().Vertsize() == look.vertsize
+        && form.ScoreboardOrder->LED().Thickness() == look.thickness)
+        return;
+    QFont font = form.LabelScoreboardTitle->font();
+    font.setPixelSize(look.titlePixels);
+    form.LabelScoreboardTitle->setFont(font);
+    if (dock)
+        dock->setDock(form.LabelScoreboardTitle, DockLayout::Top, look.titleHeight);
+    TLedTextLabel *const lines[] = {form.Scoreboard1, form.Scoreboard2, form.Scoreboard3};
+    for (TLedTextLabel *l : {form.ScoreboardOrder, form.Scoreboard1, form.Scoreboard2, form.Scoreboard3}) {
+        l->LED().setThickness(quint8(look.thickness));
+        l->LED().setHorzsize(quint8(look.horzsize));
+        l->LED().setVertsize(quint8(look.vertsize));
+    }
+    for (int i = 0; i < 3; ++i)
+        lines[i]->move(0, look.lineTops[i]);
+    form.PanelScoreboard->resize(look.size);
+    if (dock)
+        dock->arrange(form.PanelScoreboard->rect());
+}
+
 } // namespace
 
 void ApplyOrientation(TMainForm &form)
@@ -100,9 +134,12 @@ void ArrangeLayout(TMainForm &form)
     const bool landscape = isLandscapeArrangement(form);
     form.PanelKeypad->setGeometry(
         layout::keypadArea(landscape, form.PanelIND->size(), form.PanelRight->size(), form.LabelINDMessage->height()));
-    // The window is frameless, so its outer size is its client size.
-    form.ButtonSendScore->move(layout::sendButtonPlace(landscape, form.size(), form.ButtonSendScore->size(),
-                                                       form.LabelDiveDescription->height()));
+    // The window is frameless, so its outer size is its client size. The button never covers
+    // the score.
+    const QPoint written = layout::sendButtonPlace(landscape, form.size(), form.ButtonSendScore->size(),
+                                                   form.LabelDiveDescription->height());
+    form.ButtonSendScore->move(
+        layout::sendButtonClearPlace(landscape, written, form.ButtonSendScore->size(), rightColumnOf(form)));
 
     // 4. The keys.
     ArrangeKeypad(form);
@@ -110,6 +147,8 @@ void ArrangeLayout(TMainForm &form)
     // 5. The long header texts, each re-fitted to its label as it is now.
     for (QLabel *label : {form.LabelAthlete, form.LabelClub, form.LabelDiveDescription, form.LabelEvent})
         SetFittedText(label, label->text());
+
+    PlaceScoreboard(form);
 }
 
 void ArrangeKeypad(TMainForm &form)
@@ -129,19 +168,49 @@ void ArrangeScoreDisplays(TMainForm &form)
     const int count = std::min<int>(int(form.ScoreDisplays.size()), layout::kScoreDisplayCount);
     if (count == 0)
         return;
-    const int displayWidth = form.ScoreDisplays.first()->width();
-    // JudgeCount keeps the value received; only the displays that exist are placed.
+    // JudgeCount keeps the value received; only the displays that exist are placed. A row wider
+    // than the keypad area is condensed so that every display stays whole.
+    const int cell = layout::scoreDisplayCellWidth(form.PanelKeypad->width(), form.state.JudgeCount);
+    const int displayWidth = layout::scoreDisplayWidthFor(cell);
     const QList<int> lefts = layout::scoreDisplayLefts(form.PanelKeypad->width(), form.state.JudgeCount, displayWidth);
     const int bottom = form.PanelKeypad->height();
     for (int i = 0; i < count; ++i) {
         TLedTextLabel *display = form.ScoreDisplays[i];
-        if (i < lefts.size()) {
+        display->LED().setHorzsize(quint8(cell - 5 * display->LED().Thickness()));
+        display->resize(displayWidth, display->height());
+        // A display no "XX" has written has no score to show: it stays hidden.
+        if (i < lefts.size() && i < form.state.ScoreDisplaysWritten) {
             display->move(lefts[i], bottom - display->height());
             display->show();
         } else {
             display->hide();
         }
     }
+    PlaceScoreboard(form);
+}
+
+void PlaceScoreboard(TMainForm &form)
+{
+    QList<QRect> displays;
+    for (TLedTextLabel *d : form.ScoreDisplays)
+        if (!d->isHidden())
+            displays << d->geometry();
+    const layout::KeypadGrid keys = layout::keypadGrid(form.PanelKeypad->width(), form.PanelKeypad->height());
+    const layout::ScoreboardPlace place = layout::scoreboardPlace(
+        {rightColumnOf(form), form.ButtonSendScore->geometry(), form.PanelRight->pos() - form.PanelKeypad->pos(),
+         form.PanelKeypad->size(), layout::keypadObstacles(keys, form.PanelKeypad->size(), displays)});
+
+    Panel *board = form.PanelScoreboard;
+    QWidget *parent = place.inKeypad ? static_cast<QWidget *>(form.PanelKeypad) : form.PanelRight;
+    if (board->parentWidget() != parent) {
+        // A new parent hides a widget: the scoreboard keeps whether "PR" has shown it.
+        const bool shown = !board->isHidden();
+        board->setParent(parent);
+        board->setVisible(shown);
+    }
+    applyScoreboardLook(form, layout::scoreboardLook(place.percent));
+    board->setGeometry(place.rect);
+    board->raise();
 }
 
 QFont fittedTextFont(int points)

@@ -18,9 +18,14 @@ void ApplyOrientation(TMainForm &form);
 void ArrangeLayout(TMainForm &form);
 // Sizes and centres the twelve keys in PanelKeypad (called by ArrangeLayout).
 void ArrangeKeypad(TMainForm &form);
-// Places and shows the first JudgeCount panel-score displays along the keypad's bottom edge
-// and hides the others (see layout::shownDisplayCount for counts outside 1 to 11).
+// Places the first JudgeCount panel-score displays along the keypad's bottom edge, condensed
+// where the row is wider than the keypad area, and shows those of them that an "XX" has
+// written; hides the others (see layout::shownDisplayCount for counts outside 1 to 11).
 void ArrangeScoreDisplays(TMainForm &form);
+// Places the scoreboard where it hides neither the send button, the score nor the judge's
+// position, at its design size where it can (see layout::scoreboardPlace); ArrangeLayout and
+// ArrangeScoreDisplays end with it.
+void PlaceScoreboard(TMainForm &form);
 // Shows `text` in a header label at the largest size from 22 points down (to the floor) at
 // which it fits the label's width; the label keeps its font name and style.
 void SetFittedText(QLabel *label, const QString &text);

@@ -36,6 +36,8 @@ struct StationState {
     TClientInfo ClientInfo;
     TProtocols Protocols;
     qint32 JudgeCount = 11;
+    // How many panel-score displays, from the first, an "XX" has written: only those ever show.
+    qint32 ScoreDisplaysWritten = 0;
     qint32 RetryCount = 0;
     qint32 SavedFunctionIndex = 0;
     QString LastServerAddress;

@@ -1,7 +1,73 @@
 #include "widgets/PictureButton.h"
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
+#include <QPointingDevice>
+
+namespace {
+
+// A mouse event that a finger or a pen made: synthesized from touch by Qt, or by the system
+// (Windows marks its pen and touch presses so), or from a touch screen or a pen device.
+bool fromTouch(const QMouseEvent *e)
+{
+    if (e->source() == Qt::MouseEventSynthesizedBySystem || e->source() == Qt::MouseEventSynthesizedByQt)
+        return true;
+    const QPointingDevice *device = e->pointingDevice();
+    if (!device)
+        return false;
+    const QInputDevice::DeviceType type = device->type();
+    return type == QInputDevice::DeviceType::TouchScreen || type == QInputDevice::DeviceType::Stylus
+           || type == QInputDevice::DeviceType::Airbrush;
+}
+
+// Watches the whole application's pointer input for where the last of it came from. The Enter
+// that a touch causes reaches a button before the press does, so the button cannot tell by its
+// own events alone.
+class PointerSource : public QObject
+{
+public:
+    using QObject::QObject;
+    bool touch = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+            touch = fromTouch(static_cast<QMouseEvent *>(e));
+            break;
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletMove:
+        case QEvent::TabletRelease:
+            touch = true;
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+};
+
+PointerSource *pointerSource()
+{
+    static QPointer<PointerSource> source;
+    if (!source && qApp) {
+        source = new PointerSource(qApp);
+        qApp->installEventFilter(source);
+    }
+    return source;
+}
+
+} // namespace
 
 PictureButton::PictureButton(QWidget *parent, const QString &name, const QString &caption, Picture picture)
     : QAbstractButton(parent), picture_(picture)
@@ -10,6 +76,43 @@ PictureButton::PictureButton(QWidget *parent, const QString &name, const QString
     setText(caption);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover, true);
+    pointerSource();
+}
+
+bool PictureButton::lastInputWasTouch()
+{
+    const PointerSource *source = pointerSource();
+    return source && source->touch;
+}
+
+void PictureButton::setHover(bool on)
+{
+    if (hover_ == on)
+        return;
+    hover_ = on;
+    update();
+}
+
+bool PictureButton::event(QEvent *e)
+{
+    // A mouse moved over the button after a touch lights it again.
+    if (e->type() == QEvent::HoverMove && underMouse())
+        setHover(!lastInputWasTouch());
+    return QAbstractButton::event(e);
+}
+
+void PictureButton::mousePressEvent(QMouseEvent *e)
+{
+    if (fromTouch(e))
+        setHover(false);
+    QAbstractButton::mousePressEvent(e);
+}
+
+void PictureButton::mouseReleaseEvent(QMouseEvent *e)
+{
+    if (fromTouch(e))
+        setHover(false);
+    QAbstractButton::mouseReleaseEvent(e);
 }
 
 void PictureButton::setPicture(Picture p)
@@ -28,15 +131,13 @@ QStringList PictureButton::captionLines() const
 
 void PictureButton::enterEvent(QEnterEvent *e)
 {
-    hover_ = true;
-    update();
+    setHover(!lastInputWasTouch());
     QAbstractButton::enterEvent(e);
 }
 
 void PictureButton::leaveEvent(QEvent *e)
 {
-    hover_ = false;
-    update();
+    setHover(false);
     QAbstractButton::leaveEvent(e);
 }
 

@@ -5,9 +5,11 @@
 #include <QImage>
 #include <QStringList>
 
-// A large touch button: silver, lime while the pointer is over it, a caption of one or
-// more lines above an optional picture. A disabled button refuses pointer and touch
-// presses; actions pressed by the keyboard or by other operations call the handler directly.
+// A large touch button: silver, lime while a mouse pointer is over it, a caption of one or
+// more lines above an optional picture. A finger or a pen never lights it: a press, an enter or
+// a hover that comes from touch or a pen leaves it silver. A disabled button refuses pointer
+// and touch presses; actions pressed by the keyboard or by other operations call the handler
+// directly.
 class PictureButton : public QAbstractButton
 {
     Q_OBJECT
@@ -25,12 +27,20 @@ public:
     QStringList captionLines() const;
     bool hovered() const { return hover_; }
 
+    // Whether the application's last pointer input came from a touch screen or a pen.
+    static bool lastInputWasTouch();
+
 protected:
+    bool event(QEvent *) override;
     void paintEvent(QPaintEvent *) override;
     void enterEvent(QEnterEvent *) override;
     void leaveEvent(QEvent *) override;
+    void mousePressEvent(QMouseEvent *) override;
+    void mouseReleaseEvent(QMouseEvent *) override;
 
 private:
+    void setHover(bool on);
+
     int tag_ = 0;
     Picture picture_ = NoPicture;
     QColor base_ = QColor(192, 192, 192);

@@ -24,6 +24,7 @@
 #include <xcb/screensaver.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -146,6 +147,23 @@ XServer::~XServer()
     stop();
 }
 
+// Waits until the X server `server` answers on the display of `env`.
+static bool answers(const QProcess &server, const QProcessEnvironment &env)
+{
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        if (server.state() != QProcess::Running)
+            return false;
+        QProcess probe;
+        probe.setProcessEnvironment(env);
+        probe.start(QStringLiteral("xdpyinfo"), {});
+        if (probe.waitForFinished(3000) && probe.exitCode() == 0)
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
 bool XServer::start(int width, int height)
 {
     // Inside our own network namespace the display number cannot clash with another server.
@@ -160,24 +178,64 @@ bool XServer::start(int width, int height)
                                                  QStringLiteral("-noreset")});
         if (!process_.waitForStarted(5000))
             return false;
-        const QDeadlineTimer deadline(10000);
-        while (!deadline.hasExpired()) {
-            if (process_.state() != QProcess::Running)
-                break;
-            QProcess probe;
-            probe.setProcessEnvironment(environment());
-            probe.start(QStringLiteral("xdpyinfo"), {});
-            if (probe.waitForFinished(3000) && probe.exitCode() == 0)
-                return true;
-            QThread::msleep(50);
-        }
+        if (answers(process_, environment()))
+            return true;
         stop();
     }
     return false;
 }
 
+bool XServer::turnable()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("Xephyr")).isEmpty()
+           && !QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty();
+}
+
+bool XServer::startTurnable(int width, int height)
+{
+    // Xephyr in a window of an Xvfb that holds both shapes of its screen.
+    const int side = std::max(width, height);
+    if (!start(side, side))
+        return false;
+    const QProcessEnvironment hostEnv = environment();
+    const QString host = display_;
+    for (int n = host.mid(1).toInt() + 1; n < 60; ++n) {
+        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+            continue;
+        display_ = QStringLiteral(":%1").arg(n);
+        nested_.setProcessEnvironment(hostEnv);
+        nested_.setProcessChannelMode(QProcess::MergedChannels);
+        nested_.start(QStringLiteral("Xephyr"), {display_, QStringLiteral("-screen"),
+                                                  QStringLiteral("%1x%2").arg(width).arg(height),
+                                                  QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                                  QStringLiteral("-noreset")});
+        if (nested_.waitForStarted(5000) && answers(nested_, environment()))
+            return true;
+        nested_.kill();
+        nested_.waitForFinished(3000);
+    }
+    display_ = host;
+    stop();
+    return false;
+}
+
+bool XServer::turn(bool portrait)
+{
+    QProcess p;
+    p.setProcessEnvironment(environment());
+    p.start(QStringLiteral("xrandr"), {QStringLiteral("-o"), portrait ? QStringLiteral("left") : QStringLiteral("normal")});
+    return p.waitForFinished(10000) && p.exitCode() == 0;
+}
+
 void XServer::stop()
 {
+    if (nested_.state() != QProcess::NotRunning) {
+        nested_.terminate();
+        if (!nested_.waitForFinished(3000)) {
+            nested_.kill();
+            nested_.waitForFinished(3000);
+        }
+    }
     if (process_.state() != QProcess::NotRunning) {
         process_.terminate();
         if (!process_.waitForFinished(3000)) {

@@ -38,11 +38,19 @@ class XServer
 public:
     ~XServer();
     bool start(int width, int height);
+    // A screen that can be turned, as a tablet's is: Xephyr (which turns its screen through
+    // RandR) in an Xvfb that holds both shapes; its display is Xephyr's. turnable() tells
+    // whether Xephyr and xrandr are installed.
+    static bool turnable();
+    bool startTurnable(int width, int height);
+    // Turns the screen a quarter to the left (portrait) or back (landscape).
+    bool turn(bool portrait);
     void stop();
     QString display() const { return display_; }
     QProcessEnvironment environment() const;
 
 private:
+    QProcess nested_;  // Xephyr, on a turnable screen
     QProcess process_;
     QString display_;
 };

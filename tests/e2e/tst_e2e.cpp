@@ -3,6 +3,7 @@
 #include "E2eHarness.h"
 
 #include "link/ConsoleMessage.h"
+#include "screens/LayoutGeometry.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -53,6 +54,69 @@ void keepScreenshot(const XServer &x, const QString &name)
     if (!folder.isEmpty())
         screenshot(x).save(QStringLiteral("%1/%2-%3.png").arg(folder, name, underWine() ? QStringLiteral("wine") : QStringLiteral("x11")));
 }
+
+// The scoring page of a screen of this size, in the screen's coordinates.
+struct ScreenPlaces {
+    layout::PageGeometry g;
+    QRect send, scoreboard;
+    QList<QRect> displays;
+    QPoint judgeBlue;  // low in the judge's position, blue
+    explicit ScreenPlaces(const QSize &screen) : g(layout::pageGeometry(screen, 11))
+    {
+        const QPoint right = g.panelInd.topLeft() + g.panelRight.topLeft();
+        const QPoint keypad = g.panelInd.topLeft() + g.keypad.topLeft();
+        send = g.send.translated(right);
+        scoreboard = g.scoreboard.rect.translated(g.scoreboard.inKeypad ? keypad : right);
+        for (const QRect &d : g.displays)
+            displays << d.translated(keypad);
+        const QRect judge = g.column.judgeBox.translated(right);
+        judgeBlue = QPoint(judge.center().x(), judge.bottom() - 10);
+    }
+};
+
+// The scoreboard is seen in `shot` at `r`: its title strip white with navy type, and lit
+// (lime) LED segments in each of its four lines.
+bool scoreboardSeen(const QImage &shot, const QRect &r, int percent)
+{
+    if (!shot.rect().contains(r))
+        return false;
+    const layout::ScoreboardLook look = layout::scoreboardLook(percent);
+    int white = 0, navy = 0;
+    for (int y = r.top() + 1; y < r.top() + look.titleHeight - 1; ++y) {
+        for (int x = r.left() + 1; x < r.right(); ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            white += c == QColor(255, 255, 255);
+            navy += c.blue() > 90 && c.red() < 60 && c.green() < 60;
+        }
+    }
+    if (white * 2 < (look.titleHeight - 2) * (r.width() - 2) || navy == 0)
+        return false;
+    const int tops[] = {look.titleHeight, look.lineTops[0], look.lineTops[1], look.lineTops[2]};
+    for (int top : tops) {
+        bool lit = false;
+        for (int y = r.top() + top; y < r.top() + top + look.cellHeight && !lit; ++y)
+            for (int x = r.left(); x <= r.right() && !lit; ++x)
+                lit = shot.pixelColor(x, y) == QColor(0, 255, 0);
+        if (!lit)
+            return false;
+    }
+    return true;
+}
+
+// How many of `displays` are seen in `shot`: a display is black where the page is not.
+int displaysSeen(const QImage &shot, const QList<QRect> &displays)
+{
+    int seen = 0;
+    for (const QRect &d : displays) {
+        int black = 0;
+        for (int x = d.left(); x <= d.right(); ++x)
+            black += shot.pixelColor(x, d.center().y()) == QColor(0, 0, 0);
+        seen += black * 3 > d.width();
+    }
+    return seen;
+}
+
+const QByteArray kScoreboardPayload = QByteArray("5") + ctl::DC1 + "66.50^T 183.20^RANK 2" + ctl::DC2;
 
 QByteArray readSettings(const QString &dir)
 {
@@ -533,6 +597,84 @@ private slots:
         QTRY_COMPARE(commands(s.server).value(0), QStringLiteral("CC Judge 1"));
     }
 
+    // After "PR" a tap anywhere on the send button shows the red confirmation panel: the
+    // scoreboard, seen, covers none of it.
+    void sendTapsWithTheScoreboard_data()
+    {
+        QTest::addColumn<QSize>("screen");
+        QTest::newRow("1218x805") << QSize(1218, 805);
+        QTest::newRow("1280x800") << QSize(1280, 800);
+        QTest::newRow("1024x600") << QSize(1024, 600);
+    }
+    void sendTapsWithTheScoreboard()
+    {
+        QFETCH(QSize, screen);
+        Session s(dir_->path(), screen.width(), screen.height());
+        QVERIFY(s.up());
+        QVERIFY(s.connect());
+        const ScreenPlaces at(screen);
+        s.server.send("PR", kScoreboardPayload);
+        QTRY_VERIFY(scoreboardSeen(screenshot(s.x), at.scoreboard, at.g.scoreboard.percent));
+        auto panel = [&s] { return screenshot(s.x).pixelColor(kPanelTitle); };
+        const QRect b = at.send.adjusted(3, 3, -3, -3);
+        for (int row = 0; row < 3; ++row) {
+            for (int column = 0; column < 5; ++column) {
+                const QPoint tap(b.left() + column * (b.width() - 1) / 4, b.top() + row * (b.height() - 1) / 2);
+                click(s.x, tap.x(), tap.y());
+                QTRY_VERIFY2(panel() == kRed, qPrintable(QStringLiteral("tap at %1, %2").arg(tap.x()).arg(tap.y())));
+                key(s.x, QStringLiteral("Escape"));  // back to the keypad, nothing sent
+                QTRY_VERIFY(panel() != kRed);
+            }
+        }
+        QCOMPARE(commands(s.server).filter(QStringLiteral("SD ")), QStringList());
+    }
+
+    // On a portrait screen the scoreboard, which the 130-high strip cannot hold, is seen.
+    void scoreboardSeenInPortrait()
+    {
+        Session s(dir_->path(), 800, 1280);
+        QVERIFY(s.up());
+        QVERIFY(s.connect());
+        const ScreenPlaces at(QSize(800, 1280));
+        QVERIFY(!scoreboardSeen(screenshot(s.x), at.scoreboard, at.g.scoreboard.percent));
+        s.server.send("PR", kScoreboardPayload);
+        QTRY_VERIFY(scoreboardSeen(screenshot(s.x), at.scoreboard, at.g.scoreboard.percent));
+        keepScreenshot(s.x, QStringLiteral("scoreboard-portrait"));
+    }
+
+    // A turn of the screen before any "XX" shows no display; after an "XX" for five judges and
+    // an "EI" for eleven, a turn shows the five.
+    void turnShowsOnlyScoresGiven()
+    {
+        if (underWine())
+            QSKIP("the turn is RandR's under Xephyr; Wine's display change from it is untried");
+        if (!XServer::turnable())
+            QSKIP("needs Xephyr and xrandr (scripts/setup.sh installs them)");
+        Session s(dir_->path());
+        s.turnable = true;
+        QVERIFY(s.up());
+        QVERIFY(s.connect());
+        const ScreenPlaces portrait(QSize(805, 1218));
+        const ScreenPlaces landscape(QSize(1218, 805));
+        // Turned once the judge's position is where the new arrangement puts it.
+        QVERIFY(s.x.turn(true));
+        QTRY_COMPARE(screenshot(s.x).size(), QSize(805, 1218));
+        QTRY_COMPARE(screenshot(s.x).pixelColor(portrait.judgeBlue), QColor(0, 0, 255));
+        QCOMPARE(displaysSeen(screenshot(s.x), portrait.displays), 0);
+
+        s.server.send("EI", QByteArray("IND") + ctl::DC1 + "Men 3m" + ctl::DC2 + "5" + ctl::DC3);
+        s.server.send("XX", "#6.5^7.0^7.5^8.0^6.0^");
+        s.server.send("EI", QByteArray("IND") + ctl::DC1 + "Men 3m" + ctl::DC2 + "11" + ctl::DC3);
+        s.server.send("TP", QByteArray());  // every message before it is handled once its "CS" is back
+        QTRY_VERIFY(commands(s.server).filter(QStringLiteral("CS Active")).size() >= 1);
+        QVERIFY(s.x.turn(false));
+        QTRY_COMPARE(screenshot(s.x).size(), QSize(1218, 805));
+        QTRY_COMPARE(screenshot(s.x).pixelColor(landscape.judgeBlue), QColor(0, 0, 255));
+        // Laid out for eleven, the five written shown and the six others not.
+        QTRY_COMPARE(displaysSeen(screenshot(s.x), landscape.displays.mid(0, 5)), 5);
+        QCOMPARE(displaysSeen(screenshot(s.x), landscape.displays.mid(5)), 0);
+    }
+
 private:
     struct Session;
     // Presses Enter (Accept) until the lost-connection window shows, three times at most.
@@ -554,8 +696,8 @@ private:
         }
         bool up()
         {
-            return x.start(width, height) && desktop.start(x, kind) && server.listen() && station.start(dir)
-                   && station.waitForOpeningPage();
+            return (turnable ? x.startTurnable(width, height) : x.start(width, height)) && desktop.start(x, kind)
+                   && server.listen() && station.start(dir) && station.waitForOpeningPage();
         }
         // Clicks "Connect Console"; the server gets "CC" with the function caption.
         bool connect()
@@ -566,6 +708,7 @@ private:
         QString dir;
         int width, height;
         Desktop::Kind kind;
+        bool turnable = false;  // a screen that can be turned (XServer::startTurnable)
         XServer x;
         Desktop desktop;
         ScriptedServer server;

@@ -66,6 +66,9 @@ private slots:
     void orientationFollowsTheScreen();
     void resolutionChangeRearrangesEverything();
     void windowResizeKeepsArrangementAndDisplays();
+    void placementsOnTheWindow_data();
+    void placementsOnTheWindow();
+    void noDisplayWithoutAScore();
 
     void fittedText();
     void fittedTextImpossibleEndsAtFloor();
@@ -148,9 +151,9 @@ void TestLayout::displays_data()
     QTest::newRow("landscape, 8") << kLandscape << 8 << QList<int>{22, 146, 270, 394, 518, 642, 766, 890} << 605;
     QTest::newRow("landscape, 10") << kLandscape << 10
                                    << QList<int>{9, 108, 207, 306, 405, 504, 603, 702, 801, 900} << 605;
-    // Too narrow: the displays touch, the last ones pass the right edge.
+    // Too narrow for eleven at 80: condensed to 64, every one whole.
     QTest::newRow("portrait, 11") << kPortrait << 11
-                                  << QList<int>{0, 80, 160, 240, 320, 400, 480, 560, 640, 720, 800} << 694;
+                                  << QList<int>{4, 70, 136, 208, 274, 340, 412, 479, 546, 613, 680} << 694;
     // Counts out of range: none shown below 1; above 11 the full panel of eleven.
     QTest::newRow("landscape, 0") << kLandscape << 0 << QList<int>{} << 605;
     QTest::newRow("landscape, -4") << kLandscape << -4 << QList<int>{} << 605;
@@ -171,6 +174,7 @@ void TestLayout::displays()
     QVERIFY(s);
     TMainForm &f = *s->form;
     f.state.JudgeCount = judges;
+    f.state.ScoreDisplaysWritten = 11;  // as after an "XX" for a full panel
     ArrangeScoreDisplays(f);
     QCOMPARE(f.state.JudgeCount, judges);  // the count itself is kept as received
     QCOMPARE(shownDisplays(f), int(lefts.size()));
@@ -186,6 +190,7 @@ void TestLayout::fewerJudgesHideTheRest()
     auto s = startStation(kLandscape);
     QVERIFY(s);
     TMainForm &f = *s->form;
+    f.state.ScoreDisplaysWritten = 11;
     ArrangeScoreDisplays(f);
     QCOMPARE(shownDisplays(f), 11);
     f.state.JudgeCount = 5;
@@ -245,6 +250,7 @@ void TestLayout::resolutionChangeRearrangesEverything()
     auto s = startStation(kLandscape);
     QVERIFY(s);
     TMainForm &f = *s->form;
+    f.state.ScoreDisplaysWritten = 11;
     ArrangeScoreDisplays(f);
 
     // Turned to portrait: the column, the keypad and the displays, at once.
@@ -255,7 +261,7 @@ void TestLayout::resolutionChangeRearrangesEverything()
     QCOMPARE(f.PanelKeypad->geometry(), QRect(0, 0, 758, 722));
     QCOMPARE(f.INDSCORE[7]->geometry(), QRect(175, 85, 120, 120));
     QCOMPARE(f.ButtonSendScore->pos(), QPoint(286, 8));
-    QCOMPARE(displayLefts(f, 11), (QList<int>{0, 80, 160, 240, 320, 400, 480, 560, 640, 720, 800}));
+    QCOMPARE(displayLefts(f, 11), (QList<int>{4, 70, 136, 208, 274, 340, 412, 479, 546, 613, 680}));
     QCOMPARE(f.ScoreDisplays[0]->y(), 694);
     QCOMPARE(f.LabelClub->width(), 180);
 
@@ -272,6 +278,7 @@ void TestLayout::windowResizeKeepsArrangementAndDisplays()
     auto s = startStation(kLandscape);
     QVERIFY(s);
     TMainForm &f = *s->form;
+    f.state.ScoreDisplaysWritten = 11;
     ArrangeScoreDisplays(f);
     const QList<int> lefts = displayLefts(f, 11);
     const QString athlete = QStringLiteral(" Athlete Name That Is Rather Long");
@@ -297,6 +304,68 @@ void TestLayout::windowResizeKeepsArrangementAndDisplays()
     // ...but the displays stay where they were.
     QCOMPARE(displayLefts(f, 11), lefts);
     QCOMPARE(f.ScoreDisplays[0]->y(), 605);
+}
+
+// The window follows the placement rules, and the scoreboard, once shown, is seen: on the
+// page, and the element found at each of its corners is the scoreboard itself.
+void TestLayout::placementsOnTheWindow_data()
+{
+    QTest::addColumn<QRect>("screen");
+    QTest::newRow("1024x600") << QRect(0, 0, 1024, 600);
+    QTest::newRow("1218x805") << kLandscape;
+    QTest::newRow("800x1280") << QRect(0, 0, 800, 1280);
+}
+
+void TestLayout::placementsOnTheWindow()
+{
+    QFETCH(QRect, screen);
+    auto s = startStation(screen);
+    QVERIFY(s);
+    TMainForm &f = *s->form;
+    f.state.ScoreDisplaysWritten = 11;
+    ArrangeScoreDisplays(f);
+    f.PanelScoreboard->show();
+    const layout::PageGeometry g = layout::pageGeometry(screen.size(), 11);
+
+    QCOMPARE(f.ButtonSendScore->geometry(), g.send);
+    QCOMPARE(f.PanelScoreboard->parentWidget(), g.scoreboard.inKeypad ? static_cast<QWidget *>(f.PanelKeypad) : f.PanelRight);
+    QCOMPARE(f.PanelScoreboard->geometry(), g.scoreboard.rect);
+    for (int i = 0; i < 11; ++i)
+        QCOMPARE(f.ScoreDisplays[i]->geometry(), g.displays[i]);
+
+    QVERIFY(f.PanelScoreboard->isVisible());
+    const QRect board(f.PanelScoreboard->mapTo(&f, QPoint(0, 0)), f.PanelScoreboard->size());
+    QVERIFY(f._Notebook->geometry().contains(board));
+    for (const QPoint &corner : {board.topLeft(), board.topRight(), board.bottomLeft(), board.bottomRight()}) {
+        QWidget *at = f.childAt(corner);
+        QVERIFY(at == f.PanelScoreboard || f.PanelScoreboard->isAncestorOf(at));
+    }
+    // A turn and back places it again.
+    s->fakes.screen->setGeometry(QRect(0, 0, screen.height(), screen.width()));
+    s->fakes.screen->setGeometry(screen);
+    QCOMPARE(f.PanelScoreboard->geometry(), g.scoreboard.rect);
+    QVERIFY(f.PanelScoreboard->isVisible());
+}
+
+// Displays show only the scores an "XX" wrote: hidden through a turn before any, and after an
+// "EI" that raised the judge count, only those written before.
+void TestLayout::noDisplayWithoutAScore()
+{
+    auto s = startStation(kLandscape);
+    QVERIFY(s);
+    TMainForm &f = *s->form;
+    s->fakes.screen->setGeometry(kPortrait);
+    s->fakes.screen->setGeometry(kLandscape);
+    QCOMPARE(shownDisplays(f), 0);
+
+    f.state.JudgeCount = 5;
+    HandleXX(f.inbound, "#6.5^7.0^7.5^8.0^6.0^");
+    QCOMPARE(shownDisplays(f), 5);
+    f.state.JudgeCount = 11;  // as an "EI" sets it
+    s->fakes.screen->setGeometry(kPortrait);
+    QCOMPARE(shownDisplays(f), 5);
+    for (int i = 5; i < 11; ++i)
+        QVERIFY(f.ScoreDisplays[i]->isHidden());
 }
 
 void TestLayout::fittedText()

@@ -16,6 +16,11 @@ private slots:
     void displayLefts_data();
     void displayLefts();
     void placesOfButtons();
+    void pageAtEachSize_data();
+    void pageAtEachSize();
+    void condensedDisplays_data();
+    void condensedDisplays();
+    void nearestClearPlace();
     void batteryText_data();
     void batteryText();
 };
@@ -104,6 +109,131 @@ void TestLayoutGeometry::placesOfButtons()
     QVERIFY(layout::isLandscapeScreen(QSize(1920, 1080)));
     QVERIFY(!layout::isLandscapeScreen(QSize(1080, 1920)));
     QVERIFY(!layout::isLandscapeScreen(QSize(1024, 1024)));
+}
+
+// The page at the screen sizes of judges' laptops and tablets, with eleven judges: the send
+// button, the scoreboard (where, and at what scale) and the displays' cells, and nothing that
+// must be seen lies on anything else or outside the window.
+void TestLayoutGeometry::pageAtEachSize_data()
+{
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<QPoint>("send");          // in PanelRight
+    QTest::addColumn<bool>("boardInKeypad");
+    QTest::addColumn<QRect>("board");          // in PanelRight or PanelKeypad
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<int>("displayCell");
+
+    // Send pushed off the score box (written top 114, the box ends at 129); nothing free below
+    // it: the scoreboard beside the keys, right, above the displays.
+    QTest::newRow("1024x600") << QSize(1024, 600) << QPoint(8, 137) << true << QRect(631, 239, 172, 153) << 100 << 16;
+    // The written place covers Send: below it, in the column.
+    QTest::newRow("1218x805") << QSize(1218, 805) << QPoint(8, 216) << false << QRect(24, 338, 172, 153) << 100 << 19;
+    QTest::newRow("1280x720") << QSize(1280, 720) << QPoint(8, 174) << true << QRect(887, 256, 172, 153) << 100 << 19;
+    QTest::newRow("1280x800") << QSize(1280, 800) << QPoint(8, 214) << false << QRect(24, 336, 172, 153) << 100 << 19;
+    // The strip is 130 high, the scoreboard 153: in the keypad area above the keys, beside
+    // Home; at 800 x 1280 only 107 are free there, so at 70 %.
+    QTest::newRow("800x1280") << QSize(800, 1280) << QPoint(302, 8) << true << QRect(121, 5, 118, 102) << 70 << 15;
+    QTest::newRow("1080x1920") << QSize(1080, 1920) << QPoint(442, 8) << true << QRect(121, 34, 172, 153) << 100 << 19;
+    // Written places that are clear stay.
+    QTest::newRow("2560x1600") << QSize(2560, 1600) << QPoint(8, 614) << false << QRect(24, 256, 172, 153) << 100 << 19;
+}
+
+void TestLayoutGeometry::pageAtEachSize()
+{
+    QFETCH(QSize, window);
+    QFETCH(QPoint, send);
+    QFETCH(bool, boardInKeypad);
+    QFETCH(QRect, board);
+    QFETCH(int, percent);
+    QFETCH(int, displayCell);
+
+    const layout::PageGeometry g = layout::pageGeometry(window, 11);
+    const QPoint right = g.panelInd.topLeft() + g.panelRight.topLeft();
+    const QPoint keypad = g.panelInd.topLeft() + g.keypad.topLeft();
+    const QRect place = g.scoreboard.rect.translated(g.scoreboard.inKeypad ? keypad : right);
+    qInfo("%dx%d: send (%d, %d); scoreboard %s (%d, %d) %dx%d at %d %%, in the window (%d, %d); display cells %d",
+          window.width(), window.height(), g.send.x(), g.send.y(), g.scoreboard.inKeypad ? "in the keypad area" : "in the column",
+          g.scoreboard.rect.x(), g.scoreboard.rect.y(), g.scoreboard.rect.width(), g.scoreboard.rect.height(),
+          g.scoreboard.percent, place.x(), place.y(), g.displayCell);
+    QCOMPARE(g.send.topLeft(), send);
+    QCOMPARE(g.scoreboard.inKeypad, boardInKeypad);
+    QCOMPARE(g.scoreboard.rect, board);
+    QCOMPARE(g.scoreboard.percent, percent);
+    QVERIFY(g.scoreboard.clear);
+    QCOMPARE(g.scoreboard.rect.size(), layout::scoreboardLook(g.scoreboard.percent).size);
+    QCOMPARE(g.displayCell, displayCell);
+    QCOMPARE(g.displays.size(), 11);
+
+    // Everything that must be seen, in the window's coordinates.
+    QList<QPair<QString, QRect>> seen{{"send", g.send.translated(right)},
+                                      {"score", g.column.scoreBox.translated(right)},
+                                      {"judge", g.column.judgeBox.translated(right)},
+                                      {"scoreboard", place},
+                                      {"home", layout::kHomeButton.translated(keypad)}};
+    for (int i = 0; i < g.displays.size(); ++i)
+        seen.append({QStringLiteral("display %1").arg(i + 1), g.displays[i].translated(keypad)});
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 3; ++column)
+            seen.append({QStringLiteral("key %1").arg(layout::keypadValueAt(column, row)), g.keys.keyRect(column, row).translated(keypad)});
+    const QRect page = g.panelInd;
+    for (int i = 0; i < seen.size(); ++i) {
+        QVERIFY2(page.contains(seen[i].second), qPrintable(seen[i].first));
+        for (int j = i + 1; j < seen.size(); ++j)
+            QVERIFY2(!seen[i].second.intersects(seen[j].second), qPrintable(seen[i].first + " / " + seen[j].first));
+    }
+}
+
+// A row of displays wider than the keypad area is condensed: every display whole, the groups
+// still apart; a row that fits keeps the design width.
+void TestLayoutGeometry::condensedDisplays_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("judges");
+    QTest::addColumn<int>("cell");
+    QTest::addColumn<QList<int>>("lefts");
+
+    QTest::newRow("11 in 997, design") << 997 << 11 << 19 << QList<int>{10, 95, 180, 280, 365, 450, 550, 637, 725, 813, 900};
+    QTest::newRow("11 in 880, design, touching") << 880 << 11 << 19
+                                                 << QList<int>{0, 80, 160, 240, 320, 400, 480, 560, 640, 720, 800};
+    QTest::newRow("11 in 803 (1024x600)") << 803 << 11 << 16
+                                          << QList<int>{4, 75, 146, 223, 294, 365, 442, 514, 586, 658, 730};
+    QTest::newRow("11 in 790 (800x1280)") << 790 << 11 << 15
+                                          << QList<int>{6, 74, 142, 219, 287, 355, 432, 501, 571, 641, 710};
+    QTest::newRow("9 in 700") << 700 << 9 << 17 << QList<int>{3, 78, 157, 232, 310, 387, 464, 541, 618};
+    // Narrower than eleven narrowest cells: the displays touch and the last pass the edge.
+    QTest::newRow("11 in 400") << 400 << 11 << 11 << QList<int>{0, 48, 96, 144, 192, 240, 288, 336, 384, 432, 480};
+}
+
+void TestLayoutGeometry::condensedDisplays()
+{
+    QFETCH(int, width);
+    QFETCH(int, judges);
+    QFETCH(int, cell);
+    QFETCH(QList<int>, lefts);
+    QCOMPARE(layout::scoreDisplayCellWidth(width, judges), cell);
+    const int displayWidth = layout::scoreDisplayWidthFor(cell);
+    const QList<int> got = layout::scoreDisplayLefts(width, judges, displayWidth);
+    QCOMPARE(got, lefts);
+    if (cell > layout::kNarrowestDisplayCell) {
+        for (int i = 0; i < got.size(); ++i) {
+            QVERIFY(got[i] >= 0 && got[i] + displayWidth <= width);
+            if (i > 0)
+                QVERIFY(got[i] >= got[i - 1] + displayWidth);
+        }
+    }
+}
+
+void TestLayoutGeometry::nearestClearPlace()
+{
+    const QRect area(0, 0, 300, 200);
+    const QList<QRect> obstacles{QRect(100, 0, 100, 200)};  // a wall down the middle
+    // The target itself where clear; else the nearest side of the wall, kept 8 off it.
+    QCOMPARE(layout::nearestClearPlace(area, obstacles, QSize(50, 50), QPoint(10, 10), 8), QRect(10, 10, 50, 50));
+    QCOMPARE(layout::nearestClearPlace(area, obstacles, QSize(50, 50), QPoint(160, 40), 8), QRect(208, 40, 50, 50));
+    QCOMPARE(layout::nearestClearPlace(area, obstacles, QSize(50, 50), QPoint(110, 190), 8), QRect(42, 150, 50, 50));
+    // Nowhere wide enough.
+    QVERIFY(!layout::nearestClearPlace(area, obstacles, QSize(95, 50), QPoint(0, 0), 8));
+    QVERIFY(!layout::nearestClearPlace(area, {}, QSize(301, 10), QPoint(0, 0), 8));
 }
 
 void TestLayoutGeometry::batteryText_data()

@@ -375,7 +375,8 @@ private slots:
         QCOMPARE(form.LabelClub->geometry().x(), 1208 - 180 - 320);
         QCOMPARE(form.LabelHeight->geometry(), QRect(305, 0, 145, 43));
         QCOMPARE(form.ScoreboardOrder->geometry().topLeft(), QPoint(0, 20));
-        QCOMPARE(form.PanelScoreboard->geometry(), QRect(24, 256, 172, 153));
+        // Below the send button (216 to 330): at (24, 256) it would cover it.
+        QCOMPARE(form.PanelScoreboard->geometry(), QRect(24, 338, 172, 153));
     }
 
     void functionChange()

@@ -1,7 +1,8 @@
 // Renders the station off screen: the window as it comes up (the logo, before the deferred
-// start-up shows the pages) on a 1218 x 805 screen, and the scoring page of a started station
+// start-up shows the pages) on a 1218 x 805 screen; the scoring page of a started station
 // on a landscape screen of 1218 x 805 and a portrait one of 768 x 1024, with the displays of
-// an eleven-judge panel.
+// an eleven-judge panel; and the same with the scoreboard shown ("PR") at 1024 x 600,
+// 1218 x 805 and 800 x 1280.
 //
 //   build/bin/marlo-screenshots [output folder, default docs]
 
@@ -35,7 +36,7 @@ bool renderStartup(const QRect &screen, const QString &file)
     return true;
 }
 
-bool render(const QRect &screen, const QString &file)
+bool render(const QRect &screen, const QString &file, bool scoreboard = false)
 {
     LayoutPlatform fakes(screen);
     fakes.power->percent = 87;
@@ -51,10 +52,9 @@ bool render(const QRect &screen, const QString &file)
     TimerPowerMeterTimer(form);
     form.SelectPage(1);
     form.state.JudgeCount = 11;
-    ArrangeScoreDisplays(form);
-    const char *scores[] = {"7.0", "7.5", "7.0", "6.5", "7.0", "7.5", "7.0", "7.5", "7.0", "8.0", "7.5"};
-    for (int i = 0; i < form.ScoreDisplays.size(); ++i)
-        form.ScoreDisplays[i]->setCaption(QString::fromLatin1(scores[i]));
+    HandleXX(form.inbound, "#7.0^7.5^7.0^6.5^7.0^7.5^7.0^7.5^7.0^8.0^7.5^");
+    if (scoreboard)
+        HandlePR(form.inbound, "5\x11" "66.50^T 183.20^RANK 2\x12");
     QCoreApplication::processEvents();
 
     const QPixmap shot = form.grab();
@@ -80,5 +80,7 @@ int main(int argc, char **argv)
     bool ok = renderStartup(QRect(0, 0, 1218, 805), out + QStringLiteral("/startup.png"));
     ok = render(QRect(0, 0, 1218, 805), out + QStringLiteral("/scoring-landscape.png")) && ok;
     ok = render(QRect(0, 0, 768, 1024), out + QStringLiteral("/scoring-portrait.png")) && ok;
+    for (const QRect &screen : {QRect(0, 0, 1024, 600), QRect(0, 0, 1218, 805), QRect(0, 0, 800, 1280)})
+        ok = render(screen, out + QStringLiteral("/scoreboard-%1x%2.png").arg(screen.width()).arg(screen.height()), true) && ok;
     return ok ? 0 : 1;
 }
