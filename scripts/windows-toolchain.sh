@@ -5,7 +5,7 @@
 #
 #   bash scripts/windows-toolchain.sh          # build when missing, print the folder
 #
-# About an hour of CPU time (30 to 40 minutes on 2 cores) and about 90 MB installed.
+# About 45 minutes of CPU time (about 25 minutes on 2 idle cores) and about 90 MB installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -79,7 +79,7 @@ echo "windows-toolchain: configuring Qt for mingw-w64 into $PREFIX" >&2
 rm -rf "$PREFIX"
 cmake -S "$srcdir" -B build "${OPTIONS[@]}" -DCMAKE_INSTALL_PREFIX="$PREFIX" > configure.log 2>&1 ||
   { tail -n 40 configure.log >&2; exit 1; }
-echo "windows-toolchain: building (about 30 to 40 minutes on 2 cores)" >&2
+echo "windows-toolchain: building (about 25 minutes on 2 idle cores)" >&2
 cmake --build build --parallel "$(nproc)" > build.log 2>&1 || { tail -n 60 build.log >&2; exit 1; }
 cmake --install build > install.log 2>&1 || { tail -n 40 install.log >&2; exit 1; }
 printf '%s' "$stamp_text" > "$PREFIX/.marlo-stamp"
