@@ -3,6 +3,7 @@
 #include "link/CodePage.h"
 #include "link/ConsoleMessage.h"
 #include "platform/KeepAlive.h"
+#include "platform/SafeFile.h"
 
 #include <QHostInfo>
 #include <QNetworkInterface>
@@ -1167,8 +1168,8 @@ void EventServer::writeResults()
     if (options_.resultsPath.isEmpty())
         return;
     QString error;
-    if (!WriteFileAtomically(options_.resultsPath, ResultsCsv(competition_), &error))
-        note(QStringLiteral("WARNING: %1").arg(error));
+    if (!WriteFileSafely(options_.resultsPath, ResultsCsv(competition_), &error))
+        note(QStringLiteral("WARNING: cannot write %1: %2").arg(options_.resultsPath, error));
 }
 
 bool EventServer::recordScore(int judgeNumber, const QByteArray &scoreText, QString *error)

@@ -1,18 +1,12 @@
 #include "server/Journal.h"
 
 #include "link/CodePage.h"
+#include "platform/SafeFile.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDateTime>
 #include <QFileInfo>
-#include <QSaveFile>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -223,23 +217,8 @@ bool Journal::writeSynced(const QByteArray &bytes, QString *error)
         *error = QStringLiteral("cannot write to the journal %1: %2").arg(file_.fileName(), file_.errorString());
         return false;
     }
-#ifdef _WIN32
-    const bool synced = ::_commit(file_.handle()) == 0;
-#else
-    const bool synced = ::fsync(file_.handle()) == 0;
-#endif
-    if (!synced) {
+    if (!SyncToDisk(file_)) {
         *error = QStringLiteral("cannot sync the journal %1 to the disk").arg(file_.fileName());
-        return false;
-    }
-    return true;
-}
-
-bool WriteFileAtomically(const QString &path, const QByteArray &content, QString *error)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
         return false;
     }
     return true;

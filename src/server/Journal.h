@@ -68,6 +68,3 @@ private:
     bool writeSynced(const QByteArray &bytes, QString *error);
     QFile file_;
 };
-
-// Writes `content` to `path` whole, replacing the file only once everything is written.
-bool WriteFileAtomically(const QString &path, const QByteArray &content, QString *error);
