@@ -4,8 +4,12 @@
 # once. Prints the folder of the installed Qt on its last line.
 #
 #   bash scripts/windows-toolchain.sh          # build when missing, print the folder
+#   bash scripts/windows-toolchain.sh --fetch  # only its packages and the source, no build
 #
-# About 45 minutes of CPU time (about 25 minutes on 2 idle cores) and about 90 MB installed.
+# Only what the Windows programs use is built: Core, Gui, Widgets, Network and Test, the
+# windows, offscreen and minimal platforms and the JPEG reader. One run at a time per cache:
+# a second run waits for the first and then finds its stamp. .ci/run starts the build in the
+# background at low priority while the Linux tests run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -24,9 +28,18 @@ OPTIONS=(
   -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF
   -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF
   -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF
+  -DINPUT_opengl=no -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_direct2d=OFF
+  -DFEATURE_gif=OFF -DFEATURE_ico=OFF -DFEATURE_tuiotouch=OFF
 )
 stamp_text="qt-$QT_VERSION ${OPTIONS[*]}"
 stamp_text=${stamp_text//$root/ROOT}
+
+fetch_only=false
+[ "${1:-}" = "--fetch" ] && fetch_only=true
+
+mkdir -p "$CACHE"
+exec 9> "$CACHE/toolchain.lock"
+flock 9
 
 if [ -f "$PREFIX/.marlo-stamp" ] && [ "$(cat "$PREFIX/.marlo-stamp")" = "$stamp_text" ]; then
   echo "$PREFIX"
@@ -66,14 +79,24 @@ if [ ${#need[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}"
 fi
 
+# The source is fetched once (a fetch marks its folder done); the build starts afresh.
 work=$CACHE/qt-build
+source_dir=$CACHE/qt-source-$src_version
+if [ ! -f "$source_dir/.fetched" ]; then
+  rm -rf "$source_dir"
+  mkdir -p "$source_dir"
+  echo "windows-toolchain: fetching Debian's qt6-base $src_version source" >&2
+  (cd "$source_dir" && apt-get source -qq qt6-base="$src_version" >&2)
+  touch "$source_dir/.fetched"
+fi
+srcdir=$(find "$source_dir" -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
+[ -n "$srcdir" ] || { echo "windows-toolchain: no qt6-base source in $source_dir" >&2; exit 1; }
+if $fetch_only; then
+  exit 0
+fi
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
-echo "windows-toolchain: fetching Debian's qt6-base $QT_VERSION source" >&2
-apt-get source -qq qt6-base="$src_version" >&2
-srcdir=$(find . -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
-[ -n "$srcdir" ] || { echo "windows-toolchain: no qt6-base source" >&2; exit 1; }
 
 echo "windows-toolchain: configuring Qt for mingw-w64 into $PREFIX" >&2
 rm -rf "$PREFIX"
@@ -83,5 +106,5 @@ echo "windows-toolchain: building (about 25 minutes on 2 idle cores)" >&2
 cmake --build build --parallel "$(nproc)" > build.log 2>&1 || { tail -n 60 build.log >&2; exit 1; }
 cmake --install build > install.log 2>&1 || { tail -n 40 install.log >&2; exit 1; }
 printf '%s' "$stamp_text" > "$PREFIX/.marlo-stamp"
-cd "$CACHE" && rm -rf "$work"
+cd "$CACHE" && rm -rf "$work" "$source_dir"
 echo "$PREFIX"
