@@ -449,24 +449,14 @@ void TcpLink::abort()
 
 TcpLink::ReadResult TcpLink::takeBufferedMessage(QByteArray &text)
 {
-    const qsizetype avail = buffer_.size() - readPos_;
-    const char *base = buffer_.constData() + readPos_;
-    const void *hit = avail > scanned_ ? std::memchr(base + scanned_, ctl::EOT, size_t(avail - scanned_)) : nullptr;
-    if (!hit) {
-        scanned_ = avail;
-        return avail > kMaxMessageBytes ? ReadResult::TooLong : ReadResult::NeedMore;
-    }
-    const qsizetype length = static_cast<const char *>(hit) - base;
-    if (length > kMaxMessageBytes)
+    switch (framer_.next(text)) {
+    case EotFramer::Result::Message:
+        return ReadResult::Message;
+    case EotFramer::Result::NeedMore:
+        return ReadResult::NeedMore;
+    default:
         return ReadResult::TooLong;
-    text = QByteArray(base, length);
-    readPos_ += length + 1;
-    scanned_ = 0;
-    if (readPos_ == buffer_.size()) {
-        buffer_.resize(0);
-        readPos_ = 0;
     }
-    return ReadResult::Message;
 }
 
 TcpLink::ReadResult TcpLink::readMessage(QByteArray &text)
@@ -475,18 +465,13 @@ TcpLink::ReadResult TcpLink::readMessage(QByteArray &text)
         const ReadResult r = takeBufferedMessage(text);
         if (r != ReadResult::NeedMore)
             return r;
-        if (readPos_ > 0) {
-            buffer_.remove(0, readPos_);
-            readPos_ = 0;
-        }
-        const qsizetype had = buffer_.size();
-        buffer_.resize(had + kReadChunk);
+        char *room = framer_.reserve(kReadChunk);
         // The socket does not block; waiting for bytes (or for the close) is poll's. A local
         // shutdown wakes poll() at once; WSAPoll is not woken by it, so on Windows the wait
         // is sliced and the close seen between the slices.
         long long n;
         for (;;) {
-            n = ::recv(native(fd_), buffer_.data() + had, int(kReadChunk), 0);
+            n = ::recv(native(fd_), room, int(kReadChunk), 0);
             if (n >= 0)
                 break;
             const int e = lastSocketError();
@@ -505,7 +490,7 @@ TcpLink::ReadResult TcpLink::readMessage(QByteArray &text)
                 break;
 #endif
         }
-        buffer_.resize(had + (n > 0 ? n : 0));
+        framer_.commit(n);
         if (n == 0)
             return ReadResult::Closed;
         if (n < 0)

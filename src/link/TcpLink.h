@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/ConsoleMessage.h"
+#include "link/EotFramer.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -172,8 +175,6 @@ private:
     std::int64_t streamBase_ = 0;
     std::deque<Mark> marks_;
 
-    // Reader side: received bytes not yet handed out start at readPos_.
-    QByteArray buffer_;
-    qsizetype readPos_ = 0;
-    qsizetype scanned_ = 0;  // bytes from readPos_ already known to hold no EOT
+    // Reader side: the received bytes not yet handed out.
+    EotFramer framer_ {kMaxMessageBytes};
 };

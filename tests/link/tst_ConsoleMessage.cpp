@@ -3,9 +3,12 @@
 #include "link/ClientReader.h"
 #include "link/CodePage.h"
 #include "link/ConsoleMessage.h"
+#include "link/EotFramer.h"
 #include "link/InboundDecoders.h"
 
 #include <QTest>
+
+#include <cstring>
 
 namespace {
 
@@ -35,6 +38,8 @@ private slots:
     void commandOf();
     void handoffText_data();
     void handoffText();
+    void eotFramer_data();
+    void eotFramer();
 };
 
 void TestConsoleMessage::frame_data()
@@ -227,6 +232,52 @@ void TestConsoleMessage::handoffText()
 {
     QFETCH(QByteArray, received);
     QTEST(HandoffText(received), "handed");
+}
+
+// Chunks (an EOT written "|") fed one after another to a framer whose limit is 8 bytes; after
+// each chunk every result is taken until NeedMore. TooLong is answered with dropOverlong() and
+// noted "T" ("T+" when the EOT was already there); a message is noted "M:<text>", a drop "D<n>".
+void TestConsoleMessage::eotFramer_data()
+{
+    QTest::addColumn<QStringList>("chunks");
+    QTest::addColumn<QString>("events");
+    QTest::newRow("two in one chunk") << QStringList {"ab|cd|"} << "M:ab M:cd";
+    QTest::newRow("split across chunks") << QStringList {"a", "b", "c|"} << "M:abc";
+    QTest::newRow("empty message") << QStringList {"|"} << "M:";
+    QTest::newRow("exactly the limit") << QStringList {"12345678|"} << "M:12345678";
+    QTest::newRow("whole over-long message") << QStringList {"123456789|ok|"} << "T+ D10 M:ok";
+    QTest::newRow("over-long, its EOT later") << QStringList {"123456789", "abc", "|ok|"}
+                                              << "T D13 M:ok";
+    QTest::newRow("at the limit with no EOT waits") << QStringList {"12345678", "|"} << "M:12345678";
+}
+
+void TestConsoleMessage::eotFramer()
+{
+    QFETCH(QStringList, chunks);
+    QFETCH(QString, events);
+    EotFramer framer(8);
+    QStringList seen;
+    for (QString chunk : chunks) {
+        chunk.replace(QLatin1Char('|'), QChar(4));
+        const QByteArray bytes = chunk.toLatin1();
+        char *room = framer.reserve(bytes.size() + 16);
+        std::memcpy(room, bytes.constData(), size_t(bytes.size()));
+        framer.commit(bytes.size());
+        for (int guard = 0; guard < 100; ++guard) {
+            QByteArray text;
+            const EotFramer::Result r = framer.next(text);
+            if (r == EotFramer::Result::NeedMore)
+                break;
+            if (r == EotFramer::Result::Message)
+                seen << "M:" + QString::fromLatin1(text);
+            else if (r == EotFramer::Result::TooLong)
+                seen << (framer.dropOverlong() ? "T+" : "T");
+            else
+                seen << "D" + QString::number(framer.droppedBytes());
+        }
+    }
+    QCOMPARE(seen.join(' '), events);
+    QCOMPARE(framer.pending(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestConsoleMessage)
