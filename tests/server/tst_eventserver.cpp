@@ -93,6 +93,8 @@ private slots:
     void portInUseIsReported();  // and a panel that cannot be judged
     void addressesForTheStations_data();
     void addressesForTheStations();
+    void stationIdentifiers_data();
+    void stationIdentifiers();
 
 private:
     void startServer(const QByteArray &eventText = kEvent, ServerOptions options = Loopback());
@@ -925,6 +927,37 @@ void TestEventServer::addressesForTheStations()
     QCOMPARE(StationAddresses(all, QHostAddress(bound)), shown);
     startServer();
     QVERIFY(log_.filter(QRegularExpression("^listening on port \\d+; the stations connect to 127.0.0.1$")).size() == 1);
+}
+
+void TestEventServer::stationIdentifiers_data()
+{
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<bool>("station");
+    QTest::addColumn<int>("judge");
+    QTest::newRow("judge 1") << QByteArray("J1  ") << true << 1;
+    QTest::newRow("judge 11") << QByteArray("J11 ") << true << 11;
+    QTest::newRow("judge 12") << QByteArray("J12 ") << true << 0;
+    QTest::newRow("lower case") << QByteArray("j1  ") << true << 0;
+    QTest::newRow("unpadded") << QByteArray("J1") << false << 0;
+    QTest::newRow("the server's") << QByteArray("VRX ") << false << 0;
+    QTest::newRow("blanks") << QByteArray("    ") << false << 0;
+    QTest::newRow("control byte") << QByteArray("J1\x1b ") << false << 0;
+}
+
+void TestEventServer::stationIdentifiers()
+{
+    QFETCH(QByteArray, id);
+    QFETCH(bool, station);
+    QFETCH(int, judge);
+    QCOMPARE(IsStationId(id), station);
+    QCOMPARE(JudgeNumberOf(id), judge);
+    if (!judge)
+        return;
+    QCOMPARE(JudgeStationId(judge), id);
+    // The operator's line starts with the identifier, its columns aligned for one or two digits.
+    EventServer::JudgeLink link;
+    link.judge = judge;
+    QVERIFY(FormatJudgeLink(link, QDateTime::currentDateTime()).startsWith(QString::fromLatin1(id) + " no station"));
 }
 
 QTEST_MAIN(TestEventServer)
