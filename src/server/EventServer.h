@@ -1,12 +1,12 @@
 #pragma once
 
 #include "server/Competition.h"
-#include "server/Journal.h"
+#include "server/CompetitionFlow.h"
+#include "server/PeerConnections.h"
+#include "server/StationRegistry.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
@@ -14,13 +14,11 @@
 #include <QVector>
 
 #include <atomic>
-#include <random>
+#include <functional>
 #include <memory>
 #include <optional>
-#include <vector>
 
-class QTcpServer;
-class QTcpSocket;
+class OperatorCommands;
 
 struct ServerOptions {
     QHostAddress bindAddress = QHostAddress(QHostAddress::AnyIPv4);
@@ -43,10 +41,7 @@ struct ServerOptions {
     QString resultsPath;
 };
 
-// "J1  " ... "J11 " for judges 1 to 11; empty for any other number.
-QByteArray JudgeStationId(int judgeNumber);
-// 1 to 11 for "J1  " ... "J11 " exactly; 0 for any other identifier.
-int JudgeNumberOf(const QByteArray &stationId);
+// The judges' station identifiers (JudgeStationId, JudgeNumberOf): server/StationRegistry.h.
 // The server log's form of a message: the link log's labels ("[SOH]", "[DC1]"...), every
 // other control byte as its code in hex ("[1B]"), so that nothing a station sends can steer
 // the operator's terminal, and the other bytes as the stations show them (Windows-1252).
@@ -75,6 +70,10 @@ QStringList StationAddresses(const QVector<InterfaceAddress> &all, const QHostAd
 // console protocol's contract from the server's side (announcements, relays, leave notices,
 // acknowledgements, test pulses) and runs one competition over it.
 //
+// A façade over its jobs: PeerConnections (the connections and their framing),
+// StationRegistry (who holds which station identifier), CompetitionFlow (the competition) and
+// OperatorCommands (the operator's commands and reports, server/OperatorConsole.h).
+//
 // It lives on the thread that owns it and uses that thread's event loop. To run it on a
 // thread of its own, see EventServerThread.
 class EventServer : public QObject
@@ -95,7 +94,7 @@ public:
     // Closes the listening socket and every station's connection.
     void stop();
 
-    const Competition &competition() const { return competition_; }
+    const Competition &competition() const { return flow_.competition(); }
     const ServerOptions &options() const { return options_; }
 
     // Operator commands. Each reports what it did on logLine().
@@ -145,96 +144,22 @@ signals:
     void logLine(const QString &line);
 
 private:
-    struct Peer;
-
-    void onNewConnection();
-    void onReadyRead(Peer *peer);
-    void onGone(Peer *peer);
-    void purge();
+    // Every message in: held, logged and handed to the job it is for.
     void handleText(Peer *peer, const QByteArray &text);
-    void handleAnnounce(Peer *peer, const QByteArray &sender, const QByteArray &caption);
-    void handleStatus(Peer *peer, const QByteArray &command, const QByteArray &sender, const QByteArray &payload);
-    void handleScore(Peer *peer, const QByteArray &sender, const QByteArray &payload);
-    QByteArray resolveSender(Peer *peer, const QByteArray &sender);
-    // False, and the station cut off, when it asks for more to be sent to every station than
-    // one station may.
-    bool relayAllowed(Peer *peer, const QByteArray &command, const QByteArray &payload);
-    // Closes a broken or hostile connection, logged once, and reads nothing more from it.
-    void cutOff(Peer *peer, const QString &why);
-    // Connections that are not a judge's station (not announced, or another station).
-    int othersConnected() const;
-    // Closes connections that have not announced themselves in time and stations that leave
-    // what they are sent unread.
-    void sweep();
-    enum class Refusal { NotAnnounced, SignedOther, ScoreNotAnnounced };
-    // True the first time a refusal of this kind happens on the connection: logged once.
-    bool firstRefusal(Peer *peer, Refusal kind);
-    bool heldByOther(const QByteArray &id, const Peer *except) const;
-    void catchUp(Peer *peer, bool keepUnsentScore);
-    void supersede(Peer *older, Peer *newer);
-    // The first station of a judge answered (or not) while a second one waits.
-    void settleCheck(Peer *holder, bool answered);
-    void refuseSecond(Peer *newcomer, const Peer *holder, const QByteArray &id);
-    // Records a score for the dive under way (and journals it); false when it was the judge's
-    // score already. `how` ends the log line.
-    bool record(int judgeNumber, int halfPoints, JournalEntry::Source source, const QString &how);
-    // After a recorded score: fills in, and on a complete panel sends the panel and scoreboard.
-    void scored(bool wasComplete);
-    // Ends the dive's pending changes: the dive under way is over.
-    void endChanges();
-    void journal(const JournalEntry &entry);
-    // Starts the journal afresh, or replays it with --resume.
-    bool openJournal(QString *error);
-    void writeResults();
-    void fillMissingJudges();
-    QVector<int> connectedPanelJudges() const;
-    void announcePanel();
-    void announceDive();
-    void announceEnd();
-    void sendPulse();
-
-    QVector<Peer *> stationPeers(const Peer *except = nullptr) const;
-    void send(const QVector<Peer *> &to, const QByteArray &command, const QByteArray &sender,
-              const QByteArray &payload);
-    void send(Peer *to, const QByteArray &command, const QByteArray &sender, const QByteArray &payload);
-    QByteArray disciplineTag() const;
     void note(const QString &text);
+    // note() for the jobs.
+    std::function<void(const QString &)> noter();
 
     EventDefinition event_;
     ServerOptions options_;
-    Competition competition_;
-    QTcpServer *server_ = nullptr;
+    // The jobs, wired in the constructor: the connections, who holds which station identifier,
+    // the competition over them, and the operator's commands and reports.
+    PeerConnections connections_;
+    StationRegistry registry_;
+    CompetitionFlow flow_;
+    std::unique_ptr<OperatorCommands> operator_;
     QTimer pulseTimer_;
-    QTimer pauseTimer_;
-    QTimer sweepTimer_;
-    QElapsedTimer clock_;
-    std::vector<std::unique_ptr<Peer>> peers_;
-    // Counts the dives put under way ("next", "repeat", the end of the event): a judge's
-    // station that was lost without saying "Off" comes back within the same count for the
-    // score it could not send.
-    int diveSerial_ = 0;
-    QHash<QByteArray, int> lostInDive_;  // judge's identifier -> diveSerial_ when it was lost
-    // Per judge, for the dive under way.
-    struct JudgeState {
-        bool acknowledged = false;  // its station was told that its recorded score was received
-        bool changing = false;      // its station cancelled that score to change it
-    };
-    QVector<JudgeState> judgeState_ = QVector<JudgeState>(11);
-    Journal journal_;
-    std::mt19937 fillRandom_;
     std::atomic<quint16> port_{0};
-    // Per judge: what was last seen of its station, kept when the station is gone.
-    struct Seen {
-        bool lost = false;  // its last link ended without "Off"
-        QDateTime lostSince;
-        QByteArray battery;
-        QDateTime lastHeard;
-        QByteArray computer;
-    };
-    QHash<int, Seen> seen_;
-    void heardFrom(Peer *peer);
-    bool purgeScheduled_ = false;
-    bool acceptPaused_ = false;
 };
 
 // The operator's line for one judge: "J2   LINK LOST since 17:20:04   not scored   battery 9 % LOW

@@ -1,8 +1,15 @@
 #include "server/OperatorConsole.h"
 
-#include "server/EventServer.h"
+#include "link/CodePage.h"
+#include "server/CompetitionFlow.h"
+#include "server/PeerConnections.h"
+#include "server/StationRegistry.h"
 
 #include <QRegularExpression>
+#include <QStringList>
+#include <QTcpSocket>
+
+#include <algorithm>
 
 namespace {
 
@@ -142,4 +149,184 @@ QString OperatorConsole::execute(const QString &line)
         return {};
     }
     return QStringLiteral("unknown command \"%1\"; type help for the commands").arg(words[0].left(40));
+}
+
+// ---- the commands and reports behind it -----------------------------------------------------
+
+OperatorCommands::OperatorCommands(CompetitionFlow &flow, StationRegistry &registry, PeerConnections &connections,
+                                   Note note)
+    : flow_(flow)
+    , registry_(registry)
+    , connections_(connections)
+    , note_(std::move(note))
+{
+}
+
+bool OperatorCommands::recordScore(int judgeNumber, const QByteArray &scoreText, QString *error)
+{
+    const Competition &competition = flow_.competition();
+    QString why;
+    const auto score = ParseScore(scoreText);
+    if (competition.ended())
+        why = QStringLiteral("the event has ended");
+    else if (judgeNumber < 1 || judgeNumber > competition.judges())
+        why = QStringLiteral("the panel has judges 1 to %1").arg(competition.judges());
+    else if (!score)
+        why = QStringLiteral("a score is 0.0 to 10.0 in half points");
+    if (!why.isEmpty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    const bool wasComplete = competition.panelComplete();
+    if (flow_.record(judgeNumber, *score, JournalEntry::Source::Operator, QStringLiteral(" (entered by the operator)")))
+        flow_.scored(wasComplete);
+    return true;
+}
+
+bool OperatorCommands::sendForcedScore(int judgeNumber, const QByteArray &scoreText, QString *error)
+{
+    const auto score = ParseScore(scoreText);
+    if (JudgeStationId(judgeNumber).isEmpty() || !score) {
+        if (error)
+            *error = !score ? QStringLiteral("a score is 0.0 to 10.0 in half points")
+                            : QStringLiteral("judges are numbered 1 to 11");
+        return false;
+    }
+    connections_.send(registry_.stationPeers(), "FS", kServerId,
+                      QByteArray::number(judgeNumber) + ctl::DC1 + FormatScore(*score) + ctl::DC2);
+    return true;
+}
+
+int OperatorCommands::messageJudge(int judgeNumber, const QByteArray &text)
+{
+    const QVector<Peer *> to = registry_.judgeStations(judgeNumber);
+    if (to.isEmpty())
+        note_(QStringLiteral("no station of judge %1 is connected").arg(judgeNumber));
+    connections_.send(to, "CE", kServerId, text);
+    return to.size();
+}
+
+void OperatorCommands::chat(const QByteArray &text)
+{
+    connections_.send(registry_.stationPeers(), "CM", kServerId, text);
+}
+
+void OperatorCommands::disconnectJudge(int judgeNumber)
+{
+    const QByteArray id = JudgeStationId(judgeNumber);
+    if (id.isEmpty())
+        return;
+    const QVector<Peer *> leaving = registry_.judgeStations(judgeNumber);
+    if (leaving.isEmpty())
+        note_(QStringLiteral("no station of judge %1 is connected; the others are told all the same").arg(judgeNumber));
+    connections_.send(registry_.stationPeers(), "CD", id, id);
+    for (Peer *p : leaving) {
+        p->leaveSent = true;
+        // The station closes its link itself; one that does not is closed for it.
+        QTcpSocket *socket = p->socket;
+        QTimer::singleShot(kLeaveGraceMs, socket, [socket] { socket->abort(); });
+    }
+}
+
+QVector<EventServer::StationInfo> OperatorCommands::stations() const
+{
+    QVector<EventServer::StationInfo> out;
+    for (const auto &p : connections_.peers()) {
+        if (p->gone)
+            continue;
+        out.append({p->id, p->caption, p->address, p->name, p->status, p->endpoint});
+    }
+    std::stable_sort(out.begin(), out.end(), [](const EventServer::StationInfo &a, const EventServer::StationInfo &b) {
+        const int na = JudgeNumberOf(a.id), nb = JudgeNumberOf(b.id);
+        return (na ? na : 99) < (nb ? nb : 99);
+    });
+    return out;
+}
+
+QVector<EventServer::JudgeLink> OperatorCommands::judgeLinks() const
+{
+    using JudgeLink = EventServer::JudgeLink;
+    QVector<JudgeLink> out;
+    for (int j = 1; j <= flow_.competition().judges(); ++j) {
+        JudgeLink link;
+        link.judge = j;
+        const StationRegistry::Seen seen = registry_.seen(j);
+        link.battery = seen.battery;
+        link.lastHeard = seen.lastHeard;
+        link.computer = seen.computer;
+        link.score = flow_.competition().score(j);
+        link.changing = flow_.changing(j);
+        for (const auto &p : connections_.peers())
+            if (!p->gone && !p->cutOff && !p->superseded && JudgeNumberOf(p->id) == j)
+                link.peer = p->endpoint;
+        if (!link.peer.isEmpty())
+            link.state = JudgeLink::State::Connected;
+        else if (seen.lost)
+            link.state = JudgeLink::State::LinkLost;
+        link.lostSince = seen.lostSince;
+        out.append(link);
+    }
+    return out;
+}
+
+QString FormatJudgeLink(const EventServer::JudgeLink &link, const QDateTime &now)
+{
+    using State = EventServer::JudgeLink::State;
+    QString line = QString::fromLatin1(JudgeStationId(link.judge)) + QLatin1Char(' ');
+    switch (link.state) {
+    case State::Connected:
+        line += QStringLiteral("connected");
+        break;
+    case State::LinkLost:
+        line += QStringLiteral("LINK LOST since %1").arg(link.lostSince.toString(QStringLiteral("HH:mm:ss")));
+        break;
+    case State::NoStation:
+        line += QStringLiteral("no station");
+        break;
+    }
+    line = line.leftJustified(32);
+    line += link.score ? QStringLiteral("scored %1").arg(QString::fromLatin1(FormatScore(*link.score)))
+                       : QStringLiteral("not scored");
+    if (link.changing)
+        line += QStringLiteral(" (changing)");
+    line = line.leftJustified(56);
+    if (!link.battery.isEmpty()) {
+        line += QStringLiteral("battery %1").arg(RenderForServerLog(link.battery));
+        if (const auto percent = BatteryPercent(link.battery); percent && *percent < kLowBatteryPercent)
+            line += QStringLiteral(" LOW");
+    }
+    line = line.leftJustified(76);
+    if (link.lastHeard.isValid())
+        line += QStringLiteral("last heard %1 s ago").arg(link.lastHeard.secsTo(now));
+    return line.trimmed();
+}
+
+QString OperatorCommands::statusText() const
+{
+    const Competition &competition = flow_.competition();
+    const EventDefinition &event = competition.event();
+    if (competition.ended())
+        return QStringLiteral("the event \"%1\" has ended").arg(DecodeConsoleText(event.name));
+    QString out = flow_.diveLine() + QLatin1Char('\n');
+    QStringList scores;
+    for (int j = 1; j <= competition.judges(); ++j) {
+        const auto s = competition.score(j);
+        QString label = ShownId(JudgeStationId(j));
+        if (event.kind == EventKind::Synchro)
+            label += QStringLiteral(" (%1)").arg(QString::fromLatin1(SynchroPositionText(competition.judges(), j)));
+        QString shown = s ? QString::fromLatin1(FormatScore(*s)) : QStringLiteral("-");
+        if (flow_.changing(j))
+            shown += QStringLiteral(" (changing)");
+        scores << QStringLiteral("%1 %2").arg(label, shown);
+    }
+    out += QStringLiteral("scores: %1").arg(scores.join(QLatin1String(", ")));
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const EventServer::JudgeLink &link : judgeLinks())
+        out += QStringLiteral("\n  ") + FormatJudgeLink(link, now);
+    if (const auto r = competition.result())
+        out += QStringLiteral("\nresult: %1 points%2")
+                   .arg(QString::fromLatin1(FormatPoints(r->hundredths)))
+                   .arg(flow_.pausing() ? QStringLiteral("; next dive after the correction pause") : QString());
+    return out;
 }

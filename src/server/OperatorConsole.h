@@ -1,8 +1,42 @@
 #pragma once
 
-#include <QString>
+#include "server/EventServer.h"
 
-class EventServer;
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+class CompetitionFlow;
+class PeerConnections;
+class StationRegistry;
+
+// The operator's commands to the running server and the reports the operator reads: what
+// EventServer's operator functions do.
+class OperatorCommands
+{
+public:
+    using Note = std::function<void(const QString &)>;
+
+    OperatorCommands(CompetitionFlow &flow, StationRegistry &registry, PeerConnections &connections, Note note);
+
+    bool recordScore(int judgeNumber, const QByteArray &scoreText, QString *error);
+    bool sendForcedScore(int judgeNumber, const QByteArray &scoreText, QString *error);
+    int messageJudge(int judgeNumber, const QByteArray &text);
+    void chat(const QByteArray &text);
+    void disconnectJudge(int judgeNumber);
+
+    QVector<EventServer::StationInfo> stations() const;
+    QVector<EventServer::JudgeLink> judgeLinks() const;
+    QString statusText() const;
+
+private:
+    CompetitionFlow &flow_;
+    StationRegistry &registry_;
+    PeerConnections &connections_;
+    Note note_;
+};
 
 // The operator's command lines for the event server ("next", "fs 3 7.5", "list"...).
 class OperatorConsole

@@ -93,6 +93,8 @@ private slots:
     void portInUseIsReported();  // and a panel that cannot be judged
     void addressesForTheStations_data();
     void addressesForTheStations();
+    void stationIdentifiers_data();
+    void stationIdentifiers();
 
 private:
     void startServer(const QByteArray &eventText = kEvent, ServerOptions options = Loopback());
@@ -782,8 +784,14 @@ void TestEventServer::badInputIsSurvived()
     ScriptedStation &j1 = *stations_[0], &j2 = *stations_[1];
 
     // Over-long: more than 16384 bytes before an EOT is dropped up to its EOT; the link stays.
+    // Noted once it is over, and with its whole size once its EOT has come.
     j1.sendRaw(QByteArray(kMaxMessageBytes + 1, 'x'));
+    QVERIFY(QTest::qWaitFor([&] {
+        return log_.contains(
+            QStringLiteral("J1: more than %1 bytes without EOT; dropping them up to the next EOT").arg(kMaxMessageBytes));
+    }));
     j1.sendRaw(QByteArray(5000, 'y') + ctl::EOT);
+    j1.sendRaw(QByteArray(kMaxMessageBytes + 1, 'w') + ctl::EOT);
     // Exactly 16384 bytes before the EOT are a message.
     const QByteArray head = FrameConsoleMessage("CM", "IND ", Judge(1), "");
     j1.sendRaw(head.left(head.size() - 1) + QByteArray(kMaxMessageBytes - (head.size() - 1), 'z') + ctl::EOT);
@@ -808,9 +816,10 @@ void TestEventServer::badInputIsSurvived()
     QCOMPARE(Count(j1, "CC", "VRX "), 0);
 
     const QString log = log_.join('\n');
+    QVERIFY(log.contains(QStringLiteral("J1: over-long message of %1 bytes dropped").arg(kMaxMessageBytes + 5002)));
     // (Whether "more than 16384 bytes without EOT" comes first depends on how the bytes are
     // read: when they arrive together, the one note tells it all.)
-    QVERIFY(log.contains(QStringLiteral("J1: over-long message of %1 bytes dropped").arg(kMaxMessageBytes + 5002)));
+    QVERIFY(log.contains(QStringLiteral("J1: over-long message of %1 bytes dropped").arg(kMaxMessageBytes + 2)));
     QVERIFY(log.contains("chat from J1: zzzz"));
     QVERIFY(log.contains("J1: not a console message"));
     QVERIFY(log.contains("J1: unknown command \"QQ\"; ignored"));
@@ -925,6 +934,37 @@ void TestEventServer::addressesForTheStations()
     QCOMPARE(StationAddresses(all, QHostAddress(bound)), shown);
     startServer();
     QVERIFY(log_.filter(QRegularExpression("^listening on port \\d+; the stations connect to 127.0.0.1$")).size() == 1);
+}
+
+void TestEventServer::stationIdentifiers_data()
+{
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<bool>("station");
+    QTest::addColumn<int>("judge");
+    QTest::newRow("judge 1") << QByteArray("J1  ") << true << 1;
+    QTest::newRow("judge 11") << QByteArray("J11 ") << true << 11;
+    QTest::newRow("judge 12") << QByteArray("J12 ") << true << 0;
+    QTest::newRow("lower case") << QByteArray("j1  ") << true << 0;
+    QTest::newRow("unpadded") << QByteArray("J1") << false << 0;
+    QTest::newRow("the server's") << QByteArray("VRX ") << false << 0;
+    QTest::newRow("blanks") << QByteArray("    ") << false << 0;
+    QTest::newRow("control byte") << QByteArray("J1\x1b ") << false << 0;
+}
+
+void TestEventServer::stationIdentifiers()
+{
+    QFETCH(QByteArray, id);
+    QFETCH(bool, station);
+    QFETCH(int, judge);
+    QCOMPARE(IsStationId(id), station);
+    QCOMPARE(JudgeNumberOf(id), judge);
+    if (!judge)
+        return;
+    QCOMPARE(JudgeStationId(judge), id);
+    // The operator's line starts with the identifier, its columns aligned for one or two digits.
+    EventServer::JudgeLink link;
+    link.judge = judge;
+    QVERIFY(FormatJudgeLink(link, QDateTime::currentDateTime()).startsWith(QString::fromLatin1(id) + " no station"));
 }
 
 QTEST_MAIN(TestEventServer)
