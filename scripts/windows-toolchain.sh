@@ -102,7 +102,7 @@ echo "windows-toolchain: configuring Qt for mingw-w64 into $PREFIX" >&2
 rm -rf "$PREFIX"
 cmake -S "$srcdir" -B build "${OPTIONS[@]}" -DCMAKE_INSTALL_PREFIX="$PREFIX" > configure.log 2>&1 ||
   { tail -n 40 configure.log >&2; exit 1; }
-echo "windows-toolchain: building (about 25 minutes on 2 idle cores)" >&2
+echo "windows-toolchain: building (some 20 to 25 minutes on 2 idle cores)" >&2
 cmake --build build --parallel "$(nproc)" > build.log 2>&1 || { tail -n 60 build.log >&2; exit 1; }
 cmake --install build > install.log 2>&1 || { tail -n 40 install.log >&2; exit 1; }
 printf '%s' "$stamp_text" > "$PREFIX/.marlo-stamp"
