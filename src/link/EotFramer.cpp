@@ -6,12 +6,18 @@
 
 EotFramer::EotFramer(qsizetype maxMessageBytes) : max_(maxMessageBytes) {}
 
-void EotFramer::compact()
+void EotFramer::resetIfEmpty()
 {
     if (readPos_ == buffer_.size()) {
         buffer_.resize(0);
         readPos_ = 0;
-    } else if (readPos_ > 0 && readPos_ >= buffer_.size() / 2) {
+    }
+}
+
+void EotFramer::compact()
+{
+    resetIfEmpty();
+    if (readPos_ > 0 && readPos_ >= buffer_.size() / 2) {
         buffer_.remove(0, readPos_);
         readPos_ = 0;
     }
@@ -44,9 +50,7 @@ EotFramer::Result EotFramer::next(QByteArray &text)
     if (dropping_) {
         if (!hit) {
             dropped_ += avail;
-            buffer_.resize(0);
-            readPos_ = 0;
-            scanned_ = 0;
+            clear();
             return Result::NeedMore;
         }
         const qsizetype through = static_cast<const char *>(hit) - base + 1;
@@ -68,10 +72,7 @@ EotFramer::Result EotFramer::next(QByteArray &text)
     text = QByteArray(base, length);
     readPos_ += length + 1;
     scanned_ = 0;
-    if (readPos_ == buffer_.size()) {
-        buffer_.resize(0);
-        readPos_ = 0;
-    }
+    resetIfEmpty();
     return Result::Message;
 }
 
@@ -89,6 +90,4 @@ void EotFramer::clear()
     buffer_.resize(0);
     readPos_ = 0;
     scanned_ = 0;
-    dropping_ = false;
-    dropped_ = 0;
 }

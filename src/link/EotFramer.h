@@ -29,14 +29,20 @@ public:
     // After TooLong: the message is dropped up to and including its EOT, now or as its bytes
     // arrive, and next() reports Dropped once it is. True when its EOT is already here.
     bool dropOverlong();
+    // Inside an over-long message, dropping up to its EOT.
+    bool dropping() const { return dropping_; }
+    // Of the over-long message being dropped, or last dropped, the bytes dropped so far.
     qsizetype droppedBytes() const { return dropped_; }
 
     // Bytes received and not yet taken.
     qsizetype pending() const { return buffer_.size() - readPos_; }
+    // Lets go of the bytes not yet taken (a peer no longer read). An over-long message being
+    // dropped stays so, with its count.
     void clear();
 
 private:
     void compact();
+    void resetIfEmpty();
 
     qsizetype max_;
     QByteArray buffer_;

@@ -170,9 +170,8 @@ int PeerConnections::othersConnected() const
 
 void PeerConnections::stopReading(Peer *peer)
 {
-    // An over-long message it was in the middle of still counts as dropped when it leaves.
-    if (peer->discarding)
-        peer->discarded = peer->framer.droppedBytes();
+    // An over-long message it was in the middle of still counts as dropped when it leaves:
+    // the framer keeps its count.
     peer->framer.clear();
 }
 
@@ -261,12 +260,10 @@ void PeerConnections::onReadyRead(Peer *peer)
                 note_(QStringLiteral("%1: more than %2 bytes without EOT; dropping them up to the next EOT")
                           .arg(peer->who())
                           .arg(kMaxMessageBytes));
-            peer->discarding = true;
             continue;
         }
         if (r == EotFramer::Result::Dropped) {
             note_(QStringLiteral("%1: over-long message of %2 bytes dropped").arg(peer->who()).arg(peer->framer.droppedBytes()));
-            peer->discarding = false;
             continue;
         }
         text.append(ctl::EOT);
@@ -282,10 +279,11 @@ void PeerConnections::onGone(Peer *peer)
     if (peer->gone)
         return;
     peer->gone = true;
-    if (peer->framer.pending() > 0 || peer->discarding)
+    const bool dropping = peer->framer.dropping();
+    if (peer->framer.pending() > 0 || dropping)
         note_(QStringLiteral("%1 left in the middle of a message; %2 bytes dropped")
                   .arg(peer->who())
-                  .arg(peer->framer.pending() + peer->discarded + (peer->discarding ? peer->framer.droppedBytes() : 0)));
+                  .arg(peer->framer.pending() + (dropping ? peer->framer.droppedBytes() : 0)));
     note_(QStringLiteral("%1 (%2) left").arg(peer->who(), peer->endpoint));
     peer->socket->disconnect(this);
     peer->socket->deleteLater();

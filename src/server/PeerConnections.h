@@ -35,8 +35,6 @@ struct Peer {
     QByteArray id;             // the identifier it announced; empty before
     QByteArray caption, address, name, status;
     EotFramer framer{kMaxMessageBytes};  // bytes since the last EOT
-    bool discarding = false;   // inside an over-long message: dropping up to the next EOT
-    qint64 discarded = 0;      // of that message, what was dropped before reading stopped
     bool gone = false;         // disconnected; removed at the next purge
     bool leaveSent = false;    // the others have been told "CD" for it already
     bool saidOff = false;      // its last "CS" was "Off": the station left on purpose
