@@ -18,8 +18,11 @@ fi
 QT=$(bash scripts/windows-toolchain.sh | tail -n1)
 BUILD=${BUILD_WIN:-build-win}
 export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-$(command -v ccache || true)}
+# The cross compiler comes from this checkout's toolchain file, never from the path the Qt
+# was configured with: that checkout may be gone (CI builds the Qt from a throwaway clone).
 if [ ! -f "$BUILD/build.ninja" ]; then
   "$QT/bin/qt-cmake" -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$(pwd)/cmake/mingw-w64-x86_64.cmake" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake > /dev/null
 fi
 cmake --build "$BUILD" -j"${JOBS:-2}" "$@"

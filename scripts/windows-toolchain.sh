@@ -105,6 +105,11 @@ cmake -S "$srcdir" -B build "${OPTIONS[@]}" -DCMAKE_INSTALL_PREFIX="$PREFIX" > c
 echo "windows-toolchain: building (some 20 to 25 minutes on 2 idle cores)" >&2
 cmake --build build --parallel "$(nproc)" > build.log 2>&1 || { tail -n 60 build.log >&2; exit 1; }
 cmake --install build > install.log 2>&1 || { tail -n 40 install.log >&2; exit 1; }
+# Qt's qt.toolchain.cmake loads the toolchain file it was configured with, by its absolute
+# path in this checkout; keep a copy beside it so that the Qt outlives the checkout.
+cp "$root/cmake/mingw-w64-x86_64.cmake" "$PREFIX/lib/cmake/Qt6/"
+sed -i "s|\"$root/cmake/mingw-w64-x86_64.cmake\"|\"\${CMAKE_CURRENT_LIST_DIR}/mingw-w64-x86_64.cmake\"|" \
+  "$PREFIX/lib/cmake/Qt6/qt.toolchain.cmake"
 printf '%s' "$stamp_text" > "$PREFIX/.marlo-stamp"
 cd "$CACHE" && rm -rf "$work" "$source_dir"
 echo "$PREFIX"
