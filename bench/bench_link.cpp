@@ -180,7 +180,7 @@ int main(int argc, char **argv)
 
     // Through the socket, the reader, the hand-off, dispatch and the log line.
     Sender sender(stream);
-    form.link->connection().setPortForTests(sender.port());
+    form.link->connection().setOptions(LinkOptions {.port = quint16(sender.port())});
     int handled = 0;
     QElapsedTimer t;
     form.link->receiveText = [&](const QByteArray &text) {

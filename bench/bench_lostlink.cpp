@@ -107,7 +107,7 @@ int main(int argc, char **argv)
     form.link->showMessage = [&boxes](ConsoleLink::BoxKind, const QString &) { ++boxes; };
     form.show();
     runUntil([&] { return form.startedUp(); }, 10000);
-    form.link->connection().setPortForTests(ntohs(address.sin_port));
+    form.link->connection().setOptions(LinkOptions {.port = quint16(ntohs(address.sin_port))});
     form.link->ConnectConsolesClick();
     int server = acceptStation(listener);
     if (server < 0 || !form.link->Connected()) {

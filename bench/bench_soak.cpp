@@ -319,7 +319,7 @@ int main(int argc, char **argv)
 
     PacedServer server;
     server.start(std::chrono::milliseconds(intervalMs), std::chrono::seconds(seconds));
-    form.link->connection().setPortForTests(server.port());
+    form.link->connection().setOptions(LinkOptions {.port = quint16(server.port())});
     form.link->ConnectConsolesClick();
     if (!form.link->Connected()) {
         std::fprintf(stderr, "could not connect\n");

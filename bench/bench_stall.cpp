@@ -22,7 +22,7 @@
 
 #include "link/ConsoleLink.h"
 #include "link/ConsoleMessage.h"
-#include "link/TcpLink.h"
+#include "link/OutgoingBuffer.h"
 #include "screens/Unit_Main.h"
 
 #include <QApplication>
@@ -377,7 +377,7 @@ bool runCase(const char *name, int rate, int floodSeconds)
     form->confirmClose = [] { return true; };
     if (!startForBench(*form))
         return false;
-    form->link->connection().setPortForTests(server.port());
+    form->link->connection().setOptions(LinkOptions {.port = quint16(server.port())});
     form->link->showMessage = [](ConsoleLink::BoxKind, const QString &text) {
         std::printf("    (box: %s)\n", qPrintable(text));
     };
@@ -529,8 +529,8 @@ int main(int argc, char **argv)
     QTemporaryDir dir;  // the station writes Settings.ini in its working directory
     QDir::setCurrent(dir.path());
     std::printf("platform %s; give-up after %d ms of waiting or %lld bytes in the link's buffer; close drains %d ms\n",
-                qPrintable(QGuiApplication::platformName()), TcpLink::sendTimeoutMs(),
-                qlonglong(TcpLink::kMaxOutgoingBytes), ConsoleLink::kCloseDrainMs);
+                qPrintable(QGuiApplication::platformName()), LinkOptions().sendTimeoutMs,
+                qlonglong(OutgoingBuffer::kMaxBytes), ConsoleLink::kCloseDrainMs);
     bool ok = true;
     ok = runCase("a", 0, seconds) && ok;
     ok = runCase("b", 4 * 1024, seconds) && ok;

@@ -3,15 +3,7 @@
 #include "link/ConsoleMessage.h"
 #include "link/TcpLink.h"
 
-#include <cerrno>
-#include <cstdint>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/eventfd.h>
-#include <unistd.h>
-#endif
+#include "platform/Socket.h"
 
 void HandoffSignal::complete()
 {
@@ -31,49 +23,13 @@ void HandoffSignal::abandon()
     cv.notify_all();
 }
 
-#ifdef _WIN32
-// An auto-reset event: the main thread's notifier consumes each setting of it, so a wake-up
-// needs no clearing, and one set while the main thread drains is never lost.
-HandoffMailbox::HandoffMailbox() : wakeFd_(qintptr(::CreateEventW(nullptr, FALSE, FALSE, nullptr))) {}
+HandoffMailbox::HandoffMailbox() : wakeFd_(wake::create()) {}
 
 HandoffMailbox::~HandoffMailbox()
 {
     close();
-    if (wakeFd_ != 0)
-        ::CloseHandle(HANDLE(wakeFd_));
+    wake::destroy(wakeFd_);
 }
-
-namespace {
-
-void signalDescriptor(qintptr event)
-{
-    ::SetEvent(HANDLE(event));
-}
-
-} // namespace
-#else
-HandoffMailbox::HandoffMailbox() : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-
-HandoffMailbox::~HandoffMailbox()
-{
-    close();
-    if (wakeFd_ >= 0)
-        ::close(int(wakeFd_));
-}
-
-namespace {
-
-void signalDescriptor(qintptr fd)
-{
-    const std::uint64_t one = 1;
-    ssize_t r;
-    do {
-        r = ::write(int(fd), &one, sizeof one);
-    } while (r < 0 && errno == EINTR);
-}
-
-} // namespace
-#endif
 
 bool HandoffMailbox::post(HandoffItem item)
 {
@@ -82,7 +38,7 @@ bool HandoffMailbox::post(HandoffItem item)
         return false;
     items_.push_back(std::move(item));
     // Under the lock, so the descriptor cannot be closed in between.
-    signalDescriptor(wakeFd_);
+    wake::set(wakeFd_);
     return true;
 }
 
@@ -90,20 +46,12 @@ void HandoffMailbox::wakeIfWaiting()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (open_ && !items_.empty())
-        signalDescriptor(wakeFd_);
+        wake::set(wakeFd_);
 }
 
 void HandoffMailbox::clearWake()
 {
-#ifdef _WIN32
-    ::ResetEvent(HANDLE(wakeFd_));
-#else
-    std::uint64_t count;
-    ssize_t r;
-    do {
-        r = ::read(int(wakeFd_), &count, sizeof count);
-    } while (r < 0 && errno == EINTR);
-#endif
+    wake::clear(wakeFd_);
 }
 
 bool HandoffMailbox::take(HandoffItem &item)

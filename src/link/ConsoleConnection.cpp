@@ -3,18 +3,17 @@
 #include "link/ClientReader.h"
 #include "link/ConsoleMessage.h"
 #include "link/TcpLink.h"
+#include "platform/Socket.h"
 #include "station/StationState.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QSocketNotifier>
-#ifdef Q_OS_WIN
-#include <QWinEventNotifier>
-#endif
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -72,11 +71,12 @@ public:
         };
         QSocketNotifier writable(fd, QSocketNotifier::Write);
         connect(&writable, &QSocketNotifier::activated, this, settle);
-#ifdef Q_OS_WIN
-        // Winsock tells of a failed connect among the exceptions.
-        QSocketNotifier failed(fd, QSocketNotifier::Exception);
-        connect(&failed, &QSocketNotifier::activated, this, settle);
-#endif
+        // Where the system tells of a failed connect among the exceptions (Winsock).
+        std::unique_ptr<QSocketNotifier> failed;
+        if (sock::connectFailsAsException()) {
+            failed = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Exception);
+            connect(failed.get(), &QSocketNotifier::activated, this, settle);
+        }
         // Looked at every 50 ms as well, should the system's notification not come.
         QTimer slice;
         connect(&slice, &QTimer::timeout, this, settle);
@@ -114,15 +114,7 @@ private:
 ConsoleConnection::ConsoleConnection(const StationState &state, ConnectionEvents &events, QObject *parent)
     : QObject(parent), state_(state), events_(events), mailbox_(std::make_shared<HandoffMailbox>())
 {
-#ifdef Q_OS_WIN
-    // Windows: the mailbox's event object (QSocketNotifier watches sockets only there).
-    auto *wake = new QWinEventNotifier(reinterpret_cast<Qt::HANDLE>(mailbox_->wakeDescriptor()), this);
-    connect(wake, &QWinEventNotifier::activated, this, [this] { WakeUp(); });
-#else
-    auto *wake = new QSocketNotifier(mailbox_->wakeDescriptor(), QSocketNotifier::Read, this);
-    connect(wake, &QSocketNotifier::activated, this, [this] { WakeUp(); });
-#endif
-    wake_ = wake;
+    wake_ = wake::watch(mailbox_->wakeDescriptor(), this, [this] { WakeUp(); });
     stallTimer_ = new QTimer(this);
     stallTimer_->setSingleShot(true);
     stallTimer_->setTimerType(Qt::PreciseTimer);
@@ -178,7 +170,7 @@ bool ConsoleConnection::Open(const QByteArray &host, QString *error)
     auto link = std::make_shared<TcpLink>();
     ConnectWaitLoop wait;
     waitingOpen_ = &wait;
-    const bool opened = link->open(host, port_, error,
+    const bool opened = link->open(host, options_, error,
                                    [&wait](qintptr fd, std::int64_t deadline) { return wait.wait(fd, deadline); });
     waitingOpen_ = nullptr;
     if (!opened) {

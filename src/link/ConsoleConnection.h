@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/LinkOptions.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -48,7 +50,6 @@ class ConsoleConnection : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr quint16 kServerPort = 8963;
     // How long the main thread goes on handling received messages before it lets its other
     // events through.
     static constexpr int kDrainBudgetMs = 20;
@@ -90,15 +91,16 @@ public:
     // score the server's system had not acknowledged: none of them reaches the server.
     std::function<void(const QByteArray &frame)> unsentObserver;
 
-    // The server's port (8963); tests point the station at their own server.
-    void setPortForTests(quint16 port) { port_ = port; }
-    quint16 port() const { return port_; }
-    // The reader of the open connection, if any (for tests).
-    const TClientReader *currentReader() const { return reader_.get(); }
+    // What connections are opened with from now on: the server's port (8963) and the
+    // time-outs.
+    void setOptions(const LinkOptions &options) { options_ = options; }
+    const LinkOptions &options() const { return options_; }
     // Bytes waiting in the open connection's outgoing buffer (for tests and benchmarks).
     qsizetype UnsentBytes() const;
 
 private:
+    // Looks at the reader of the open connection (tests/support/ConnectionProbe.h).
+    friend struct ConnectionProbe;
     class ConnectWaitLoop;
     // The mailbox's wake-up: queues the draining of the mailbox.
     void WakeUp();
@@ -124,7 +126,7 @@ private:
 
     const StationState &state_;
     ConnectionEvents &events_;
-    quint16 port_ = kServerPort;
+    LinkOptions options_;
     std::shared_ptr<HandoffMailbox> mailbox_;
     QObject *wake_ = nullptr;  // the mailbox's wake-up notifier
     bool drainQueued_ = false;  // a drain is queued and has not started

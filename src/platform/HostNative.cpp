@@ -1,5 +1,7 @@
 #include "platform/HostNative.h"
 
+#include "platform/Socket.h"
+
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -10,30 +12,9 @@
 #include <unistd.h>
 #endif
 
-namespace {
-
-#ifdef _WIN32
-// Winsock must be started once before any of its calls.
-bool startWinsock()
-{
-    static const bool started = [] {
-        WSADATA data;
-        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    return started;
-}
-#else
-bool startWinsock()
-{
-    return true;
-}
-#endif
-
-} // namespace
-
 std::string NativeHostName()
 {
-    if (!startWinsock())
+    if (!sock::start())
         return std::string();
     char buf[256] = {};
     if (gethostname(buf, sizeof buf - 1) != 0)
@@ -43,7 +24,7 @@ std::string NativeHostName()
 
 std::string NativeFirstIPv4(const std::string &name)
 {
-    if (!startWinsock() || name.empty())
+    if (!sock::start() || name.empty())
         return std::string();
     addrinfo hints {};
     hints.ai_family = AF_INET;

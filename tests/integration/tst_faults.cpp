@@ -8,6 +8,7 @@
 //
 // The order is drawn from a seed that is printed; MARLO_FAULT_SEED=<seed> repeats it (the
 // thread timing on the way may still differ).
+#include "ConnectionProbe.h"
 #include "LoopbackServer.h"
 #include "ShowCounter.h"
 #include "TestStation.h"
@@ -425,7 +426,7 @@ void TestFaults::hundredDivesUnderFire()
     station_ = std::make_unique<TestStation>();
     QVERIFY(station_->start());
     form().ClientChoice->setItemIndex(2);  // Judge 3
-    link().connection().setPortForTests(server_->port());
+    ConnectionProbe::usePort(link().connection(), server_->port());
     link().ConnectConsolesClick();
     QVERIFY(link().Connected());
     QTRY_VERIFY(server_->connectionCount() == 1 && !server_->frames(0).isEmpty());

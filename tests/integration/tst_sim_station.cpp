@@ -1,6 +1,7 @@
 // The real station, driven by its keys, against the rehearsal event server over loopback: a
 // judge corrects (the station's Cancel / Change on its green panel sends 0.0, which must never
 // become a result by itself), and the server is stopped mid-event and resumed from its journal.
+#include "ConnectionProbe.h"
 #include "ScriptedStation.h"
 #include "TestStation.h"
 
@@ -25,7 +26,7 @@ const QByteArray kEvent = "event: Corrections Final\nkind: individual\njudges: 5
 bool Connect(TestStation &s, quint16 port)
 {
     s.form->ClientChoice->setItemIndex(0);
-    s.form->link->connection().setPortForTests(port);
+    ConnectionProbe::usePort(s.form->link->connection(), port);
     s.form->link->ConnectConsolesClick();
     return s.form->link->Connected();
 }

@@ -8,6 +8,7 @@
 //
 // MARLO_SOAK_MESSAGES=<n> changes the count. Sanitizer builds send a tenth and do not hold
 // the memory to the bound (their allocators keep freed memory aside on purpose).
+#include "ConnectionProbe.h"
 #include "LoopbackServer.h"
 #include "ResidentMemory.h"
 #include "TestStation.h"
@@ -343,7 +344,7 @@ void TestSoak::millionMessages()
         ++handled;
     };
     form.ClientChoice->setItemIndex(0);  // Judge 1
-    form.link->connection().setPortForTests(server.port());
+    ConnectionProbe::usePort(form.link->connection(), server.port());
     form.link->ConnectConsolesClick();
     QVERIFY(form.link->Connected());
     QTRY_VERIFY(server.sent > 0 || server.failed);

@@ -2,6 +2,7 @@
 // loopback TCP: the road of one dive from the event's announcement to the scoreboard, two
 // dives in a row keyed on the keypad, and a second station showing up in the first one's list
 // and table of stations.
+#include "ConnectionProbe.h"
 #include "TestStation.h"
 
 #include "link/ConsoleLink.h"
@@ -47,7 +48,7 @@ ServerOptions LoopbackOptions()
 bool Connect(TestStation &s, quint16 port, int judgeIndex)
 {
     s.form->ClientChoice->setItemIndex(judgeIndex);
-    s.form->link->connection().setPortForTests(port);
+    ConnectionProbe::usePort(s.form->link->connection(), port);
     s.form->link->ConnectConsolesClick();
     return s.form->link->Connected();
 }

@@ -1,6 +1,7 @@
 // A connect to a server that never answers holds nothing but itself: the station's close or a
 // signal ends it at once, with the settings written and no box; the judge's input meanwhile
 // is dropped.
+#include "ConnectionProbe.h"
 #include "SilentListener.h"
 #include "TestStation.h"
 
@@ -41,7 +42,7 @@ private slots:
         if (signal)
             new StationShutdown(form);  // owned by the window
         form.ClientChoice->setItemIndex(3);
-        form.link->connection().setPortForTests(silent.port());
+        ConnectionProbe::usePort(form.link->connection(), silent.port());
         const bool details = form.PanelDetails->isVisible();
         const int queries = station.fakes.neighbours->queries;
 

@@ -1,12 +1,15 @@
 // The connection on its own, without the window: what it sends as it opens and closes, and
 // what it reports to its owner. The screens' side of the same is tst_ConsoleLink's.
+#include "ConnectionProbe.h"
 #include "LoopbackServer.h"
 
 #include "link/ConsoleConnection.h"
+#include "link/OutgoingBuffer.h"
 #include "station/StationState.h"
 
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -35,6 +38,21 @@ public:
 // This station ("Judge 2").
 const QByteArray kUs = "J2  ";
 
+// The system under the outgoing buffer: it takes `room` bytes, then nothing (or fails).
+struct FakeSystem {
+    qsizetype room = 0;
+    bool fails = false;
+    QByteArray taken;
+    OutgoingBuffer::SendSome send = [this](const char *data, qsizetype size) -> qsizetype {
+        if (room == 0)
+            return fails ? -1 : 0;
+        const qsizetype n = std::min(size, room);
+        taken.append(data, n);
+        room -= n;
+        return n;
+    };
+};
+
 } // namespace
 
 class TestConsoleConnection : public QObject
@@ -52,7 +70,7 @@ private slots:
         server_ = std::make_unique<LoopbackServer>();
         QVERIFY(server_->listen());
         connection_ = std::make_unique<ConsoleConnection>(state_, events_);
-        connection_->setPortForTests(server_->port());
+        ConnectionProbe::usePort(*connection_, server_->port());
     }
     void cleanup()
     {
@@ -135,6 +153,71 @@ private slots:
                                                        LoopbackServer::frame("SD", "7.5", kUs),
                                                        LoopbackServer::frame("CS", "Off", kUs),
                                                        LoopbackServer::frame("IP", QByteArray(), kUs)}));
+    }
+
+    // The outgoing buffer on its own: what waits, in order, what is given up when the link
+    // closes, and which handed scores count as not acknowledged.
+    void outgoingBuffer_data()
+    {
+        QTest::addColumn<QByteArrayList>("writes");   // written 10 ms apart; "SD" ones are scores
+        QTest::addColumn<int>("room");                // what the system takes while they are written
+        QTest::addColumn<bool>("fails");              // the socket fails once that is used up
+        QTest::addColumn<int>("later");               // then taken by a flush
+        QTest::addColumn<int>("unacknowledged");      // of the handed bytes, at the close
+        QTest::addColumn<QString>("written");         // each write's result
+        QTest::addColumn<qint64>("oldest");           // oldestUnsentAtMs() before the close
+        QTest::addColumn<QByteArrayList>("unsent");   // what takeUnsent() gives up
+
+        const QByteArray a = "CM first", sd = "SD 6.5", c = "CM third";
+        const QByteArray big(OutgoingBuffer::kMaxBytes + 1, 'x');
+        QTest::newRow("all taken, all acknowledged") << QByteArrayList {a, sd} << 100 << false << 0 << 0 << "yy" << qint64(-1) << QByteArrayList {};
+        QTest::newRow("handed score not acknowledged") << QByteArrayList {sd, c} << 100 << false << 0 << int(c.size() + 1) << "yy" << qint64(-1) << QByteArrayList {sd};
+        QTest::newRow("acknowledged to its last byte") << QByteArrayList {sd, c} << 100 << false << 0 << int(c.size()) << "yy" << qint64(-1) << QByteArrayList {};
+        QTest::newRow("cut inside a message") << QByteArrayList {a, sd, c} << int(a.size() + 3) << false << 0 << 0 << "yyy" << qint64(20) << QByteArrayList {sd, c};
+        QTest::newRow("flushed later, score unacknowledged") << QByteArrayList {a, sd, c} << int(a.size() + 3) << false << 100 << int(c.size() + 1) << "yyy" << qint64(-1) << QByteArrayList {sd};
+        QTest::newRow("overflow") << QByteArrayList {a, big, c} << 0 << false << 0 << 0 << "yny" << qint64(10) << QByteArrayList {a, c};
+        QTest::newRow("socket fails") << QByteArrayList {a} << 0 << true << 0 << 0 << "n" << qint64(-1) << QByteArrayList {};
+        QByteArrayList scores;
+        for (int i = 0; i <= int(OutgoingBuffer::kKeptScores); ++i)
+            scores << "SD " + QByteArray::number(i);
+        QTest::newRow("the last scores remembered") << scores << 1000 << false << 0 << 1000 << QString(scores.size(), QLatin1Char('y')) << qint64(-1) << scores.mid(1);
+    }
+    void outgoingBuffer()
+    {
+        QFETCH(QByteArrayList, writes);
+        QFETCH(int, room);
+        QFETCH(bool, fails);
+        QFETCH(int, later);
+        QFETCH(int, unacknowledged);
+        QFETCH(QString, written);
+        QFETCH(qint64, oldest);
+        QFETCH(QByteArrayList, unsent);
+        OutgoingBuffer buffer;
+        FakeSystem system {room, fails};
+        QString results;
+        QByteArray accepted;
+        for (int i = 0; i < writes.size(); ++i) {
+            const bool ok = buffer.write(writes[i], writes[i].startsWith("SD"), 10 * (i + 1), system.send);
+            results += QLatin1Char(ok ? 'y' : 'n');
+            if (ok)
+                accepted += writes[i];
+        }
+        system.room = later;
+        QVERIFY(buffer.flush(system.send));
+        QCOMPARE(results, written);
+        QCOMPARE(buffer.oldestUnsentAtMs(), oldest);
+        // In order, across the cuts; what was not taken waits.
+        QCOMPARE(system.taken, accepted.left(system.taken.size()));
+        QCOMPARE(buffer.handedBytes(), system.taken.size());
+        QCOMPARE(buffer.unsentBytes(), accepted.size() - system.taken.size());
+        QByteArrayList given;
+        for (const OutgoingBuffer::Unsent &u : buffer.takeUnsent(unacknowledged)) {
+            given << u.message;
+            QCOMPARE(u.score, u.message.startsWith("SD"));
+        }
+        QCOMPARE(given, unsent);
+        QCOMPARE(buffer.unsentBytes(), 0);
+        QCOMPARE(buffer.oldestUnsentAtMs(), -1);
     }
 
 private:

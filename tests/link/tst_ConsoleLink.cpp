@@ -1,6 +1,7 @@
 // The connection lifecycle over loopback: connect, the bytes sent, disconnect, the server's
 // close, lost link and automatic reconnect, the server address list, and the hand-off's
 // safety when the station lets go of a connection or goes away.
+#include "ConnectionProbe.h"
 #include "ShowCounter.h"
 #include "LoopbackServer.h"
 #include "TestStation.h"
@@ -171,7 +172,7 @@ void TestConsoleLink::connectSendsCC()
     QCOMPARE(form().state.LastServerAddress, QStringLiteral("This Computer"));
     QCOMPARE(form().state.SavedFunctionIndex, judge);
     QVERIFY(station_->boxes.isEmpty());
-    QVERIFY(link().connection().currentReader());
+    QVERIFY(ConnectionProbe::reader(link().connection()));
 }
 
 void TestConsoleLink::connectFailureChangesNothing()
@@ -180,7 +181,7 @@ void TestConsoleLink::connectFailureChangesNothing()
     form().ClientChoice->setItemIndex(4);
     form().state.LastServerAddress = QStringLiteral("10.9.9.9");
     form().state.SavedFunctionIndex = 7;
-    form().link->connection().setPortForTests(LoopbackServer::unusedPort());
+    ConnectionProbe::usePort(form().link->connection(), LoopbackServer::unusedPort());
     form().ConnectConsoles->click();
     QCOMPARE(station_->boxes, QStringList {kCouldNotConnectText});
     QVERIFY(!link().Connected());
@@ -190,7 +191,7 @@ void TestConsoleLink::connectFailureChangesNothing()
     QCOMPARE(form().state.LastServerAddress, QStringLiteral("10.9.9.9"));
     QCOMPARE(form().state.SavedFunctionIndex, 7);
     QVERIFY(!QFile::exists(station_->workDir() + QStringLiteral("/Settings.ini")));
-    QVERIFY(!link().connection().currentReader());
+    QVERIFY(!ConnectionProbe::reader(link().connection()));
 }
 
 void TestConsoleLink::scoreIsFollowedByStatus()
@@ -257,7 +258,7 @@ void TestConsoleLink::serverClosingTheLink()
     QVERIFY(form().ReconnectTimer->isActive());
     QVERIFY(form().InvalidElements->isVisible());
     QCOMPARE(form().StatusBar1->panelText(kLinkPanel), kLinkLostText);
-    QTRY_VERIFY(!link().connection().currentReader());
+    QTRY_VERIFY(!ConnectionProbe::reader(link().connection()));
     form().ReconnectTimer->stop();
 
     // On the opening page a closed link changes nothing.
@@ -505,10 +506,10 @@ void TestConsoleLink::replacedReaderNeverTouchesNewLink()
     // The old reader hands over a message and waits; before the main thread gets to it, the
     // automatic reconnect replaces the connection.
     server_->send(LoopbackServer::frame("CM", "old"));
-    const TClientReader *oldReader = link().connection().currentReader();
+    const TClientReader *oldReader = ConnectionProbe::reader(link().connection());
     QVERIFY(spinUntil([&] { return oldReader->waitingForHandoff(); }));
     link().AutomaticReconnect();
-    QVERIFY(link().connection().currentReader() != oldReader);
+    QVERIFY(ConnectionProbe::reader(link().connection()) != oldReader);
     QVERIFY(server_->waitForConnections(2));
     QVERIFY(server_->waitForClosed(0));
     QCOMPARE(server_->frames(0).mid(1), (QList<QByteArray> {LoopbackServer::frame("CS", "Off", "J2  "), QByteArray("\x01IPIND J2  \x02\x04")}));
@@ -563,7 +564,7 @@ void TestConsoleLink::closingStationWhileReaderWaits()
     QVERIFY(station_->start());
     QVERIFY(station_->connectTo(*server_));
     server_->send(LoopbackServer::frame("CM", "never handled"));
-    const TClientReader *reader = link().connection().currentReader();
+    const TClientReader *reader = ConnectionProbe::reader(link().connection());
     QVERIFY(spinUntil([&] { return reader->waitingForHandoff(); }));
     // The window goes away with the hand-off pending: the reader is released and joined.
     const auto before = std::chrono::steady_clock::now();

@@ -5,13 +5,14 @@
 // one reconnect, the panel red again with the same score). Nothing of a given-up buffer goes
 // out later, the order of messages holds across partial writes, the close is prompt, and a
 // connect gives up at its limit.
+#include "ConnectionProbe.h"
 #include "ShowCounter.h"
 #include "LoopbackServer.h"
 #include "SilentListener.h"
 #include "TestStation.h"
 
 #include "link/ConsoleLink.h"
-#include "link/TcpLink.h"
+#include "link/OutgoingBuffer.h"
 #include "scoring/ScoreConfirmation.h"
 #include "screens/Unit_Invalid.h"
 #include "screens/Unit_Main.h"
@@ -116,8 +117,11 @@ private:
 void TestLinkStall::initTestCase()
 {
     // The limits the station runs with.
-    QCOMPARE(TcpLink::sendTimeoutMs(), 5000);
-    QCOMPARE(TcpLink::connectTimeoutMs(), 10000);
+    TestStation station;
+    const LinkOptions &options = station.form->link->connection().options();
+    QCOMPARE(options.sendTimeoutMs, 5000);
+    QCOMPARE(options.connectTimeoutMs, 10000);
+    QCOMPARE(options.port, quint16(8963));
     QCOMPARE(ConsoleLink::kCloseDrainMs, 500);
 }
 
@@ -135,8 +139,6 @@ void TestLinkStall::cleanup()
 {
     station_.reset();
     server_.reset();
-    TcpLink::setSendTimeoutMs(5000);
-    TcpLink::setConnectTimeoutMs(10000);
 }
 
 void TestLinkStall::record()
@@ -207,8 +209,8 @@ void TestLinkStall::lostLinkFailsTheBufferedScore()
 {
     QFETCH(bool, overflow);
     QFETCH(bool, inSystem);
-    TcpLink::setSendTimeoutMs(overflow ? 60000 : 1000);
     QVERIFY(station_->start());
+    ConnectionProbe::setSendTimeoutMs(link().connection(), overflow ? 60000 : 1000);
     QVERIFY(station_->connectTo(*server_, 2));
     server_->clearReceived();
     ShowCounter windows(form().InvalidElements);
@@ -241,7 +243,7 @@ void TestLinkStall::lostLinkFailsTheBufferedScore()
     }
 
     if (overflow) {
-        QVERIFY(!fillUntilUnsent(TcpLink::kMaxOutgoingBytes + 1));
+        QVERIFY(!fillUntilUnsent(OutgoingBuffer::kMaxBytes + 1));
         QVERIFY(!sent_.last().second);  // the message that did not fit failed
     } else {
         QTRY_VERIFY_WITH_TIMEOUT(!link().Connected(), 5000);
@@ -290,7 +292,7 @@ void TestLinkStall::orderKeptAcrossPartialWrites()
     server_->setStalled(true, 0);
     // Half the buffer waits behind full system buffers; the server then reads it all as the
     // socket delivers it, in pieces that cut messages anywhere.
-    QVERIFY(fillUntilStalled(TcpLink::kMaxOutgoingBytes / 2));
+    QVERIFY(fillUntilStalled(OutgoingBuffer::kMaxBytes / 2));
     server_->setStalled(false, 0);
     const QList<QByteArray> expected = written();
     QVERIFY(server_->waitForBytes(expected.join().size(), 0, 10000));
@@ -310,7 +312,7 @@ void TestLinkStall::closeIsPromptWhenNothingIsRead()
     server_->setStalled(true, 0);
     // Enough waits in the link's buffer that the close cannot drain it to the server, which
     // takes nothing more.
-    QVERIFY(fillUntilStalled(TcpLink::kMaxOutgoingBytes / 4));
+    QVERIFY(fillUntilStalled(OutgoingBuffer::kMaxBytes / 4));
     link().SendConsoleMessage("SD", "7.5\x11");
 
     // The close lets the buffer drain for a moment, then closes: on purpose, so the score
@@ -346,8 +348,8 @@ void TestLinkStall::connectGivesUpAtItsLimit()
     FullListener silent;
     QVERIFY2(silent.full(), "could not fill the accept queue");
     QVERIFY(station_->start());
-    link().connection().setPortForTests(silent.port());
-    TcpLink::setConnectTimeoutMs(300);
+    ConnectionProbe::usePort(link().connection(), silent.port());
+    ConnectionProbe::setConnectTimeoutMs(link().connection(), 300);
 
     QElapsedTimer clock;
     clock.start();

@@ -1,5 +1,6 @@
 #include "TestStation.h"
 
+#include "ConnectionProbe.h"
 #include "LoopbackServer.h"
 
 #include "link/ConsoleLink.h"
@@ -31,7 +32,7 @@ bool TestStation::start(int timeoutMs)
 bool TestStation::connectTo(LoopbackServer &server, int judgeIndex)
 {
     form->ClientChoice->setItemIndex(judgeIndex);
-    form->link->connection().setPortForTests(server.port());
+    ConnectionProbe::usePort(form->link->connection(), server.port());
     const int before = server.connectionCount();
     form->link->ConnectConsolesClick();
     return server.waitForConnections(before + 1) && server.waitForFrames(1);
