@@ -169,6 +169,7 @@ void TMainForm::buildFrame()
     PanelMain = new Panel(this, QStringLiteral("PanelMain"));
     PanelMain->setColor(Qt::white);
     PanelMain->setFrame(Panel::MainFrame5);
+    // The panels in the order of StatusPanel.
     StatusBar1 = new StatusBar(this, QStringLiteral("StatusBar1"),
                                {{100, Qt::AlignHCenter, QStringLiteral("   Version 1.0")},
                                 {300, Qt::AlignLeft, QStringLiteral("Marlo DV - scoring by the Marlo team")},
@@ -343,7 +344,7 @@ void TMainForm::buildDetailsPanel()
     LogFile = memo(QStringLiteral("LogFile"));
     place(LogFile, 16, 8, 409, 145);
 
-    GridConnections = new QTableWidget(13, 4, p);
+    GridConnections = new QTableWidget(ConnectionsGrid::Rows, ConnectionsGrid::Columns, p);
     GridConnections->setObjectName(QStringLiteral("GridConnections"));
     GridConnections->horizontalHeader()->hide();
     GridConnections->verticalHeader()->hide();
@@ -351,13 +352,13 @@ void TMainForm::buildDetailsPanel()
     GridConnections->setSelectionMode(QAbstractItemView::NoSelection);
     GridConnections->setWordWrap(false);
     GridConnections->setFont(verdana(10, false));
-    for (int c = 0; c < 4; ++c)
+    for (int c = 0; c < ConnectionsGrid::Columns; ++c)
         GridConnections->setColumnWidth(c, 80);
-    for (int r = 0; r < 13; ++r) {
+    for (int r = 0; r < ConnectionsGrid::Rows; ++r) {
         GridConnections->setRowHeight(r, 16);
-        for (int c = 0; c < 4; ++c) {
+        for (int c = 0; c < ConnectionsGrid::Columns; ++c) {
             auto *item = new QTableWidgetItem();
-            if (r == 0 || c == 0)
+            if (r == ConnectionsGrid::HeadingRow || c == ConnectionsGrid::JobColumn)
                 item->setBackground(QColor(212, 208, 200));
             GridConnections->setItem(r, c, item);
         }
@@ -726,9 +727,4 @@ void TMainForm::markFocus(QWidget *now)
     if (!focusMark_)
         focusMark_ = new FocusMark;
     focusMark_->markWidget(show ? button : nullptr);
-}
-
-QWidget *TMainForm::focusMarked() const
-{
-    return focusMark_ && focusMark_->isVisible() ? focusMark_->marked() : nullptr;
 }
