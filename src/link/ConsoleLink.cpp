@@ -145,7 +145,7 @@ void ConsoleLink::LinkDisconnected()
 
 void ConsoleLink::ShowLinkState()
 {
-    QLabel *panel = screens_.StatusBar1->panel(kLinkPanel);
+    QLabel *panel = screens_.StatusBar1->panel(StatusPanel::Link);
     if (!panel)
         return;
     const bool lost = host_.currentPage() == 1 && !Connected();
@@ -154,7 +154,7 @@ void ConsoleLink::ShowLinkState()
         pal.setColor(QPalette::WindowText, QColor(255, 0, 0));
         panel->setPalette(pal);
     }
-    screens_.StatusBar1->setPanelText(kLinkPanel, lost ? kLinkLostText : QString());
+    screens_.StatusBar1->setPanelText(StatusPanel::Link, lost ? kLinkLostText : QString());
 }
 
 void ConsoleLink::GoHome(GoHomeSteps steps)
@@ -191,7 +191,7 @@ void ConsoleLink::AutomaticReconnect()
     if (connection_->Opening())
         return;
     state_.RetryCount += 1;
-    screens_.StatusBar1->setPanelText(5, QStringLiteral("Retry Count: %1  %2")
+    screens_.StatusBar1->setPanelText(StatusPanel::RetryCount, QStringLiteral("Retry Count: %1  %2")
                                              .arg(state_.RetryCount)
                                              .arg(QTime::currentTime().toString(QStringLiteral("hh:mm.ss"))));
     GoHome();

@@ -25,9 +25,8 @@ struct InboundScreens;
 struct StationPlatform;
 struct StationState;
 
-// Status-bar panel 2, in red, while the link is down on the scoring page.
+// The status bar's link panel, in red, while the link is down on the scoring page.
 inline const QString kLinkLostText = QStringLiteral("Link lost");
-constexpr int kLinkPanel = 2;
 
 // Shown when the connect action cannot open the link (carriage returns as line breaks).
 inline const QString kCouldNotConnectText =

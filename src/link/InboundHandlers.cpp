@@ -107,17 +107,17 @@ void HandleCM(InboundScreens &s, const QByteArray &payload)
 
 void HandleIP(InboundScreens &s, const QByteArray &payload, const QByteArray &sender)
 {
-    fillGridCell(s, sender, 2, payload);
+    fillGridCell(s, sender, ConnectionsGrid::AddressColumn, payload);
 }
 
 void HandleCN(InboundScreens &s, const QByteArray &payload, const QByteArray &sender)
 {
-    fillGridCell(s, sender, 1, payload);
+    fillGridCell(s, sender, ConnectionsGrid::NameColumn, payload);
 }
 
 void HandleCS(InboundScreens &s, const QByteArray &payload, const QByteArray &sender)
 {
-    fillGridCell(s, sender, 3, payload);
+    fillGridCell(s, sender, ConnectionsGrid::StatusColumn, payload);
 }
 
 void HandleXX(InboundScreens &s, const QByteArray &payload)

@@ -13,7 +13,6 @@ public:
 
     // Puts the mark on `target` (or takes it away, for nullptr).
     void markWidget(QWidget *target);
-    QWidget *marked() const { return target_; }
 
 protected:
     void paintEvent(QPaintEvent *) override;

@@ -1,6 +1,7 @@
 #include "screens/SmallWindow.h"
 
-#include <QGuiApplication>
+#include "platform/WindowSystem.h"
+
 #include <QWidget>
 #include <QWindow>
 
@@ -21,7 +22,7 @@ void keepAboveWindowOf(QWidget *w, QWidget *over)
 
 Qt::WindowFlags smallWindowFlags()
 {
-    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    const bool wayland = WindowSystem::current().isWayland();
     return (wayland ? Qt::ToolTip : Qt::Tool) | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
            | Qt::WindowDoesNotAcceptFocus;
 }

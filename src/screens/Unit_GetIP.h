@@ -15,7 +15,6 @@ public:
     // Runs the window messages until the window system has exposed the window and it has been
     // painted and presented, at most `boundMs`. True when it was seen in time.
     bool waitUntilPainted(int boundMs);
-    bool painted() const { return presented_; }
 
 protected:
     void paintEvent(QPaintEvent *) override;

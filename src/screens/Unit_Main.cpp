@@ -4,6 +4,7 @@
 #include "link/InboundHandlers.h"
 #include "platform/KeyMapping.h"
 #include "platform/ScreenInfo.h"
+#include "platform/WindowSystem.h"
 #include "scoring/JudgePosition.h"
 #include "scoring/ScoreConfirmation.h"
 #include "scoring/ScoreEntry.h"
@@ -48,21 +49,6 @@ QFont verdana(int px, bool bold = true)
 void place(QWidget *w, int left, int top, int width, int height)
 {
     w->setGeometry(left, top, width, height);
-}
-
-// Whether a window system runs the windows, one that knows a maximised state and may keep a
-// part of the screen for itself (panels, docks): not the off-screen or single-surface platforms,
-// where the station places itself.
-bool windowSystemMaximises()
-{
-    const QString p = QGuiApplication::platformName();
-    return p == QLatin1String("xcb") || p.startsWith(QLatin1String("wayland")) || p == QLatin1String("windows")
-           || p == QLatin1String("cocoa");
-}
-
-bool onWayland()
-{
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 } // namespace
@@ -183,6 +169,7 @@ void TMainForm::buildFrame()
     PanelMain = new Panel(this, QStringLiteral("PanelMain"));
     PanelMain->setColor(Qt::white);
     PanelMain->setFrame(Panel::MainFrame5);
+    // The panels in the order of StatusPanel.
     StatusBar1 = new StatusBar(this, QStringLiteral("StatusBar1"),
                                {{100, Qt::AlignHCenter, QStringLiteral("   Version 1.0")},
                                 {300, Qt::AlignLeft, QStringLiteral("Marlo DV - scoring by the Marlo team")},
@@ -357,7 +344,7 @@ void TMainForm::buildDetailsPanel()
     LogFile = memo(QStringLiteral("LogFile"));
     place(LogFile, 16, 8, 409, 145);
 
-    GridConnections = new QTableWidget(13, 4, p);
+    GridConnections = new QTableWidget(ConnectionsGrid::Rows, ConnectionsGrid::Columns, p);
     GridConnections->setObjectName(QStringLiteral("GridConnections"));
     GridConnections->horizontalHeader()->hide();
     GridConnections->verticalHeader()->hide();
@@ -365,13 +352,13 @@ void TMainForm::buildDetailsPanel()
     GridConnections->setSelectionMode(QAbstractItemView::NoSelection);
     GridConnections->setWordWrap(false);
     GridConnections->setFont(verdana(10, false));
-    for (int c = 0; c < 4; ++c)
+    for (int c = 0; c < ConnectionsGrid::Columns; ++c)
         GridConnections->setColumnWidth(c, 80);
-    for (int r = 0; r < 13; ++r) {
+    for (int r = 0; r < ConnectionsGrid::Rows; ++r) {
         GridConnections->setRowHeight(r, 16);
-        for (int c = 0; c < 4; ++c) {
+        for (int c = 0; c < ConnectionsGrid::Columns; ++c) {
             auto *item = new QTableWidgetItem();
-            if (r == 0 || c == 0)
+            if (r == ConnectionsGrid::HeadingRow || c == ConnectionsGrid::JobColumn)
                 item->setBackground(QColor(212, 208, 200));
             GridConnections->setItem(r, c, item);
         }
@@ -620,11 +607,12 @@ void TMainForm::fitToScreen()
     // Maximised where a window system knows the state: it then gives the window its work area,
     // the screen less its panels. The window also asks for that area itself, which is the whole
     // screen where nothing reserves a part of it (X11 with no window manager).
-    const bool managed = windowSystemMaximises();
+    const WindowSystem windowSystem = WindowSystem::current();
+    const bool managed = windowSystem.maximises();
     if (managed && !(windowState() & Qt::WindowMaximized))
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
     // A Wayland compositor sizes a maximised window itself and tells it so.
-    if (managed && onWayland() && isVisible())
+    if (managed && windowSystem.isWayland() && isVisible())
         return;
     const QRect area = platform.screen->availableGeometry();
     if (area.isValid() && area != geometry())
@@ -706,7 +694,7 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     lastKey_ = event;
     lastReceiver_ = w;
     auto *ke = static_cast<QKeyEvent *>(event);
-    static const NativeKeys native = nativeKeysOf(QGuiApplication::platformName());
+    static const NativeKeys native = WindowSystem::current().nativeKeys();
     FormKeyDown(scoring, virtualKeyOf(native, {ke->key(), ke->modifiers().testFlag(Qt::KeypadModifier),
                                                ke->nativeScanCode(), ke->nativeVirtualKey()}));
     if ((ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) && !ke->isAutoRepeat())
@@ -739,9 +727,4 @@ void TMainForm::markFocus(QWidget *now)
     if (!focusMark_)
         focusMark_ = new FocusMark;
     focusMark_->markWidget(show ? button : nullptr);
-}
-
-QWidget *TMainForm::focusMarked() const
-{
-    return focusMark_ && focusMark_->isVisible() ? focusMark_->marked() : nullptr;
 }

@@ -123,8 +123,6 @@ public:
     void fitToScreen();
     // The longest the start-up waits for the obtaining-address window to be painted.
     static constexpr int kObtainingWindowBoundMs = 1000;
-    // The frame around the button that the keyboard has given the focus (null when none).
-    QWidget *focusMarked() const;
     DockLayout *dockOf(QWidget *w) const;
 
     // Asks before closing while linked. The dialog is a seam so that tests can answer it.

@@ -7,16 +7,16 @@
 
 #include <atomic>
 
-class QSocketNotifier;
 class TMainForm;
 
 // Ends the station as its Close does, without the question, when the station is told to end
 // from outside:
 // - SIGTERM, SIGINT and SIGHUP (a kiosk or system shutdown, a closed terminal; on Windows the
-//   console's control events and WM_ENDSESSION): the handler
-//   only writes the signal's number into a pipe that the event loop watches; a second signal
-//   while the first is being handled ends the process at once with status 128 + the signal;
-// - the end of the window system's session (the session manager's request to save);
+//   console's control events), brought to the event loop by `TerminationSignals`; a second
+//   signal while the first is being handled ends the process at once with status 128 + the
+//   signal;
+// - the end of the window system's session (the session manager's request to save; on Windows
+//   WM_ENDSESSION too), from `WindowSystem::onSessionEnd`;
 // - the display connection breaking: the settings are written from the values kept current
 //   here (the window's last geometry, the server entry and the function) and the disconnect
 //   is attempted before the process ends.
@@ -44,11 +44,9 @@ protected:
 
 private:
     void keep();
-    void onSignalPipe();
     void closeAfterDisplayLoss();  // main thread
 
     TMainForm &form_;
-    QSocketNotifier *notifier_ = nullptr;
     mutable QMutex mutex_;
     StationSettings kept_;
     // Until the window's show has read the settings file, its server entry and function are
@@ -58,4 +56,5 @@ private:
     std::atomic<bool> settingsWritten_ {false};
     QMutex closeMutex_;
     std::atomic<bool> closeStarted_ {false};
+    std::atomic<bool> displayLostAsked_ {false};  // of the main thread, once
 };

@@ -9,6 +9,8 @@
 #include "screens/Unit_Main.h"
 #include "station/Settings.h"
 #include "station/StationClose.h"
+#include "station/StationState.h"
+#include "widgets/StatusBar.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -19,15 +21,15 @@ void StationCreationSteps(TMainForm &form)
 {
     // Numbers are formatted and parsed with "." whatever the system's locale says.
     QLocale::setDefault(QLocale::c());
-    form.StatusBar1->setPanelText(0, QStringLiteral("   Version 1.1.0"));
+    form.StatusBar1->setPanelText(StatusPanel::Version, QStringLiteral("   Version " MARLO_VERSION));
     form.state.RetryCount = 0;
     form.state.JudgeCount = 11;
     const QStringList headings = {QStringLiteral("Job"), QStringLiteral("Name"), QStringLiteral("IP"), QStringLiteral("Status")};
-    for (int c = 0; c < 4; ++c)
-        form.GridConnections->item(0, c)->setText(headings[c]);
+    for (int c = 0; c < ConnectionsGrid::Columns; ++c)
+        form.GridConnections->item(ConnectionsGrid::HeadingRow, c)->setText(headings[c]);
     for (int r = 1; r <= form.state.JudgeCount && r <= 11; ++r)
-        form.GridConnections->item(r, 0)->setText(QStringLiteral("Judge %1").arg(r));
-    form.GridConnections->item(12, 0)->setText(QStringLiteral("VRX KMT"));
+        form.GridConnections->item(r, ConnectionsGrid::JobColumn)->setText(QStringLiteral("Judge %1").arg(r));
+    form.GridConnections->item(ConnectionsGrid::ServerRow, ConnectionsGrid::JobColumn)->setText(QStringLiteral("VRX KMT"));
     form.ClientChoice->setItemIndex(0);
     // A station killed or without power after linking remembers the server and the function.
     QObject::connect(form.link.get(), &ConsoleLink::serverChosen, &form,
@@ -41,7 +43,7 @@ void StationCreationSteps(TMainForm &form)
 
 void StationShowSteps(TMainForm &form)
 {
-    form.setWindowTitle(QStringLiteral("Marlo v1.1.0"));
+    form.setWindowTitle(QStringLiteral("Marlo v" MARLO_VERSION));
     form.state.FillProtocols();
     form.dockOf(form.PanelIND)->addDocked(form.ScoreConfirmMain, DockLayout::Fill);
     // Read once: the shutdown that watches the station may have read it already.
@@ -91,8 +93,8 @@ void Timer1Timer(TMainForm &form)
         form.ObtainingIPAddress = nullptr;
         QCoreApplication::processEvents();
     }
-    form.StatusBar1->setPanelText(3, state.ClientInfo.LocalAddress);
-    form.StatusBar1->setPanelText(4, QStringLiteral("  ") + state.ClientInfo.LocalComputerName);
+    form.StatusBar1->setPanelText(StatusPanel::Address, state.ClientInfo.LocalAddress);
+    form.StatusBar1->setPanelText(StatusPanel::ComputerName, QStringLiteral("  ") + state.ClientInfo.LocalComputerName);
     for (int i = 0; i < form.HostIP->count(); ++i)
         if (form.HostIP->itemText(i) == state.LastServerAddress)
             form.HostIP->setCurrentIndex(i);

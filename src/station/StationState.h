@@ -29,8 +29,20 @@ struct TProtocols {
 };
 
 constexpr int kStationIdCount = 12;
-constexpr int kJudgeSlots = 11;
 constexpr int kServerStationIndex = 11;
+
+// The table of the stations (`GridConnections`): a heading row, then one row for each entry of
+// the identifier table in its order (row r is StationIdTable[r - 1]), the event server's last.
+namespace ConnectionsGrid {
+constexpr int HeadingRow = 0;
+constexpr int ServerRow = kServerStationIndex + 1;
+constexpr int Rows = kStationIdCount + 1;
+constexpr int JobColumn = 0;      // "Judge 1" ... "Judge 11", "VRX KMT"
+constexpr int NameColumn = 1;     // the station's computer name
+constexpr int AddressColumn = 2;  // its IP address
+constexpr int StatusColumn = 3;   // its last status ("CS"), "Off" once gone
+constexpr int Columns = 4;
+} // namespace ConnectionsGrid
 
 struct StationState {
     TClientInfo ClientInfo;

@@ -79,11 +79,6 @@ Extent forEachCell(QStringView text, CellFn &&cell)
     return ext;
 }
 
-inline Extent textExtent(QStringView text)
-{
-    return forEachCell(text, [](int, int, uint) {});
-}
-
 // Size of a text in cells of w x h with a frame f wide: one pixel wider than the cells and frame.
 inline QSize measuredSize(const Extent &ext, int w, int h, int frame)
 {

@@ -4,6 +4,16 @@
 #include <QList>
 #include <QWidget>
 
+// The main window's status bar panels, from the left, by what they show.
+namespace StatusPanel {
+constexpr int Version = 0;       // "   Version ..."
+constexpr int Caption = 1;       // the program's caption
+constexpr int Link = 2;          // "Link lost" while the scoring page has no link
+constexpr int Address = 3;       // this computer's IP address
+constexpr int ComputerName = 4;  // this computer's name
+constexpr int RetryCount = 5;    // "Retry Count: ..." of the automatic reconnect
+} // namespace StatusPanel
+
 // The main window's status bar: panels of fixed widths, the last one taking what is left.
 class StatusBar : public QWidget
 {

@@ -257,18 +257,18 @@ void TestConsoleLink::serverClosingTheLink()
     QVERIFY(station_->boxes.isEmpty());
     QVERIFY(form().ReconnectTimer->isActive());
     QVERIFY(form().InvalidElements->isVisible());
-    QCOMPARE(form().StatusBar1->panelText(kLinkPanel), kLinkLostText);
+    QCOMPARE(form().StatusBar1->panelText(StatusPanel::Link), kLinkLostText);
     QTRY_VERIFY(!ConnectionProbe::reader(link().connection()));
     form().ReconnectTimer->stop();
 
     // On the opening page a closed link changes nothing.
     QVERIFY(station_->connectTo(*server_));
-    QCOMPARE(form().StatusBar1->panelText(kLinkPanel), QString());
+    QCOMPARE(form().StatusBar1->panelText(StatusPanel::Link), QString());
     form().SelectPage(0);
     server_->drop();
     QTRY_VERIFY(!link().Connected());
     QVERIFY(!form().ReconnectTimer->isActive());
-    QCOMPARE(form().StatusBar1->panelText(kLinkPanel), QString());
+    QCOMPARE(form().StatusBar1->panelText(StatusPanel::Link), QString());
 }
 
 void TestConsoleLink::sendsDroppedWhileNotConnected()

@@ -2,7 +2,10 @@
 // runs the event of an event file (or the built-in demo event), logs every message in and out
 // on standard output and takes operator commands on standard input.
 
+#include "StandardInput.h"
+
 #include "link/CodePage.h"
+#include "platform/TerminationSignals.h"
 #include "server/EventFile.h"
 #include "server/EventServer.h"
 #include "server/OperatorConsole.h"
@@ -14,32 +17,17 @@
 #include <QDir>
 #include <QCoreApplication>
 #include <QRandomGenerator>
-#include <QSocketNotifier>
-#include <QStringDecoder>
 #include <QTime>
-#include <QTimer>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <functional>
+#include <cstdlib>
 #include <memory>
-#ifdef _WIN32
-#include <io.h>
-#include <thread>
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
 constexpr int kExitUsage = 2;
 constexpr int kExitListen = 1;
-constexpr qsizetype kMaxCommandLine = 4096;
 
 void Print(const QString &text)
 {
@@ -59,197 +47,6 @@ void Fail(const QString &text, int code)
 {
     std::fprintf(stderr, "console-sim: %s\n", text.toLocal8Bit().constData());
     std::exit(code);
-}
-
-#ifdef _WIN32
-// Ctrl+C, Ctrl+Break and the console's close reach the event loop as a queued call; the
-// handler's thread waits a little for the loop to end, since the process ends when it
-// returns from a close.
-std::function<void(int)> g_onSignal;
-QObject *g_signalTarget = nullptr;
-
-BOOL WINAPI OnConsoleControl(DWORD event)
-{
-    const int sig = event == CTRL_C_EVENT ? SIGINT : SIGTERM;
-    QMetaObject::invokeMethod(g_signalTarget, [sig] { g_onSignal(sig); }, Qt::QueuedConnection);
-    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
-        ::Sleep(2000);
-    return TRUE;
-}
-
-void InstallSignalHandlers(const std::function<void(int)> &onSignal, QObject *parent)
-{
-    g_onSignal = onSignal;
-    g_signalTarget = parent;
-    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-}
-
-// Reads operator command lines from standard input, whatever it is: a console, a pipe, a
-// file, or nothing at all. Its end is not the server's end. Windows cannot watch a console
-// or a pipe for readiness in the event loop, so a thread of its own reads, and hands each
-// chunk to the main thread.
-class CommandReader
-{
-public:
-    CommandReader(QObject *parent, std::function<void(const QString &)> onLine, std::function<void()> onClosed)
-        : parent_(parent)
-        , onLine_(std::move(onLine))
-        , onClosed_(std::move(onClosed))
-    {
-        const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
-        if (in == nullptr || in == INVALID_HANDLE_VALUE) {
-            QTimer::singleShot(0, parent_, onClosed_);
-            return;
-        }
-        // Ends with the process; it holds nothing but the input handle.
-        std::thread([this, in] {
-            char chunk[4096];
-            DWORD n = 0;
-            while (::ReadFile(in, chunk, sizeof chunk, &n, nullptr) && n > 0) {
-                QByteArray bytes(chunk, qsizetype(n));
-                QMetaObject::invokeMethod(parent_, [this, bytes] { received(bytes); }, Qt::QueuedConnection);
-            }
-            QMetaObject::invokeMethod(parent_, [this] { ended(); }, Qt::QueuedConnection);
-        }).detach();
-    }
-
-private:
-    void received(const QByteArray &chunk) { take(chunk); }
-
-    void ended()
-    {
-        if (!pending_.isEmpty())
-            deliver(pending_);
-        pending_.clear();
-        onClosed_();
-    }
-#else
-// SIGINT and SIGTERM reach the event loop through a socket pair.
-int g_signalPipe[2] = {-1, -1};
-
-void OnSignal(int sig)
-{
-    const char c = char(sig);
-    const ssize_t written = ::write(g_signalPipe[0], &c, 1);
-    (void)written;
-}
-
-void InstallSignalHandlers(const std::function<void(int)> &onSignal, QObject *parent)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
-        Fail(QStringLiteral("cannot set up signal handling"), kExitListen);
-    struct sigaction sa = {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    // A closed log pipe must not kill the server; reading the terminal from the background
-    // must not stop it.
-    std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGTTIN, SIG_IGN);
-    auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, parent);
-    QObject::connect(notifier, &QSocketNotifier::activated, parent, [onSignal] {
-        char c = 0;
-        if (::read(g_signalPipe[1], &c, 1) == 1)
-            onSignal(int(c));
-    });
-}
-
-// Reads operator command lines from standard input, whatever it is: a terminal, a pipe, a
-// file, or nothing at all. Its end is not the server's end.
-class CommandReader
-{
-public:
-    CommandReader(QObject *parent, std::function<void(const QString &)> onLine, std::function<void()> onClosed)
-        : parent_(parent)
-        , onLine_(std::move(onLine))
-        , onClosed_(std::move(onClosed))
-    {
-        struct stat st;
-        if (::fstat(STDIN_FILENO, &st) != 0) {
-            QTimer::singleShot(0, parent_, onClosed_);
-            return;
-        }
-        notifier_ = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, parent_);
-        QObject::connect(notifier_, &QSocketNotifier::activated, parent_, [this] { readSome(); });
-    }
-
-private:
-    void readSome()
-    {
-        char chunk[4096];
-        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (n > 0) {
-            take(QByteArrayView(chunk, n));
-            return;
-        }
-        if (n < 0 && errno == EINTR)
-            return;
-        if (n < 0 && (errno == EIO || errno == EAGAIN)) {
-            // A background job reading its terminal: try again later, for when it is
-            // brought to the foreground.
-            notifier_->setEnabled(false);
-            QTimer::singleShot(1000, parent_, [this] { notifier_->setEnabled(true); });
-            return;
-        }
-        notifier_->setEnabled(false);
-        if (!pending_.isEmpty())
-            deliver(pending_);
-        pending_.clear();
-        onClosed_();
-    }
-    QSocketNotifier *notifier_ = nullptr;
-#endif
-
-    // Adds what was read and hands on every whole line; an overlong line is dropped.
-    void take(QByteArrayView chunk)
-    {
-        pending_.append(chunk);
-        qsizetype nl;
-        while ((nl = pending_.indexOf('\n')) >= 0) {
-            QByteArray line = pending_.left(nl);
-            pending_.remove(0, nl + 1);
-            if (line.endsWith('\r'))
-                line.chop(1);
-            deliver(line);
-        }
-        if (pending_.size() > kMaxCommandLine)
-            pending_.clear();
-    }
-
-    void deliver(const QByteArray &bytes)
-    {
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        QString line = utf8.decode(bytes);
-        if (utf8.hasError())
-            line = QString::fromLatin1(bytes);
-        onLine_(line);
-    }
-
-    QObject *parent_;
-    std::function<void(const QString &)> onLine_;
-    std::function<void()> onClosed_;
-    QByteArray pending_;
-};
-
-// A closed standard descriptor would be taken by the next file opened (the listening socket,
-// say), which would then be read as commands or written as log: point it at /dev/null first.
-void KeepStandardDescriptorsOpen()
-{
-#ifdef _WIN32
-    // Windows gives a program without one no handle at all; nothing takes its place.
-#else
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
-            continue;
-        const int null = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-        if (null >= 0 && null != fd) {
-            ::dup2(null, fd);
-            ::close(null);
-        }
-    }
-#endif
 }
 
 int SecondsToMs(const QCommandLineParser &args, const QCommandLineOption &option, int defaultMs)
@@ -434,17 +231,21 @@ int main(int argc, char **argv)
 #endif
 
     OperatorConsole console(server);
-    InstallSignalHandlers(
-        [&](int sig) {
-            Print(QStringLiteral("stopping on %1").arg(sig == SIGINT ? QStringLiteral("SIGINT") : QStringLiteral("SIGTERM")));
-            app.quit();
-        },
-        &app);
-#ifdef _WIN32
-    const bool interactive = ::_isatty(::_fileno(stdin)) != 0;
-#else
-    const bool interactive = ::isatty(STDIN_FILENO) == 1;
-#endif
+    // SIGINT and SIGTERM reach the event loop (on Windows Ctrl+C as SIGINT, Ctrl+Break and the
+    // console's close as SIGTERM; after a close the handler's thread waits a little for the loop
+    // to end, since the process ends when it returns). A closed log pipe must not kill the
+    // server; reading the terminal from the background must not stop it.
+    TerminationSignals::Options signalOptions;
+    signalOptions.closeGraceMs = 2000;
+    signalOptions.ignoreBrokenPipeAndBackgroundRead = true;
+    TerminationSignals stopSignals(signalOptions);
+    if (!stopSignals.ok())
+        Fail(QStringLiteral("cannot set up signal handling"), kExitListen);
+    QObject::connect(&stopSignals, &TerminationSignals::requested, &app, [&](int sig) {
+        Print(QStringLiteral("stopping on %1").arg(sig == SIGINT ? QStringLiteral("SIGINT") : QStringLiteral("SIGTERM")));
+        app.quit();
+    });
+    const bool interactive = StandardInputIsInteractive();
     CommandReader reader(
         &app,
         [&](const QString &line) {
