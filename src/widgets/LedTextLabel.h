@@ -93,6 +93,12 @@ private:
     std::function<void()> onChange_;
 };
 
+// A colour as the labels keep it: its RGB, fully opaque.
+inline QRgb ledOpaque(const QColor &c)
+{
+    return c.rgb() | 0xff000000u;
+}
+
 // The 8 x 8 unlit pattern shared by every LED label: unlit colour where x + y is even, the
 // background colour where it is odd. Repainted only when asked for another colour pair.
 const QImage &LedUnlitPattern(QRgb background, QRgb unlit);
