@@ -744,4 +744,17 @@ bool Station::waitForExit(int timeoutMs)
     return process_.waitForFinished(timeoutMs);
 }
 
+void Suite::initTestCase()
+{
+    if (!isolated())
+        QSKIP("cannot run in private namespaces here (needs root and unshare)");
+    QVERIFY2(QFile::exists(stationBinary()), qPrintable(stationBinary()));
+}
+
+void Suite::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+}
+
 } // namespace e2e

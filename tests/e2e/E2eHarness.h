@@ -8,6 +8,7 @@
 // station's "This Computer" then means 127.0.0.2 whatever machine the test runs on.
 
 #include <QByteArray>
+#include <QGuiApplication>
 #include <QImage>
 #include <QList>
 #include <QPointer>
@@ -17,6 +18,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QtTest>
 #include <memory>
 
 namespace e2e {
@@ -212,5 +214,30 @@ private:
     QProcessEnvironment env_;
     bool wineEnded_ = false;
 };
+
+// An end-to-end suite: skipped where the namespaces cannot be made, and each test given an
+// empty folder of its own for the station to start in.
+class Suite : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+protected:
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+// A suite's main(): into the namespaces, then the suite run under an offscreen application.
+template <class T>
+int runSuite(int argc, char **argv)
+{
+    enterIsolation(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    T suite;
+    return QTest::qExec(&suite, argc, argv);
+}
 
 } // namespace e2e

@@ -126,24 +126,11 @@ QByteArray readSettings(const QString &dir)
 
 } // namespace
 
-class TestE2e : public QObject
+class TestE2e : public Suite
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        if (!isolated())
-            QSKIP("cannot run in private namespaces here (needs root and unshare)");
-        QVERIFY2(QFile::exists(stationBinary()), qPrintable(stationBinary()));
-    }
-
-    void init()
-    {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-    }
-
     void startsFullScreenOnTheOpeningPage()
     {
         XServer x;
@@ -715,16 +702,11 @@ private:
         Station station;
     };
 
-    std::unique_ptr<QTemporaryDir> dir_;
 };
 
 int main(int argc, char **argv)
 {
-    enterIsolation(argc, argv);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    TestE2e t;
-    return QTest::qExec(&t, argc, argv);
+    return runSuite<TestE2e>(argc, argv);
 }
 
 #include "tst_e2e.moc"

@@ -10,18 +10,11 @@
 
 using namespace e2e;
 
-class TestE2eKeys : public QObject
+class TestE2eKeys : public Suite
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        if (!isolated())
-            QSKIP("cannot run in private namespaces here (needs root and unshare)");
-        QVERIFY2(QFile::exists(stationBinary()), qPrintable(stationBinary()));
-    }
-
     void layouts_data()
     {
         QTest::addColumn<bool>("wayland");
@@ -90,11 +83,7 @@ private slots:
 
 int main(int argc, char **argv)
 {
-    enterIsolation(argc, argv);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    TestE2eKeys t;
-    return QTest::qExec(&t, argc, argv);
+    return runSuite<TestE2eKeys>(argc, argv);
 }
 
 #include "tst_e2e_keys.moc"

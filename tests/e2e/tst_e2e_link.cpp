@@ -262,11 +262,7 @@ private slots:
 
 int main(int argc, char **argv)
 {
-    enterIsolation(argc, argv);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    TestE2eLink t;
-    return QTest::qExec(&t, argc, argv);
+    return runSuite<TestE2eLink>(argc, argv);
 }
 
 #include "tst_e2e_link.moc"

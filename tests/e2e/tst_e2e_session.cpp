@@ -77,24 +77,11 @@ double overlap(const QImage &a, const QImage &b)
 
 } // namespace
 
-class TestE2eSession : public QObject
+class TestE2eSession : public Suite
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        if (!isolated())
-            QSKIP("cannot run in private namespaces here (needs root and unshare)");
-        QVERIFY2(QFile::exists(stationBinary()), qPrintable(stationBinary()));
-    }
-
-    void init()
-    {
-        dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-    }
-
     // A shutdown while linked: the server is told that the station leaves, the settings keep
     // the chosen judge, and the station ends with status 0.
     void signalWhileLinked_data()
@@ -235,16 +222,11 @@ private:
         Station station;
     };
 
-    std::unique_ptr<QTemporaryDir> dir_;
 };
 
 int main(int argc, char **argv)
 {
-    enterIsolation(argc, argv);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    TestE2eSession t;
-    return QTest::qExec(&t, argc, argv);
+    return runSuite<TestE2eSession>(argc, argv);
 }
 
 #include "tst_e2e_session.moc"

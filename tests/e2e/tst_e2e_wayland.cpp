@@ -270,11 +270,7 @@ private:
 
 int main(int argc, char **argv)
 {
-    enterIsolation(argc, argv);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    TestE2eWayland t;
-    return QTest::qExec(&t, argc, argv);
+    return runSuite<TestE2eWayland>(argc, argv);
 }
 
 #include "tst_e2e_wayland.moc"
