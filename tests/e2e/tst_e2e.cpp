@@ -4,6 +4,7 @@
 
 #include "link/ConsoleMessage.h"
 #include "screens/LayoutGeometry.h"
+#include "DataColumns.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -252,8 +253,7 @@ private slots:
 
     void keyRulesThroughRealKeys_data()
     {
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("sent");
+        addColumns<QString, QString>("keys", "sent");
         QTest::newRow("main keys") << "6 6" << "SD 6.5<DC1>";
         QTest::newRow("numeric pad") << "KP_7 KP_5" << "SD 7.5<DC1>";
         QTest::newRow("x with shift") << "3 shift+x" << "SD 10.0<DC1>";

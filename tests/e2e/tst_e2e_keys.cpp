@@ -4,6 +4,7 @@
 // through scripts/windows-e2e.sh, the Windows station under Wine, which takes the X server's
 // layout too. The keys are pressed by their keycodes, as a judge's fingers press them.
 #include "E2eHarness.h"
+#include "DataColumns.h"
 
 #include <QGuiApplication>
 #include <QtTest>
@@ -17,10 +18,8 @@ class TestE2eKeys : public Suite
 private slots:
     void layouts_data()
     {
-        QTest::addColumn<bool>("wayland");
-        QTest::addColumn<QString>("layout");
-        QTest::addColumn<QStringList>("sequences");
-        QTest::addColumn<QStringList>("sent");
+        addColumns<bool, QString, QStringList, QStringList>(
+            "wayland", "layout", "sequences", "sent");
         // xkb keycodes: 10 ... 19 the digit row 1 ... 9, 0; 53 the key in X's place.
         const QStringList digitRow = {"10 19", "15 15"};               // "1 0", "6 6" unshifted (Ctrl+6 on fr)
         const QStringList shifted = {"shift+15 shift+15"};             // Shift+6 twice

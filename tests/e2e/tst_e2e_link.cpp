@@ -4,6 +4,7 @@
 #include "E2eHarness.h"
 
 #include "link/ConsoleMessage.h"
+#include "DataColumns.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -187,8 +188,7 @@ private slots:
     // Plugged back before the automatic attempt instead, the waiting score is red again at once.
     void cablePulled_data()
     {
-        QTest::addColumn<bool>("waiting");
-        QTest::addColumn<bool>("backInTime");
+        addColumns<bool, bool>("waiting", "backInTime");
         QTest::newRow("between dives") << false << false;
         QTest::newRow("while a score waits") << true << false;
         QTest::newRow("while a score waits, back within 2 s") << true << true;

@@ -5,6 +5,7 @@
 #include "link/ConsoleMessage.h"
 #include "link/EotFramer.h"
 #include "link/InboundDecoders.h"
+#include "DataColumns.h"
 
 #include <QTest>
 
@@ -44,10 +45,8 @@ private slots:
 
 void TestConsoleMessage::frame_data()
 {
-    QTest::addColumn<QByteArray>("command");
-    QTest::addColumn<QByteArray>("station");
-    QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<QByteArray>("bytes");
+    addColumns<QByteArray, QByteArray, QByteArray, QByteArray>(
+        "command", "station", "payload", "bytes");
     QTest::newRow("Judge 3 accepts 6.5") << QByteArray("SD") << QByteArray("J3  ") << QByteArray("6.5\x11")
                                          << hex("01 53 44 49 4E 44 20 4A 33 20 20 02 36 2E 35 11 04");
     QTest::newRow("Judge 10 connects") << QByteArray("CC") << QByteArray("J10 ") << QByteArray("Judge 10")
@@ -79,11 +78,8 @@ void TestConsoleMessage::frame()
 
 void TestConsoleMessage::cut_data()
 {
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QByteArray>("header");
-    QTest::addColumn<QByteArray>("command");
-    QTest::addColumn<QByteArray>("sender");
-    QTest::addColumn<QByteArray>("payload");
+    addColumns<QByteArray, QByteArray, QByteArray, QByteArray, QByteArray>(
+        "text", "header", "command", "sender", "payload");
     QTest::newRow("athlete") << QByteArray("\x01" "AIIND VRX \x02" "1-3\x11" "Ann\x12" "Club\x13\x04")
                              << QByteArray("AIIND VRX ") << QByteArray("AI") << QByteArray("VRX ")
                              << QByteArray("1-3\x11" "Ann\x12" "Club\x13");
@@ -119,8 +115,7 @@ void TestConsoleMessage::cut()
 
 void TestConsoleMessage::renderForLog_data()
 {
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QByteArray>("log");
+    addColumns<QByteArray, QByteArray>("text", "log");
     QTest::newRow("frame") << QByteArray("client:\x01" "CMIND VRX \x02hi\x04")
                            << QByteArray("client:[SOH]CMIND VRX [STX]hi[EOT]");
     QTest::newRow("CR removed, LF shown") << QByteArray("a\r\nb\rc") << QByteArray("a[LF]bc");
@@ -141,8 +136,7 @@ void TestConsoleMessage::renderForLog()
 
 void TestConsoleMessage::codePage_data()
 {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("text");
+    addColumns<QByteArray, QString>("bytes", "text");
     QTest::newRow("ascii") << QByteArray("Ana 6.5") << QStringLiteral("Ana 6.5");
     QTest::newRow("names") << QByteArray("\x8A\x8E\x9A\x9E\x8C\x9C\x9F", 7)
                            << QStringLiteral(u"\u0160\u017D\u0161\u017E\u0152\u0153\u0178");
@@ -172,10 +166,7 @@ void TestConsoleMessage::codePageLossy()
 
 void TestConsoleMessage::fields_data()
 {
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<char>("terminator");
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<QByteArray>("rest");
+    addColumns<QByteArray, char, QByteArray, QByteArray>("text", "terminator", "before", "rest");
     QTest::newRow("present") << QByteArray("a\x11" "b\x12") << char(0x11) << QByteArray("a") << QByteArray("b\x12");
     QTest::newRow("absent") << QByteArray("a\x12") << char(0x11) << QByteArray() << QByteArray("a\x12");
     QTest::newRow("first of two") << QByteArray("a^b^") << '^' << QByteArray("a") << QByteArray("b^");
@@ -193,8 +184,7 @@ void TestConsoleMessage::fields()
 
 void TestConsoleMessage::commandOf_data()
 {
-    QTest::addColumn<QByteArray>("code");
-    QTest::addColumn<int>("command");
+    addColumns<QByteArray, int>("code", "command");
     const char *codes[] = {"CC", "CD", "TP", "CE", "CM", "IP", "CN", "CS", "XX", "AI", "DI", "PR", "FS", "EI", "TX"};
     for (int i = 0; i < 15; ++i) {
         const QByteArray c(codes[i]);
@@ -220,8 +210,7 @@ void TestConsoleMessage::commandOf()
 
 void TestConsoleMessage::handoffText_data()
 {
-    QTest::addColumn<QByteArray>("received");
-    QTest::addColumn<QByteArray>("handed");
+    addColumns<QByteArray, QByteArray>("received", "handed");
     QTest::newRow("plain") << QByteArray("\x01" "CMIND VRX \x02hi") << QByteArray("\x01" "CMIND VRX \x02hi\x04");
     QTest::newRow("NUL cuts") << QByteArray("\x01" "CMIND VRX \x02" "ab\0cd", 16) << QByteArray("\x01" "CMIND VRX \x02" "ab\x04");
     QTest::newRow("NUL first") << QByteArray("\0abc", 4) << QByteArray("\x04");
@@ -239,8 +228,7 @@ void TestConsoleMessage::handoffText()
 // noted "T" ("T+" when the EOT was already there); a message is noted "M:<text>", a drop "D<n>".
 void TestConsoleMessage::eotFramer_data()
 {
-    QTest::addColumn<QStringList>("chunks");
-    QTest::addColumn<QString>("events");
+    addColumns<QStringList, QString>("chunks", "events");
     QTest::newRow("two in one chunk") << QStringList {"ab|cd|"} << "M:ab M:cd";
     QTest::newRow("split across chunks") << QStringList {"a", "b", "c|"} << "M:abc";
     QTest::newRow("empty message") << QStringList {"|"} << "M:";

@@ -1,6 +1,7 @@
 // The fields of each message from the event server, as its decoder takes them apart. What a
 // handler does with them on the screens is tst_inbound's.
 #include "link/InboundDecoders.h"
+#include "DataColumns.h"
 
 #include <QtTest>
 
@@ -20,11 +21,8 @@ private slots:
     // "AI": round-start, athlete, club.
     void athlete_data()
     {
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<QString>("round");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("athlete");
-        QTest::addColumn<QString>("club");
+        addColumns<QByteArray, QString, QString, QString, QString>(
+            "payload", "round", "start", "athlete", "club");
         QTest::newRow("12-3") << "12-3" + DC1 + "Jane Diver" + DC2 + "Pool Club" + DC3 << "12" << "3" << "Jane Diver"
                               << "Pool Club";
         QTest::newRow("3-12") << "3-12" + DC1 + "A" + DC2 + "B" + DC3 << "3" << "12" << "A" << "B";
@@ -52,11 +50,8 @@ private slots:
     // "DI": dive, difficulty, height, description; nothing is trimmed.
     void dive_data()
     {
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<QString>("dive");
-        QTest::addColumn<QString>("difficulty");
-        QTest::addColumn<QString>("height");
-        QTest::addColumn<QString>("description");
+        addColumns<QByteArray, QString, QString, QString, QString>(
+            "payload", "dive", "difficulty", "height", "description");
         QTest::newRow("full") << "105B" + DC1 + "2.4" + DC2 + "3m" + DC3 + "Forward 2 1/2 somersaults pike" + DC4 << "105B"
                               << "2.4" << "3m" << "Forward 2 1/2 somersaults pike";
         QTest::newRow("nothing trimmed") << " 105B " + DC1 + " 2.4" + DC2 + "3m " + DC3 + " x " + DC4 << " 105B " << " 2.4"
@@ -127,9 +122,7 @@ private slots:
     // discipline and the event decoded.
     void event_data()
     {
-        QTest::addColumn<QByteArray>("discipline");
-        QTest::addColumn<QByteArray>("countField");
-        QTest::addColumn<bool>("individual");
+        addColumns<QByteArray, QByteArray, bool>("discipline", "countField", "individual");
         QTest::addColumn<int>("count");  // -1: no count
         QTest::addColumn<QString>("countText");
         // The discipline.
@@ -166,8 +159,7 @@ private slots:
     // A count without its DC3 is no count; an event without its DC2 is empty.
     void eventTerminators_data()
     {
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<QString>("event");
+        addColumns<QByteArray, QString>("payload", "event");
         QTest::newRow("no DC3") << "IND" + DC1 + "Men 3m" + DC2 + "7" << "Men 3m";
         QTest::newRow("no DC2") << "IND" + DC1 + "Men 3m" << "";
         QTest::newRow("no terminators") << QByteArray("IND") << "";
@@ -187,8 +179,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<int>("function");  // -1: no number
-        QTest::addColumn<QString>("functionText");
-        QTest::addColumn<QString>("score");
+        addColumns<QString, QString>("functionText", "score");
         QTest::newRow("judge 3") << "3" + DC1 + " 7.5 " + DC2 << 3 << "3" << "7.5";
         QTest::newRow("leading blanks") << "  3" + DC1 + "8.0" + DC2 << 3 << "  3" << "8.0";
         QTest::newRow("judge 4") << "4" + DC1 + "7.5" + DC2 << 4 << "4" << "7.5";
@@ -214,8 +205,7 @@ private slots:
     // "TX": the station identifier before DC1, exactly as sent.
     void receivedStation_data()
     {
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<QString>("station");
+        addColumns<QByteArray, QString>("payload", "station");
         QTest::newRow("J3") << "J3  " + DC1 << "J3  ";
         QTest::newRow("without the blanks") << "J3" + DC1 << "J3";
         QTest::newRow("J4") << "J4  " + DC1 << "J4  ";

@@ -1,6 +1,7 @@
 // The field rules of the inbound messages.
 #include "link/ConsoleMessage.h"
 #include "link/InboundFields.h"
+#include "DataColumns.h"
 
 #include <QtTest>
 
@@ -11,9 +12,7 @@ class TestInboundFields : public QObject
 private slots:
     void roundAndStart_data()
     {
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("round");
-        QTest::addColumn<QString>("start");
+        addColumns<QString, QString, QString>("first", "round", "start");
         QTest::newRow("12-3") << "12-3" << "12" << "3";
         QTest::newRow("3-12") << "3-12" << "3" << "12";
         QTest::newRow("1-3") << "1-3" << "1" << "3";
@@ -35,9 +34,7 @@ private slots:
 
     void padToWidth_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("n");
-        QTest::addColumn<QString>("padded");
+        addColumns<QString, int, QString>("text", "n", "padded");
         QTest::newRow("short") << "5" << 3 << "  5";
         QTest::newRow("exact") << "123" << 3 << "123";
         QTest::newRow("long is cut after trimming") << "  1234567890  " << 9 << "123456789";
@@ -55,9 +52,7 @@ private slots:
 
     void wholeNumbers_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<int>("value");
+        addColumns<QString, bool, int>("text", "ok", "value");
         QTest::newRow("plain") << "7" << true << 7;
         QTest::newRow("leading blanks") << "   11" << true << 11;
         QTest::newRow("leading tab") << "\t3" << true << 3;

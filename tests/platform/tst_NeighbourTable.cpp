@@ -1,6 +1,7 @@
 // The server address list's source: the neighbour-table filter on fake rows, and the
 // Linux state mapping.
 #include "platform/NeighbourTable.h"
+#include "DataColumns.h"
 
 #include <linux/neighbour.h>
 
@@ -51,9 +52,7 @@ private slots:
 
 void TestNeighbourTable::entries_data()
 {
-    QTest::addColumn<NeighbourQuery>("query");
-    QTest::addColumn<QString>("local");
-    QTest::addColumn<QStringList>("entries");
+    addColumns<NeighbourQuery, QString, QStringList>("query", "local", "entries");
 
     QTest::newRow("dynamic rows other than the local address, in table order")
         << ok({row(192, 168, 1, 20, NeighbourRow::Dynamic), row(192, 168, 1, 5, NeighbourRow::Dynamic),
@@ -87,11 +86,7 @@ void TestNeighbourTable::entries()
 
 void TestNeighbourTable::dotted_data()
 {
-    QTest::addColumn<int>("a");
-    QTest::addColumn<int>("b");
-    QTest::addColumn<int>("c");
-    QTest::addColumn<int>("d");
-    QTest::addColumn<QString>("text");
+    addColumns<int, int, int, int, QString>("a", "b", "c", "d", "text");
     QTest::newRow("lowest address first") << 192 << 168 << 0 << 1 << QStringLiteral("192.168.0.1");
     QTest::newRow("no leading zeros, unsigned") << 10 << 0 << 255 << 7 << QStringLiteral("10.0.255.7");
     QTest::newRow("all zero") << 0 << 0 << 0 << 0 << QStringLiteral("0.0.0.0");
@@ -109,8 +104,7 @@ void TestNeighbourTable::dotted()
 
 void TestNeighbourTable::stateToType_data()
 {
-    QTest::addColumn<uint>("state");
-    QTest::addColumn<uint>("type");
+    addColumns<uint, uint>("state", "type");
     QTest::newRow("reachable") << uint(NUD_REACHABLE) << uint(NeighbourRow::Dynamic);
     QTest::newRow("stale") << uint(NUD_STALE) << uint(NeighbourRow::Dynamic);
     QTest::newRow("delay") << uint(NUD_DELAY) << uint(NeighbourRow::Dynamic);

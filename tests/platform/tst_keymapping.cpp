@@ -1,6 +1,7 @@
 // The key map from what the window system reports to virtual-key codes, as a pure function:
 // the layouts the judges' keyboards have, on X11 and Wayland (xkb keycodes) and Windows.
 #include "platform/KeyMapping.h"
+#include "DataColumns.h"
 
 #include <QtTest>
 
@@ -13,8 +14,7 @@ class TestKeyMapping : public QObject
 private slots:
     void platforms_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<NativeKeys>("native");
+        addColumns<QString, NativeKeys>("name", "native");
         QTest::newRow("xcb") << "xcb" << NativeKeys::XkbKeycode;
         QTest::newRow("wayland") << "wayland" << NativeKeys::XkbKeycode;
         QTest::newRow("wayland-egl") << "wayland-egl" << NativeKeys::XkbKeycode;
@@ -30,12 +30,8 @@ private slots:
 
     void keys_data()
     {
-        QTest::addColumn<NativeKeys>("native");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<bool>("keypad");
-        QTest::addColumn<uint>("scanCode");
-        QTest::addColumn<uint>("virtualKey");
-        QTest::addColumn<int>("expected");
+        addColumns<NativeKeys, int, bool, uint, uint, int>(
+            "native", "key", "keypad", "scanCode", "virtualKey", "expected");
         const NativeKeys xkb = NativeKeys::XkbKeycode, win = NativeKeys::WindowsVirtualKey, none = NativeKeys::None;
         auto row = [](const char *name, NativeKeys n, int key, bool keypad, uint scan, uint virt, int expected) {
             QTest::newRow(name) << n << key << keypad << scan << virt << expected;

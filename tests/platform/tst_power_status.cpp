@@ -1,6 +1,7 @@
 // The Linux battery source, on a stand-in power-supply folder.
 
 #include "platform/PowerStatus.h"
+#include "DataColumns.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,9 +41,7 @@ private slots:
 
 void TestPowerStatus::sysfs_data()
 {
-    QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<bool>("succeeds");
-    QTest::addColumn<int>("percent");
+    addColumns<QStringList, bool, int>("entries", "succeeds", "percent");
 
     QTest::newRow("no supplies") << QStringList{} << true << 255;
     QTest::newRow("mains only") << QStringList{"AC/type=Mains\n", "AC/online=1\n"} << true << 255;

@@ -1,5 +1,6 @@
 // What the station asks of the window system, by the toolkit's name for it.
 #include "platform/WindowSystem.h"
+#include "DataColumns.h"
 
 #include <QtTest>
 
@@ -10,9 +11,7 @@ class TestWindowSystem : public QObject
 private slots:
     void questions_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("wayland");
-        QTest::addColumn<bool>("maximises");
+        addColumns<QString, bool, bool>("name", "wayland", "maximises");
         QTest::newRow("xcb") << "xcb" << false << true;
         QTest::newRow("wayland") << "wayland" << true << true;
         QTest::newRow("wayland-egl") << "wayland-egl" << true << true;

@@ -6,6 +6,7 @@
 #include "link/ConsoleMessage.h"
 #include "server/EventServer.h"
 #include "server/board/Board.h"
+#include "DataColumns.h"
 
 #include <QDir>
 #include <QFile>
@@ -122,8 +123,7 @@ void TestBoard::stateShowsJudgesResultAndStandings()
 
 void TestBoard::noticesForTheOperator_data()
 {
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<bool>("notice");
+    addColumns<QString, bool>("line", "notice");
     QTest::newRow("battery") << "WARNING: judge 2's battery is at 9 %" << true;
     QTest::newRow("second refused") << "J3 connects from 10.0.0.7:5000 while its station at 10.0.0.3:4000 (POOL-3) "
                                        "answers: the second station is refused and sent home" << true;

@@ -1,6 +1,7 @@
 #include "link/ConsoleMessage.h"
 #include "server/Competition.h"
 #include "server/EventFile.h"
+#include "DataColumns.h"
 
 #include <QTest>
 
@@ -61,8 +62,7 @@ void TestEventFile::readsAnEvent()
 
 void TestEventFile::refusesBadFiles_data()
 {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("error");
+    addColumns<QByteArray, QString>("content", "error");
 
     QTest::newRow("individual 6") << Replace(kTwoAthletes, "judges: 5", "judges: 6")
                                   << "line 3: an individual event is judged by 5 or 7 judges, not 6";

@@ -4,6 +4,7 @@
 #include "server/EventServer.h"
 #include "server/EventServerThread.h"
 #include "server/OperatorConsole.h"
+#include "DataColumns.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -915,9 +916,7 @@ void TestEventServer::addressesForTheStations_data()
     const InterfaceAddress eth6{"eth0", QHostAddress("fe80::1"), true, false};
     const InterfaceAddress wifi{"wlan0", QHostAddress("10.0.0.5"), true, false};
     const InterfaceAddress down{"eth1", QHostAddress("172.16.0.2"), false, false};
-    QTest::addColumn<QVector<InterfaceAddress>>("all");
-    QTest::addColumn<QString>("bound");
-    QTest::addColumn<QStringList>("shown");
+    addColumns<QVector<InterfaceAddress>, QString, QStringList>("all", "bound", "shown");
     QTest::newRow("every address") << QVector<InterfaceAddress>{lo, lo6, eth, eth6, wifi, down} << "0.0.0.0"
                                    << QStringList{"192.168.1.10 (eth0)", "10.0.0.5 (wlan0)"};
     QTest::newRow("loopback alone") << QVector<InterfaceAddress>{lo, down} << "0.0.0.0"
@@ -938,9 +937,7 @@ void TestEventServer::addressesForTheStations()
 
 void TestEventServer::stationIdentifiers_data()
 {
-    QTest::addColumn<QByteArray>("id");
-    QTest::addColumn<bool>("station");
-    QTest::addColumn<int>("judge");
+    addColumns<QByteArray, bool, int>("id", "station", "judge");
     QTest::newRow("judge 1") << QByteArray("J1  ") << true << 1;
     QTest::newRow("judge 11") << QByteArray("J11 ") << true << 11;
     QTest::newRow("judge 12") << QByteArray("J12 ") << true << 0;

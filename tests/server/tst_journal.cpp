@@ -1,5 +1,6 @@
 #include "server/Competition.h"
 #include "server/Journal.h"
+#include "DataColumns.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,8 +42,7 @@ private slots:
 
 void TestJournal::entriesRoundTrip_data()
 {
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<bool>("valid");
+    addColumns<QByteArray, bool>("line", "valid");
     QTest::newRow("station score") << QByteArray("score 0 3 15 station") << true;
     QTest::newRow("operator score") << QByteArray("score 12 11 0 operator") << true;
     QTest::newRow("filled score") << QByteArray("score 2 5 20 filled") << true;

@@ -1,5 +1,6 @@
 #include "server/Competition.h"
 #include "server/Scoring.h"
+#include "DataColumns.h"
 
 #include <QTest>
 
@@ -35,10 +36,7 @@ private slots:
 
 void TestScoring::diveResult_data()
 {
-    QTest::addColumn<EventKind>("kind");
-    QTest::addColumn<QVector<int>>("scores");
-    QTest::addColumn<int>("dd");
-    QTest::addColumn<QByteArray>("points");
+    addColumns<EventKind, QVector<int>, int, QByteArray>("kind", "scores", "dd", "points");
     QTest::addColumn<QString>("cancelled");  // x: the judge's score does not count
 
     // Individual, 5 judges: the highest and the lowest are cancelled.
@@ -140,8 +138,7 @@ void TestScoring::parseScore()
 
 void TestScoring::degreeOfDifficulty_data()
 {
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<int>("tenths");
+    addColumns<QByteArray, int>("text", "tenths");
     QTest::newRow("2.8") << QByteArray("2.8") << 28;
     QTest::newRow("3") << QByteArray("3") << 30;
     QTest::newRow("3.00") << QByteArray("3.00") << 30;
@@ -161,9 +158,7 @@ void TestScoring::degreeOfDifficulty()
 
 void TestScoring::synchroPositions_data()
 {
-    QTest::addColumn<int>("judges");
-    QTest::addColumn<int>("judge");
-    QTest::addColumn<QByteArray>("text");
+    addColumns<int, int, QByteArray>("judges", "judge", "text");
     QTest::newRow("7/1") << 7 << 1 << QByteArray("E1.1");
     QTest::newRow("7/2") << 7 << 2 << QByteArray("E1.2");
     QTest::newRow("7/3") << 7 << 3 << QByteArray("S: 1");
