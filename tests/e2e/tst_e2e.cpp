@@ -701,7 +701,6 @@ private:
         ScriptedServer server;
         Station station;
     };
-
 };
 
 int main(int argc, char **argv)

@@ -221,7 +221,6 @@ private:
         ScriptedServer server;
         Station station;
     };
-
 };
 
 int main(int argc, char **argv)
