@@ -94,61 +94,44 @@ void TLedSettings::NotifyChange()
 
 void TLedSettings::setHorzsize(quint8 v)
 {
-    if (v == horzsize_)
-        return;
-    horzsize_ = v;
-    rebuildAndNotify();
+    if (ledChange(horzsize_, v))
+        rebuildAndNotify();
 }
 
 void TLedSettings::setVertsize(quint8 v)
 {
-    if (v == vertsize_)
-        return;
-    vertsize_ = v;
-    rebuildAndNotify();
+    if (ledChange(vertsize_, v))
+        rebuildAndNotify();
 }
 
 void TLedSettings::setThickness(quint8 v)
 {
-    if (v == thickness_)
-        return;
-    thickness_ = v;
-    rebuildAndNotify();
+    if (ledChange(thickness_, v))
+        rebuildAndNotify();
 }
 
 void TLedSettings::setActiveColor(const QColor &c)
 {
-    const QRgb rgb = ledOpaque(c);
-    if (rgb == active_)
-        return;
-    active_ = rgb;
-    rebuildAndNotify();
+    if (ledChange(active_, ledOpaque(c)))
+        rebuildAndNotify();
 }
 
 void TLedSettings::setInActiveColor(const QColor &c)
 {
-    const QRgb rgb = ledOpaque(c);
-    if (rgb == inactive_)
-        return;
-    inactive_ = rgb;
-    rebuildAndNotify();
+    if (ledChange(inactive_, ledOpaque(c)))
+        rebuildAndNotify();
 }
 
 void TLedSettings::setBackgroundColor(const QColor &c)
 {
-    const QRgb rgb = ledOpaque(c);
-    if (rgb == background_)
-        return;
-    background_ = rgb;
-    rebuildAndNotify();
+    if (ledChange(background_, ledOpaque(c)))
+        rebuildAndNotify();
 }
 
 void TLedSettings::setDisabledDigits(bool on)
 {
-    if (on == disabledDigits_)
-        return;
-    disabledDigits_ = on;
-    NotifyChange();
+    if (ledChange(disabledDigits_, on))
+        NotifyChange();
 }
 
 void TLedSettings::BuildSegmentOutlines()

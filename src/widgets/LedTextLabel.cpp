@@ -37,18 +37,14 @@ void TLedTextLabel::Changed()
 
 void TLedTextLabel::setCaption(const QString &caption)
 {
-    if (caption == caption_)
-        return;
-    caption_ = caption;
-    Changed();
+    if (ledChange(caption_, caption))
+        Changed();
 }
 
 void TLedTextLabel::setStyle(TLedStyle style)
 {
-    if (style == style_)
-        return;
-    style_ = style;
-    Changed();
+    if (ledChange(style_, style))
+        Changed();
 }
 
 void TLedTextLabel::setValue(qint32 value)
@@ -68,10 +64,8 @@ void TLedTextLabel::setDigits(int digits)
 
 void TLedTextLabel::setAutoSize(bool on)
 {
-    if (on == autoSize_)
-        return;
-    autoSize_ = on;
-    Changed();
+    if (ledChange(autoSize_, on))
+        Changed();
 }
 
 void TLedTextLabel::setColor(const QColor &c)
@@ -89,20 +83,16 @@ void TLedTextLabel::setColor(const QColor &c)
 
 void TLedTextLabel::setTransparent(bool on)
 {
-    if (on == transparent_)
+    if (!ledChange(transparent_, on))
         return;
-    transparent_ = on;
     setAttribute(Qt::WA_OpaquePaintEvent, !on);
     update();
 }
 
 void TLedTextLabel::setFrameWidth(int f)
 {
-    f = std::max(0, f);
-    if (f == frameWidth_)
-        return;
-    frameWidth_ = f;
-    Changed();
+    if (ledChange(frameWidth_, std::max(0, f)))
+        Changed();
 }
 
 void TLedTextLabel::setLED(const TLedSettings &other)

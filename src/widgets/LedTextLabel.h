@@ -93,6 +93,16 @@ private:
     std::function<void()> onChange_;
 };
 
+// Sets `field` to `value`; true when that changed it (the LED setters redraw only then).
+template <typename T>
+bool ledChange(T &field, const T &value)
+{
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
 // A colour as the labels keep it: its RGB, fully opaque.
 inline QRgb ledOpaque(const QColor &c)
 {
