@@ -33,6 +33,17 @@ const char *SourceWord(JournalEntry::Source source)
     return "";
 }
 
+// The one of `values` that `toWord` spells as `word`: each word is spelled only once, for
+// writing and reading alike.
+template <typename E>
+std::optional<E> FromWord(const QByteArray &word, const char *(*toWord)(E), std::initializer_list<E> values)
+{
+    for (const E v : values)
+        if (word == toWord(v))
+            return v;
+    return std::nullopt;
+}
+
 std::optional<int> Whole(const QByteArray &word, int min, int max)
 {
     bool ok = false;
@@ -61,32 +72,22 @@ std::optional<JournalEntry> ParseJournalEntry(const QByteArray &line)
         return std::nullopt;
     e.diveIndex = *dive;
     if (w[0] == "score" && w.size() == 5) {
+        using S = JournalEntry::Source;
         const auto judge = Whole(w[2], 1, 11);
         const auto half = Whole(w[3], 0, 20);
-        if (!judge || !half)
+        const auto source = FromWord(w[4], SourceWord, {S::Station, S::Operator, S::Filled});
+        if (!judge || !half || !source)
             return std::nullopt;
         e.judge = *judge;
         e.halfPoints = *half;
-        if (w[4] == "station")
-            e.source = JournalEntry::Source::Station;
-        else if (w[4] == "operator")
-            e.source = JournalEntry::Source::Operator;
-        else if (w[4] == "filled")
-            e.source = JournalEntry::Source::Filled;
-        else
-            return std::nullopt;
+        e.source = *source;
         return e;
     }
-    if (w.size() != 2)
+    using K = JournalEntry::Kind;
+    const auto kind = FromWord(w[0], KindWord, {K::Next, K::Repeat, K::End});
+    if (w.size() != 2 || !kind)
         return std::nullopt;
-    if (w[0] == "next")
-        e.kind = JournalEntry::Kind::Next;
-    else if (w[0] == "repeat")
-        e.kind = JournalEntry::Kind::Repeat;
-    else if (w[0] == "end")
-        e.kind = JournalEntry::Kind::End;
-    else
-        return std::nullopt;
+    e.kind = *kind;
     return e;
 }
 
