@@ -31,5 +31,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestWindowSystem)
+QTEST_MAIN(TestWindowSystem)
 #include "tst_windowsystem.moc"
