@@ -97,7 +97,7 @@ void ConsoleLink::ConnectConsolesClick()
         return;
     }
     state_.LastServerAddress = screens_.HostIP->currentText();
-    state_.SavedFunctionIndex = screens_.ClientChoice->itemIndex();
+    state_.SavedFunctionIndex = state_.FunctionIndex;
     emit serverChosen();
 }
 
@@ -215,7 +215,7 @@ bool ConsoleLink::SendConsoleMessage(const QByteArray &command, const QByteArray
 
 void ConsoleLink::SendBatteryStatus()
 {
-    SendConsoleMessage("CS", "Active " + toBytes(screens_.LabelPower->text()));
+    SendConsoleMessage("CS", "Active " + toBytes(state_.BatteryText));
 }
 
 bool ConsoleLink::SendScore(const QString &score)

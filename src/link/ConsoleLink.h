@@ -111,7 +111,7 @@ public:
     // battery text; one that cannot be written reports the lost link.
     // Returns whether the message was written.
     bool SendConsoleMessage(const QByteArray &command, const QByteArray &payload);
-    // "CS" "Active" with the battery text shown in LabelPower.
+    // "CS" "Active" with the battery text (`BatteryText`).
     void SendBatteryStatus();
 
     // --- Seams (the station leaves them as they are; tests and tools replace them) ---

@@ -169,14 +169,15 @@ void HandleFS(InboundScreens &s, const QByteArray &payload)
         ShowErrorBox(s, notAnIntegerMessage(f.functionText));
         return;
     }
-    if (*f.function == s.scoring->ClientChoice->itemIndex() + 1)
+    if (*f.function == s.state->FunctionIndex + 1)
         FinalScore(*s.scoring, f.score);
 }
 
 void HandleEI(InboundScreens &s, const QByteArray &payload)
 {
     const EventInfo e = DecodeEvent(payload);
-    s.scoring->DisciplineSelection->setItemIndex(e.individual ? 0 : 1);
+    s.state->DisciplineIndex = e.individual ? 0 : 1;
+    s.scoring->DisciplineSelection->setItemIndex(s.state->DisciplineIndex);
     s.bands.LabelDisc->setText(e.individual ? QStringLiteral("IND") : QStringLiteral("SYNCHRO"));
     EndOfEventState(*s.scoring, e.event);
     s.host->FitHeaderText(s.bands.LabelEvent, e.event);

@@ -54,7 +54,6 @@ struct ScoringPage {
     PictureButton *ScoreConfirmDecline = nullptr;
     PictureButton *ScoreConfirmAccept = nullptr;
     PictureButton *ButtonHome3 = nullptr;
-    RadioGroup *ClientChoice = nullptr;
     RadioGroup *DisciplineSelection = nullptr;
     QWidget *PanelDetails = nullptr;  // the operator details, shown and hidden by F5
 };

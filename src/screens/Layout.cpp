@@ -268,6 +268,8 @@ void TimerPowerMeterTimer(TMainForm &form)
     int percent = 0;
     if (!form.platform.power->query(percent))
         return;  // the next tick tries again
-    if (const std::optional<QString> text = layout::batteryText(percent))
-        form.LabelPower->setText(*text);
+    if (const std::optional<QString> text = layout::batteryText(percent)) {
+        form.state.BatteryText = *text;
+        form.LabelPower->setText(form.state.BatteryText);
+    }
 }

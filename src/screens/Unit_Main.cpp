@@ -109,8 +109,9 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(*this); });
     connect(ReconnectTimer, &QTimer::timeout, this, [this] { ReconnectTimerTimer(); });
     connect(TimerPowerMeter, &QTimer::timeout, this, [this] { TimerPowerMeterTimer(*this); });
-    connect(ClientChoice, &RadioGroup::changed, this, [this] { ClientChoiceChange(); });
-    connect(DisciplineSelection, &RadioGroup::changed, this, [this] { DisciplineSelectionChange(scoring); });
+    connect(ClientChoice, &RadioGroup::changed, this, [this](int index) { ClientChoiceChange(index); });
+    connect(DisciplineSelection, &RadioGroup::changed, this,
+            [this](int index) { DisciplineSelectionChange(scoring, index); });
     connect(ConnectConsoles, &QAbstractButton::clicked, this, [this] { link->ConnectConsolesClick(); });
     connect(DisconnectConsoles, &QAbstractButton::clicked, this, [this] { link->DisconnectAction(); });
     connect(ButtonRefresh, &QAbstractButton::clicked, this, [this] { link->FillServerAddressList(); });
@@ -285,8 +286,8 @@ void TMainForm::buildOpeningPage()
     place(ButtonClose, 16, 270, 225, 107);
 
     QStringList judges;
-    for (int i = 1; i <= 11; ++i)
-        judges << QStringLiteral("Judge %1").arg(i);
+    for (int i = 0; i < 11; ++i)
+        judges << StationState::functionCaption(i);
     ClientChoice = new RadioGroup(PanelOpening, QStringLiteral("ClientChoice"), QStringLiteral("Which Function?"), judges, 4);
     ClientChoice->setFont(verdana(19));
     QPalette cp = ClientChoice->palette();
@@ -528,7 +529,6 @@ void TMainForm::fillSubsystemViews()
     scoring.ScoreConfirmDecline = ScoreConfirmDecline;
     scoring.ScoreConfirmAccept = ScoreConfirmAccept;
     scoring.ButtonHome3 = ButtonHome3;
-    scoring.ClientChoice = ClientChoice;
     scoring.DisciplineSelection = DisciplineSelection;
     scoring.PanelDetails = PanelDetails;
 
@@ -635,13 +635,12 @@ int TMainForm::currentPage() const
     return _Notebook->pageIndex();
 }
 
-void TMainForm::ClientChoiceChange()
+void TMainForm::ClientChoiceChange(int index)
 {
-    const int index = ClientChoice->itemIndex();
+    // The judge cannot take a choice back: nothing chosen keeps the function as it was.
     if (index < 0)
         return;
-    state.ClientInfo.FunctionCaption = ClientChoice->itemCaption(index);
-    state.ClientInfo.LocalStationId = state.stationIdAt(index);
+    state.setFunction(index);
 }
 
 void TMainForm::closeEvent(QCloseEvent *e)

@@ -112,7 +112,7 @@ public:
     // Station operations
     void SelectPage(int page) override;  // shows a page of _Notebook (ArrangeLayout follows)
     int currentPage() const override;
-    void ClientChoiceChange();  // the function change
+    void ClientChoiceChange(int index);  // the function change: the state takes the judge chosen
     bool startedUp() const { return startedUp_; }
     // Gives the keyboard focus to the first element of the focus chain.
     void focusFirstElement() { focusNextChild(); }

@@ -72,9 +72,7 @@ void Timer1Timer(TMainForm &form)
     for (TLedTextLabel *d : form.ScoreDisplays)
         d->hide();
     StationState &state = form.state;
-    const int index = form.ClientChoice->itemIndex();
-    state.ClientInfo.FunctionCaption = form.ClientChoice->itemCaption(index);
-    state.ClientInfo.LocalStationId = state.stationIdAt(index);
+    state.setFunction(state.FunctionIndex);  // its identifier from the table filled since
     state.ClientInfo.DisciplineTag = state.Protocols.DisciplineTags[0];
 
     if (form.ObtainingIPAddress) {

@@ -20,7 +20,7 @@ StationSettings CurrentSettings(const TMainForm &form)
     // Until the deferred start-up has filled the server list nothing is selected: a shutdown
     // then keeps the address read from the settings rather than forgetting it.
     s.LastIP = form.HostIP->currentIndex() < 0 ? form.state.LastServerAddress : form.HostIP->currentText();
-    s.Who = form.ClientChoice->itemIndex();
+    s.Who = form.state.FunctionIndex;
     return s;
 }
 

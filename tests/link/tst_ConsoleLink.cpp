@@ -199,7 +199,7 @@ void TestConsoleLink::scoreIsFollowedByStatus()
     QVERIFY(station_->start());
     QVERIFY(station_->connectTo(*server_, 2));
     server_->clearReceived();
-    form().LabelPower->setText(QStringLiteral("87 %"));
+    form().state.BatteryText = QStringLiteral("87 %");
     link().SendConsoleMessage("SD", "6.5\x11");
     QVERIFY(server_->waitForFrames(2));
     const QList<QByteArray> frames = server_->frames();
@@ -305,7 +305,7 @@ void TestConsoleLink::twoFailedScoreSendsGiveOneReconnect()
     QCOMPARE(sent_.size(), 3);
     QCOMPARE(sent_[0].frame, LoopbackServer::frame("SD", "6.5\x11", "J3  "));
     QCOMPARE(sent_[1].frame, LoopbackServer::frame("SD", "6.5\x11", "J3  "));
-    QCOMPARE(sent_[2].frame, LoopbackServer::frame("CS", "Active " + toBytes(form().LabelPower->text()), "J3  "));
+    QCOMPARE(sent_[2].frame, LoopbackServer::frame("CS", "Active " + toBytes(form().state.BatteryText), "J3  "));
     for (const Sent &s : sent_)
         QVERIFY(!s.written);
     QCOMPARE(windows.shows, 1);

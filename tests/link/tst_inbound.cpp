@@ -162,6 +162,7 @@ private slots:
         TMainForm &f = *s.form;
         f.state.JudgeCount = 3;
         receive(s, "EI", discipline + DC1 + "Men 10m" + DC2 + count + DC3);
+        QCOMPARE(f.state.DisciplineIndex, item);
         QCOMPARE(f.DisciplineSelection->itemIndex(), item);
         QCOMPARE(f.LabelDisc->text(), label);
         QCOMPARE(f.LabelEvent->text(), QStringLiteral("Men 10m"));

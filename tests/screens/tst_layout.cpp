@@ -463,6 +463,7 @@ void TestLayout::battery()
     TimerPowerMeterTimer(f);
     QCOMPARE(power.queries, 2);
     QCOMPARE(f.LabelPower->text(), shown);
+    QCOMPARE(f.state.BatteryText, shown);
 }
 
 QTEST_MAIN(TestLayout)

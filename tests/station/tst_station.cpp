@@ -83,6 +83,7 @@ private slots:
         QVERIFY(s->start());
         TMainForm &form = *s->form;
         QCOMPARE(form.ClientChoice->itemIndex(), judgeIndex);
+        QCOMPARE(form.state.FunctionIndex, judgeIndex);
         QCOMPARE(form.state.ClientInfo.FunctionCaption, caption);
         QCOMPARE(form.state.ClientInfo.LocalStationId, stationId);
         QCOMPARE(form.state.ClientInfo.DisciplineTag, QStringLiteral("IND "));
