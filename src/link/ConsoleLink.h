@@ -15,7 +15,6 @@
 
 class PictureButton;
 class QComboBox;
-class QLabel;
 class QListWidget;
 class QTableWidget;
 class QTimer;
@@ -46,7 +45,6 @@ struct LinkScreens {
     QListWidget *ConnectedClients = nullptr;
     QTableWidget *GridConnections = nullptr;
     StatusBar *StatusBar1 = nullptr;
-    QLabel *LabelPower = nullptr;
     QTimer *ReconnectTimer = nullptr;
 };
 

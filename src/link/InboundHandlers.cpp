@@ -12,7 +12,6 @@
 #include "widgets/Panel.h"
 #include "widgets/RadioGroup.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTableWidget>
@@ -136,20 +135,13 @@ void HandleXX(InboundScreens &s, const QByteArray &payload)
 void HandleAI(InboundScreens &s, const QByteArray &payload)
 {
     const AthleteInfo a = DecodeAthlete(payload);
-    s.bands.LabelRound->setText(QStringLiteral("Round ") + a.round);
-    s.bands.LabelStart->setText(a.start);
-    s.host->FitHeaderText(s.bands.LabelAthlete, QStringLiteral(" ") + a.athlete);
-    s.host->FitHeaderText(s.bands.LabelClub, QStringLiteral(" ") + a.club);
+    s.bands->setAthlete(a);
     NewAthlete(*s.scoring);
 }
 
 void HandleDI(InboundScreens &s, const QByteArray &payload)
 {
-    const DiveInfo d = DecodeDive(payload);
-    s.bands.LabelDive->setText(d.dive);
-    s.bands.LabelDD->setText(QStringLiteral("DD: ") + d.difficulty);
-    s.bands.LabelHeight->setText(d.height);
-    s.host->FitHeaderText(s.bands.LabelDiveDescription, QStringLiteral(" ") + d.description);
+    s.bands->setDive(DecodeDive(payload));
 }
 
 void HandlePR(InboundScreens &s, const QByteArray &payload)
@@ -178,9 +170,8 @@ void HandleEI(InboundScreens &s, const QByteArray &payload)
     const EventInfo e = DecodeEvent(payload);
     s.state->DisciplineIndex = e.individual ? 0 : 1;
     s.scoring->DisciplineSelection->setItemIndex(s.state->DisciplineIndex);
-    s.bands.LabelDisc->setText(e.individual ? QStringLiteral("IND") : QStringLiteral("SYNCHRO"));
     EndOfEventState(*s.scoring, e.event);
-    s.host->FitHeaderText(s.bands.LabelEvent, e.event);
+    s.bands->setEvent(e.event, e.individual);
     // The steps before a judge count that is not a whole number stay in effect.
     if (!e.judgeCount) {
         ShowErrorBox(s, notAnIntegerMessage(e.judgeCountText));

@@ -30,6 +30,8 @@ public:
     virtual void ArrangeLayout() = 0;
     // The go-home of F9: to the opening page, the reconnect timer stopped, the link let go.
     virtual void GoHomeStopTimer() = 0;
+    // The discipline tag in the header band, as the scoring page is entered.
+    virtual void ShowDisciplineTag(const QString &tag) = 0;
 
 protected:
     ~ScoringHost() = default;
@@ -42,7 +44,6 @@ struct ScoringPage {
     ScoringHost *host = nullptr;
     ScoreSender *sender = nullptr;
 
-    QLabel *LabelDisc = nullptr;
     QLabel *LabelScoreTitle = nullptr;
     QLabel *ScoreEdit = nullptr;
     QLabel *JudgeNum = nullptr;

@@ -9,7 +9,9 @@
 #include "scoring/ScoreConfirmation.h"
 #include "scoring/ScoreEntry.h"
 #include "screens/FocusMark.h"
+#include "screens/HeaderBands.h"
 #include "screens/Layout.h"
+#include "screens/PageElements.h"
 #include "screens/StationBox.h"
 #include "screens/Unit_GetIP.h"
 #include "screens/Unit_Invalid.h"
@@ -33,45 +35,13 @@
 #include <QPushButton>
 #include <QWindow>
 
-namespace {
-
-const QColor kBlue(0, 0, 255);
-const QColor kGrey(128, 128, 128);
-const QColor kNavy(0, 0, 128);
-const QColor kRed(255, 0, 0);
-const QColor kSilver(192, 192, 192);
-
-QFont verdana(int px, bool bold = true)
-{
-    return designFont(QStringLiteral("Verdana"), px, bold);
-}
-
-void place(QWidget *w, int left, int top, int width, int height)
-{
-    w->setGeometry(left, top, width, height);
-}
-
-} // namespace
-
-QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, const QFont &font, const QColor &ink,
-                  const QColor &background, Qt::Alignment align)
-{
-    auto *l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setTextFormat(Qt::PlainText);  // texts from the network are never rich text
-    l->setText(text);
-    l->setFont(font);
-    l->setAlignment(align);
-    l->setWordWrap(false);
-    QPalette pal = l->palette();
-    pal.setColor(QPalette::WindowText, ink);
-    if (background.isValid()) {
-        pal.setColor(QPalette::Window, background);
-        l->setAutoFillBackground(true);
-    }
-    l->setPalette(pal);
-    return l;
-}
+using design::kBlue;
+using design::kGrey;
+using design::kNavy;
+using design::kRed;
+using design::kSilver;
+using design::place;
+using design::verdana;
 
 TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), platform(std::move(platform_))
@@ -99,7 +69,7 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     fillSubsystemViews();
     link = std::make_unique<ConsoleLink>(state, platform, LinkScreens {HostIP, ConnectConsoles, DisconnectConsoles,
                                                                       ClientChoice, ConnectedClients, GridConnections,
-                                                                      StatusBar1, LabelPower, ReconnectTimer},
+                                                                      StatusBar1, ReconnectTimer},
                                          scoring, inbound, *this, this);
     inbound.link = link.get();
     scoring.sender = link.get();
@@ -188,61 +158,14 @@ void TMainForm::buildFrame()
     VRXLogo->setObjectName(QStringLiteral("VRXLogo"));
     VRXLogo->setAlignment(Qt::AlignCenter);
     VRXLogo->setPixmap(QPixmap(QStringLiteral(":/assets/logo.jpg")));
-    PanelTop1 = new Panel(PanelMain, QStringLiteral("PanelTop1"));
+    bands_ = std::make_unique<HeaderBands>(PanelMain);
     _Notebook = new Notebook(PanelMain, QStringLiteral("_Notebook"));
     _Notebook->hide();
-    PanelTop2 = new Panel(PanelMain, QStringLiteral("PanelTop2"));
-    PanelTop3 = new Panel(PanelMain, QStringLiteral("PanelTop3"));
+    bands_->stackBetween(_Notebook);
 
-    main->addDocked(PanelTop1, DockLayout::Top, 40);
-    main->addDocked(PanelTop2, DockLayout::Top, 43);
-    main->addDocked(PanelTop3, DockLayout::Top, 43);
+    bands_->dockIn(*main);
     main->addDocked(VRXLogo, DockLayout::Fill);
     main->addDocked(_Notebook, DockLayout::Fill);
-
-    // The bands' background picture.
-    for (Panel *band : {PanelTop1, PanelTop2, PanelTop3})
-        band->setGradient(QColor(200, 220, 255), QColor(255, 255, 255), 43);
-
-    const QFont bandFont = verdana(29);
-    const Qt::Alignment centre = Qt::AlignCenter;
-    const Qt::Alignment leftMid = Qt::AlignLeft | Qt::AlignVCenter;
-    auto bandLabel = [&](Panel *band, const QString &name, const QString &text, Qt::Alignment a, bool framed) {
-        QLabel *l = makeLabel(band, name, text, bandFont, Qt::black, QColor(), a);
-        if (framed) {
-            l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            l->setLineWidth(2);
-        }
-        return l;
-    };
-    auto *d1 = new DockLayout(PanelTop1);
-    LabelRound = bandLabel(PanelTop1, QStringLiteral("LabelRound"), QStringLiteral("Round"), centre, false);
-    LabelEvent = bandLabel(PanelTop1, QStringLiteral("LabelEvent"), QStringLiteral("  Event Name   "), centre, false);
-    LabelDisc = bandLabel(PanelTop1, QStringLiteral("LabelDisc"), QStringLiteral("Type"), centre, false);
-    d1->addDocked(LabelRound, DockLayout::Left, 180);
-    d1->addDocked(LabelDisc, DockLayout::Right, 180);
-    d1->addDocked(LabelEvent, DockLayout::Fill);
-
-    auto *d2 = new DockLayout(PanelTop2);
-    LabelStart = bandLabel(PanelTop2, QStringLiteral("LabelStart"), QStringLiteral("Order"), centre, true);
-    LabelAthlete = bandLabel(PanelTop2, QStringLiteral("LabelAthlete"), QStringLiteral("   Athlete Name"), leftMid, true);
-    LabelPower = bandLabel(PanelTop2, QStringLiteral("LabelPower"), QStringLiteral("Power"), centre, true);
-    LabelClub = bandLabel(PanelTop2, QStringLiteral("LabelClub"), QStringLiteral("   Team Name"), leftMid, true);
-    d2->addDocked(LabelStart, DockLayout::Left, 100);
-    d2->addDocked(LabelPower, DockLayout::Right, 180);
-    d2->addDocked(LabelClub, DockLayout::Right, 320);
-    d2->addDocked(LabelAthlete, DockLayout::Fill);
-
-    auto *d3 = new DockLayout(PanelTop3);
-    LabelDive = bandLabel(PanelTop3, QStringLiteral("LabelDive"), QStringLiteral("Dive"), centre, true);
-    LabelDD = bandLabel(PanelTop3, QStringLiteral("LabelDD"), QStringLiteral("  DD"), centre, true);
-    LabelHeight = bandLabel(PanelTop3, QStringLiteral("LabelHeight"), QStringLiteral("  HGT"), centre, true);
-    LabelDiveDescription =
-        bandLabel(PanelTop3, QStringLiteral("LabelDiveDescription"), QStringLiteral("   Dive Description"), leftMid, true);
-    d3->addDocked(LabelDive, DockLayout::Left, 160);
-    d3->addDocked(LabelDD, DockLayout::Left, 145);
-    d3->addDocked(LabelHeight, DockLayout::Left, 145);
-    d3->addDocked(LabelDiveDescription, DockLayout::Fill);
 }
 
 void TMainForm::buildOpeningPage()
@@ -517,7 +440,6 @@ void TMainForm::fillSubsystemViews()
 {
     scoring.state = &state;
     scoring.host = this;
-    scoring.LabelDisc = LabelDisc;
     scoring.LabelScoreTitle = LabelScoreTitle;
     scoring.ScoreEdit = ScoreEdit;
     scoring.JudgeNum = JudgeNum;
@@ -535,8 +457,7 @@ void TMainForm::fillSubsystemViews()
     inbound.state = &state;
     inbound.host = this;
     inbound.scoring = &scoring;
-    inbound.bands = {LabelRound, LabelEvent, LabelDisc,  LabelStart,  LabelAthlete,        LabelPower,
-                     LabelClub,  LabelDive,  LabelDD,    LabelHeight, LabelDiveDescription};
+    inbound.bands = bands_.get();
     inbound.details = {LogFile, ChatFile, GridConnections, ConnectedClients, EditMessage};
     inbound.scores = {PanelScoreboard, ScoreboardOrder, Scoreboard1, Scoreboard2, Scoreboard3, &ScoreDisplays};
 }
@@ -572,9 +493,9 @@ void TMainForm::ArrangeScoreDisplays()
     ::ArrangeScoreDisplays(*this);
 }
 
-void TMainForm::FitHeaderText(QLabel *label, const QString &text)
+void TMainForm::ShowDisciplineTag(const QString &tag)
 {
-    SetFittedText(label, text);
+    bands_->showDisciplineTag(tag);
 }
 
 QList<PictureButton *> TMainForm::keypadKeys() const

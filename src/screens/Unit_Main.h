@@ -30,6 +30,7 @@
 #include <memory>
 
 class FocusMark;
+class HeaderBands;
 class TInvalidElements;
 class TObtainingIPAddress;
 
@@ -57,10 +58,6 @@ public:
     Panel *PanelMain;
     StatusBar *StatusBar1;
     QLabel *VRXLogo;
-    Panel *PanelTop1, *PanelTop2, *PanelTop3;
-    QLabel *LabelRound, *LabelEvent, *LabelDisc;
-    QLabel *LabelStart, *LabelAthlete, *LabelPower, *LabelClub;
-    QLabel *LabelDive, *LabelDD, *LabelHeight, *LabelDiveDescription;
     Notebook *_Notebook;
 
     // Opening page
@@ -139,7 +136,10 @@ public:
     void GoHomeStopTimer() override;
     void ShowLostConnection() override;
     void ArrangeScoreDisplays() override;
-    void FitHeaderText(QLabel *label, const QString &text) override;
+    void ShowDisciplineTag(const QString &tag) override;
+
+    // The header bands over the pages.
+    HeaderBands &bands() { return *bands_; }
 
 signals:
     void startupFinished();
@@ -164,11 +164,9 @@ private:
     bool startedUp_ = false;
     bool closing_ = false;
     bool keyboardMovesFocus_ = false;
+    std::unique_ptr<HeaderBands> bands_;
     QPointer<FocusMark> focusMark_;
     QMetaObject::Connection focusWatch_;
     const QEvent *lastKey_ = nullptr;
     QPointer<QWidget> lastReceiver_;
 };
-
-QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, const QFont &font,
-                  const QColor &ink, const QColor &background, Qt::Alignment align);

@@ -67,10 +67,10 @@ private slots:
         f.ScoreConfirmTitle->setText(QStringLiteral("Received - Thank You"));
         f.state.Scoring.setZeroPressCount(2);
         receive(s, "AI", "12-3" + DC1 + "Jane Diver" + DC2 + "Pool Club" + DC3);
-        QCOMPARE(f.LabelRound->text(), QStringLiteral("Round 12"));
-        QCOMPARE(f.LabelStart->text(), QStringLiteral("3"));
-        QCOMPARE(f.LabelAthlete->text(), QStringLiteral(" Jane Diver"));
-        QCOMPARE(f.LabelClub->text(), QStringLiteral(" Pool Club"));
+        QCOMPARE(element<QLabel>(f, "LabelRound")->text(), QStringLiteral("Round 12"));
+        QCOMPARE(element<QLabel>(f, "LabelStart")->text(), QStringLiteral("3"));
+        QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" Jane Diver"));
+        QCOMPARE(element<QLabel>(f, "LabelClub")->text(), QStringLiteral(" Pool Club"));
         QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
         QCOMPARE(f.state.Scoring.zeroPressCount(), 0);
     }
@@ -80,10 +80,10 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         receive(s, "DI", "105B" + DC1 + "2.4" + DC2 + "3m" + DC3 + "Forward 2 1/2 somersaults pike" + DC4);
-        QCOMPARE(s.form->LabelDive->text(), QStringLiteral("105B"));
-        QCOMPARE(s.form->LabelDD->text(), QStringLiteral("DD: 2.4"));
-        QCOMPARE(s.form->LabelHeight->text(), QStringLiteral("3m"));
-        QCOMPARE(s.form->LabelDiveDescription->text(), QStringLiteral(" Forward 2 1/2 somersaults pike"));
+        QCOMPARE(element<QLabel>(*s.form, "LabelDive")->text(), QStringLiteral("105B"));
+        QCOMPARE(element<QLabel>(*s.form, "LabelDD")->text(), QStringLiteral("DD: 2.4"));
+        QCOMPARE(element<QLabel>(*s.form, "LabelHeight")->text(), QStringLiteral("3m"));
+        QCOMPARE(element<QLabel>(*s.form, "LabelDiveDescription")->text(), QStringLiteral(" Forward 2 1/2 somersaults pike"));
     }
 
     // The first scoreboard shows its panel.
@@ -164,8 +164,8 @@ private slots:
         receive(s, "EI", discipline + DC1 + "Men 10m" + DC2 + count + DC3);
         QCOMPARE(f.state.DisciplineIndex, item);
         QCOMPARE(f.DisciplineSelection->itemIndex(), item);
-        QCOMPARE(f.LabelDisc->text(), label);
-        QCOMPARE(f.LabelEvent->text(), QStringLiteral("Men 10m"));
+        QCOMPARE(element<QLabel>(f, "LabelDisc")->text(), label);
+        QCOMPARE(element<QLabel>(f, "LabelEvent")->text(), QStringLiteral("Men 10m"));
         QCOMPARE(f.state.JudgeCount, judges);
         QCOMPARE(s.boxes, box.isEmpty() ? QStringList() : QStringList{box});
     }
@@ -186,7 +186,7 @@ private slots:
         QVERIFY(!f.ButtonHome3->isHidden());
         QVERIFY(!f.ScoreConfirmMain->isHidden());  // a shown panel stays shown
         QVERIFY(ScoreAcknowledged(f.scoring));
-        QCOMPARE(f.LabelEvent->text(), QStringLiteral("END OF EVENT"));
+        QCOMPARE(element<QLabel>(f, "LabelEvent")->text(), QStringLiteral("END OF EVENT"));
         receive(s, "EI", "IND" + DC1 + "Women 3m" + DC2 + "5" + DC3);
         QVERIFY(f.ScoreConfirmAccept->isEnabled());
         QVERIFY(f.ScoreConfirmDecline->isEnabled());
@@ -409,8 +409,8 @@ private slots:
         const QByteArray name("\x8A" "arka \x9E" "ak\x96\x80\x81");  // the undefined 0x81 stands for itself
         const QString shown = QStringLiteral("Šarka žak–€") + QChar(0x81);
         receive(s, "AI", "1-1" + DC1 + name + DC2 + name + DC3);
-        QCOMPARE(f.LabelAthlete->text(), QLatin1Char(' ') + shown);
-        QCOMPARE(f.LabelClub->text(), QLatin1Char(' ') + shown);
+        QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), QLatin1Char(' ') + shown);
+        QCOMPARE(element<QLabel>(f, "LabelClub")->text(), QLatin1Char(' ') + shown);
         receive(s, "CM", name);
         QCOMPARE(f.ChatFile->toPlainText(), shown);
         QVERIFY(f.LogFile->toPlainText().contains(shown));
@@ -448,12 +448,12 @@ private slots:
         receive(s, "CM", m);
         receive(s, "CE", m);
         receive(s, "FS", m + DC1);
-        for (QLabel *l : {f.LabelRound, f.LabelStart, f.LabelAthlete, f.LabelClub, f.LabelDive, f.LabelDD, f.LabelHeight,
-                          f.LabelDiveDescription, f.LabelEvent, f.LabelDisc}) {
+        for (QLabel *l : {element<QLabel>(f, "LabelRound"), element<QLabel>(f, "LabelStart"), element<QLabel>(f, "LabelAthlete"), element<QLabel>(f, "LabelClub"), element<QLabel>(f, "LabelDive"), element<QLabel>(f, "LabelDD"), element<QLabel>(f, "LabelHeight"),
+                          element<QLabel>(f, "LabelDiveDescription"), element<QLabel>(f, "LabelEvent"), element<QLabel>(f, "LabelDisc")}) {
             QCOMPARE(l->textFormat(), Qt::PlainText);
             QVERIFY2(l->text().contains(text) || l->text() == QStringLiteral("SYNCHRO"), qPrintable(l->objectName()));
         }
-        QCOMPARE(f.LabelAthlete->text(), QStringLiteral(" ") + text);
+        QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" ") + text);
         QCOMPARE(f.ConnectedClients->item(0)->text(), text);
         QCOMPARE(f.GridConnections->item(2, 1)->text(), text);
         QCOMPARE(f.ChatFile->toPlainText(), text);

@@ -372,9 +372,9 @@ private slots:
         QCOMPARE(form._Notebook->geometry(), QRect(5, 131, 1208, 650));
         QCOMPARE(form.PanelRight->geometry(), QRect(997, 0, 211, 633));
         QCOMPARE(form.LabelINDMessage->geometry(), QRect(0, 633, 1208, 17));
-        QCOMPARE(form.LabelPower->geometry().x(), 1208 - 180);
-        QCOMPARE(form.LabelClub->geometry().x(), 1208 - 180 - 320);
-        QCOMPARE(form.LabelHeight->geometry(), QRect(305, 0, 145, 43));
+        QCOMPARE(element<QLabel>(form, "LabelPower")->geometry().x(), 1208 - 180);
+        QCOMPARE(element<QLabel>(form, "LabelClub")->geometry().x(), 1208 - 180 - 320);
+        QCOMPARE(element<QLabel>(form, "LabelHeight")->geometry(), QRect(305, 0, 145, 43));
         QCOMPARE(form.ScoreboardOrder->geometry().topLeft(), QPoint(0, 20));
         // Below the send button (216 to 330): at (24, 256) it would cover it.
         QCOMPARE(form.PanelScoreboard->geometry(), QRect(24, 338, 172, 153));
