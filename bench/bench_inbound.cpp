@@ -158,7 +158,7 @@ int main(int argc, char **argv)
     print("XX, 11 judges + paint", runs, measure(form, xx, runs, true), false);
 
     const QString last = form.ScoreDisplays[10]->Caption();
-    if ((last != QStringLiteral("7.0") && last != QStringLiteral("8.0")) || form.LogFile->document()->blockCount() > kMemoMaxLines) {
+    if ((last != QStringLiteral("7.0") && last != QStringLiteral("8.0")) || element<QPlainTextEdit>(form, "LogFile")->document()->blockCount() > kMemoMaxLines) {
         std::fprintf(stderr, "the messages were not handled as expected\n");
         return 1;
     }

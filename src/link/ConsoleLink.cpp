@@ -13,8 +13,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QListWidget>
-#include <QTableWidget>
 #include <QTime>
 #include <QTimer>
 
@@ -124,18 +122,16 @@ void ConsoleLink::LinkDisconnected()
 {
     // Nothing sent on the link that closed can be answered on the next one.
     state_.Scoring.linkChanged();
-    screens_.ConnectedClients->clear();
+    OperatorView &details = *inbound_.details;
+    details.ClearConnectedClients();
     screens_.ConnectConsoles->setEnabled(true);
     screens_.DisconnectConsoles->setEnabled(false);
     const QString &name = state_.ClientInfo.LocalComputerName;
     for (int r = 1; r <= kStationIdCount; ++r) {
-        QTableWidgetItem *nameCell = screens_.GridConnections->item(r, 1);
-        if (!nameCell || nameCell->text() != name)
+        if (details.stationCell(r, ConnectionsGrid::NameColumn) != name)
             continue;
-        if (QTableWidgetItem *ip = screens_.GridConnections->item(r, 2))
-            ip->setText(QString());
-        if (QTableWidgetItem *status = screens_.GridConnections->item(r, 3))
-            status->setText(QStringLiteral("Off"));
+        details.setStationCell(r, ConnectionsGrid::AddressColumn, QString());
+        details.setStationCell(r, ConnectionsGrid::StatusColumn, QStringLiteral("Off"));
     }
     // A link that closed by itself under the judge is shown and healed as a failed score is.
     if (state_.Scoring.reportsLoss(leaving_, host_.currentPage() == 1))
@@ -241,7 +237,7 @@ void ConsoleLink::TextsBegin()
 {
     // The log lines of messages that arrived together are added to the memos together.
     if (togetherDepth_++ == 0)
-        together_.emplace(std::initializer_list<QPlainTextEdit *> {inbound_.details.LogFile, inbound_.details.ChatFile});
+        together_ = inbound_.details->deferMemoAppends();
 }
 
 void ConsoleLink::TextsEnd()

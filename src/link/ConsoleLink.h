@@ -11,12 +11,9 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 class PictureButton;
 class QComboBox;
-class QListWidget;
-class QTableWidget;
 class QTimer;
 class RadioGroup;
 class StatusBar;
@@ -42,8 +39,6 @@ struct LinkScreens {
     PictureButton *ConnectConsoles = nullptr;
     PictureButton *DisconnectConsoles = nullptr;
     RadioGroup *ClientChoice = nullptr;
-    QListWidget *ConnectedClients = nullptr;
-    QTableWidget *GridConnections = nullptr;
     StatusBar *StatusBar1 = nullptr;
     QTimer *ReconnectTimer = nullptr;
 };
@@ -157,5 +152,5 @@ private:
     bool leaving_ = false;      // the station is closing the link itself
     bool lossPending_ = false;  // a lost link was reported and no connect has followed
     bool scoreUnsent_ = false;  // a score did not reach the server since the last connect
-    std::optional<DeferMemoAppends> together_;
+    std::unique_ptr<DeferMemoAppends> together_;
 };

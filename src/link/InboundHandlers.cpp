@@ -12,15 +12,11 @@
 #include "widgets/Panel.h"
 #include "widgets/RadioGroup.h"
 
-#include <QLineEdit>
-#include <QListWidget>
-#include <QTableWidget>
-
 #include <algorithm>
 
 void ReceiveConsoleText(InboundScreens &s, const QByteArray &text)
 {
-    AddLogLine(s.details, RenderForLog("client:" + text));
+    s.details->AddLogLine(fromBytes(RenderForLog("client:" + text)));
     const ConsoleText m = CutConsoleText(text);
     switch (InboundCommandOf(m.command)) {
     case InboundCommand::CC: HandleCC(s, m.payload); break;
@@ -57,8 +53,7 @@ void fillGridCell(InboundScreens &s, const QByteArray &sender, int column, const
     const QString id = fromBytes(sender);
     for (int r = 1; r <= kStationIdCount; ++r) {
         if (s.state->Protocols.StationIdTable[r - 1] == id) {
-            if (QTableWidgetItem *cell = s.details.GridConnections->item(r, column))
-                cell->setText(fromBytes(payload));
+            s.details->setStationCell(r, column, fromBytes(payload));
         }
     }
 }
@@ -67,7 +62,7 @@ void fillGridCell(InboundScreens &s, const QByteArray &sender, int column, const
 
 void HandleCC(InboundScreens &s, const QByteArray &payload)
 {
-    AddConnectedClient(s.details, payload);
+    s.details->AddConnectedClient(fromBytes(payload));
     s.link->SendConsoleMessage("IP", toBytes(s.state->ClientInfo.LocalAddress));
     s.link->SendConsoleMessage("CN", toBytes(s.state->ClientInfo.LocalComputerName));
     s.link->SendConsoleMessage("CS", "Active");
@@ -80,13 +75,7 @@ void HandleCD(InboundScreens &s, const QByteArray &payload)
         s.link->GoHome();
         return;
     }
-    QListWidget *clients = s.details.ConnectedClients;
-    for (int i = 0; i < clients->count(); ++i) {
-        if (clients->item(i)->text().compare(id, Qt::CaseInsensitive) == 0) {
-            delete clients->takeItem(i);
-            return;
-        }
-    }
+    s.details->RemoveConnectedClient(id);
 }
 
 void HandleTP(InboundScreens &s, const QByteArray &)
@@ -101,7 +90,7 @@ void HandleCE(InboundScreens &s, const QByteArray &payload)
 
 void HandleCM(InboundScreens &s, const QByteArray &payload)
 {
-    AddChatLine(s.details, payload);
+    s.details->AddChatLine(fromBytes(payload));
 }
 
 void HandleIP(InboundScreens &s, const QByteArray &payload, const QByteArray &sender)
@@ -189,7 +178,7 @@ void HandleTX(InboundScreens &s, const QByteArray &payload)
 
 void ButtonSendMessageClick(InboundScreens &s)
 {
-    const QString text = s.details.EditMessage->text();
+    const QString text = s.details->chatMessage();
     if (trimControls(text).isEmpty() || !s.link->Connected())
         return;
     s.link->SendConsoleMessage("CM", toBytes(text));

@@ -49,7 +49,7 @@ struct InboundScreens {
     InboundHost *host = nullptr;
     ScoringPage *scoring = nullptr;
     HeaderView *bands = nullptr;
-    OperatorDetails details;
+    OperatorView *details = nullptr;
     PanelScoreboard scores;
 };
 

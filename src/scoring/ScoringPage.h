@@ -32,6 +32,8 @@ public:
     virtual void GoHomeStopTimer() = 0;
     // The discipline tag in the header band, as the scoring page is entered.
     virtual void ShowDisciplineTag(const QString &tag) = 0;
+    // F5: the operator details shown or hidden.
+    virtual void ShowHideDetails() = 0;
 
 protected:
     ~ScoringHost() = default;
@@ -56,5 +58,4 @@ struct ScoringPage {
     PictureButton *ScoreConfirmAccept = nullptr;
     PictureButton *ButtonHome3 = nullptr;
     RadioGroup *DisciplineSelection = nullptr;
-    QWidget *PanelDetails = nullptr;  // the operator details, shown and hidden by F5
 };

@@ -11,6 +11,7 @@
 #include "screens/FocusMark.h"
 #include "screens/HeaderBands.h"
 #include "screens/Layout.h"
+#include "screens/OperatorDetails.h"
 #include "screens/PageElements.h"
 #include "screens/StationBox.h"
 #include "screens/Unit_GetIP.h"
@@ -68,8 +69,7 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
 
     fillSubsystemViews();
     link = std::make_unique<ConsoleLink>(state, platform, LinkScreens {HostIP, ConnectConsoles, DisconnectConsoles,
-                                                                      ClientChoice, ConnectedClients, GridConnections,
-                                                                      StatusBar1, ReconnectTimer},
+                                                                      ClientChoice, StatusBar1, ReconnectTimer},
                                          scoring, inbound, *this, this);
     inbound.link = link.get();
     scoring.sender = link.get();
@@ -89,7 +89,7 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     connect(ButtonHome2, &QAbstractButton::clicked, this, [this] { link->GoHome(); });
     connect(ButtonHome3, &QAbstractButton::clicked, this, [this] { link->GoHome(); });
     connect(StatusBar1, &StatusBar::doubleClicked, this, [this] { link->StatusBarDblClick(); });
-    connect(ButtonSendMessage, &QAbstractButton::clicked, this, [this] { ButtonSendMessageClick(inbound); });
+    connect(details_->sendButton(), &QAbstractButton::clicked, this, [this] { ButtonSendMessageClick(inbound); });
     connect(ButtonSendScore, &QAbstractButton::clicked, this, [this] { ButtonSendScoreClick(scoring); });
     connect(ScoreConfirmAccept, &QAbstractButton::clicked, this, [this] { ScoreConfirmAcceptClick(scoring); });
     connect(ScoreConfirmDecline, &QAbstractButton::clicked, this, [this] { ScoreConfirmDeclineClick(scoring); });
@@ -239,72 +239,10 @@ void TMainForm::buildOpeningPage()
         PanelOpening, QStringLiteral("LabelOpeningInstructions"),
         QStringLiteral("Press F9 to see this screen again. Press F5 to hide/show detailed connections activity."),
         verdana(11, false), Qt::white, Qt::black, Qt::AlignCenter);
-    PanelDetails = new Panel(PanelOpening, QStringLiteral("PanelDetails"));
+    details_ = std::make_unique<OperatorDetails>(PanelOpening);
     auto *od = new DockLayout(PanelOpening);
     od->addDocked(LabelOpeningInstructions, DockLayout::Bottom, 17);
-    od->addDocked(PanelDetails, DockLayout::Right, 460);
-    PanelDetails->hide();
-    buildDetailsPanel();
-}
-
-void TMainForm::buildDetailsPanel()
-{
-    QWidget *p = PanelDetails;
-    LabelWhosConnected = makeLabel(p, QStringLiteral("LabelWhosConnected"), QStringLiteral("Who's Connected"), verdana(12),
-                                   Qt::white, QColor(), Qt::AlignLeft | Qt::AlignVCenter);
-    place(LabelWhosConnected, 296, 192, 150, 16);
-
-    auto memo = [p](const QString &name) {
-        auto *m = new QPlainTextEdit(p);
-        m->setObjectName(name);
-        m->setReadOnly(true);
-        m->setLineWrapMode(QPlainTextEdit::NoWrap);
-        m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        m->setTabChangesFocus(true);
-        m->setFocusPolicy(Qt::ClickFocus);
-        m->setFont(designFont(QStringLiteral("Courier"), 11, false));
-        return m;
-    };
-    LogFile = memo(QStringLiteral("LogFile"));
-    place(LogFile, 16, 8, 409, 145);
-
-    GridConnections = new QTableWidget(ConnectionsGrid::Rows, ConnectionsGrid::Columns, p);
-    GridConnections->setObjectName(QStringLiteral("GridConnections"));
-    GridConnections->horizontalHeader()->hide();
-    GridConnections->verticalHeader()->hide();
-    GridConnections->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    GridConnections->setSelectionMode(QAbstractItemView::NoSelection);
-    GridConnections->setWordWrap(false);
-    GridConnections->setFont(verdana(10, false));
-    for (int c = 0; c < ConnectionsGrid::Columns; ++c)
-        GridConnections->setColumnWidth(c, 80);
-    for (int r = 0; r < ConnectionsGrid::Rows; ++r) {
-        GridConnections->setRowHeight(r, 16);
-        for (int c = 0; c < ConnectionsGrid::Columns; ++c) {
-            auto *item = new QTableWidgetItem();
-            if (r == ConnectionsGrid::HeadingRow || c == ConnectionsGrid::JobColumn)
-                item->setBackground(QColor(212, 208, 200));
-            GridConnections->setItem(r, c, item);
-        }
-    }
-    place(GridConnections, 16, 160, 337, 233);
-
-    ChatFile = memo(QStringLiteral("ChatFile"));
-    place(ChatFile, 16, 344, 273, 153);
-
-    EditMessage = new QLineEdit(p);
-    EditMessage->setObjectName(QStringLiteral("EditMessage"));
-    place(EditMessage, 16, 500, 273, 21);
-
-    auto *send = new QPushButton(QStringLiteral("Send"), p);
-    send->setObjectName(QStringLiteral("ButtonSendMessage"));
-    send->setAutoDefault(false);
-    place(send, 304, 488, 49, 25);
-    ButtonSendMessage = send;
-
-    ConnectedClients = new QListWidget(p);
-    ConnectedClients->setObjectName(QStringLiteral("ConnectedClients"));
-    place(ConnectedClients, 320, 168, 121, 137);
+    details_->dockIn(*od);
 }
 
 void TMainForm::buildScoringPage()
@@ -452,13 +390,12 @@ void TMainForm::fillSubsystemViews()
     scoring.ScoreConfirmAccept = ScoreConfirmAccept;
     scoring.ButtonHome3 = ButtonHome3;
     scoring.DisciplineSelection = DisciplineSelection;
-    scoring.PanelDetails = PanelDetails;
 
     inbound.state = &state;
     inbound.host = this;
     inbound.scoring = &scoring;
     inbound.bands = bands_.get();
-    inbound.details = {LogFile, ChatFile, GridConnections, ConnectedClients, EditMessage};
+    inbound.details = details_.get();
     inbound.scores = {PanelScoreboard, ScoreboardOrder, Scoreboard1, Scoreboard2, Scoreboard3, &ScoreDisplays};
 }
 
@@ -491,6 +428,11 @@ void TMainForm::ShowLostConnection()
 void TMainForm::ArrangeScoreDisplays()
 {
     ::ArrangeScoreDisplays(*this);
+}
+
+void TMainForm::ShowHideDetails()
+{
+    details_->toggle();
 }
 
 void TMainForm::ShowDisciplineTag(const QString &tag)

@@ -31,6 +31,7 @@
 
 class FocusMark;
 class HeaderBands;
+class OperatorDetails;
 class TInvalidElements;
 class TObtainingIPAddress;
 
@@ -69,14 +70,7 @@ public:
     PictureButton *ConnectConsoles, *ButtonRefresh, *ButtonClose, *DisconnectConsoles;
     RadioGroup *ClientChoice, *DisciplineSelection;
     QLabel *TestImage;
-    Panel *PanelDetails;
     QLabel *LabelOpeningInstructions;
-    QLabel *LabelWhosConnected;
-    QPlainTextEdit *LogFile, *ChatFile;
-    QTableWidget *GridConnections;
-    QLineEdit *EditMessage;
-    QAbstractButton *ButtonSendMessage;
-    QListWidget *ConnectedClients;
 
     // Scoring page
     QWidget *SingleScore;
@@ -137,9 +131,12 @@ public:
     void ShowLostConnection() override;
     void ArrangeScoreDisplays() override;
     void ShowDisciplineTag(const QString &tag) override;
+    void ShowHideDetails() override;
 
     // The header bands over the pages.
     HeaderBands &bands() { return *bands_; }
+    // The operator's details of the link.
+    OperatorDetails &details() { return *details_; }
 
 signals:
     void startupFinished();
@@ -153,7 +150,6 @@ protected:
 private:
     void buildFrame();
     void buildOpeningPage();
-    void buildDetailsPanel();
     void buildScoringPage();
     void buildConfirmationPanel();
     void fillSubsystemViews();
@@ -165,6 +161,7 @@ private:
     bool closing_ = false;
     bool keyboardMovesFocus_ = false;
     std::unique_ptr<HeaderBands> bands_;
+    std::unique_ptr<OperatorDetails> details_;
     QPointer<FocusMark> focusMark_;
     QMetaObject::Connection focusWatch_;
     const QEvent *lastKey_ = nullptr;

@@ -5,6 +5,7 @@
 #include "platform/ScreenAwake.h"
 #include "platform/ScreenInfo.h"
 #include "screens/Layout.h"
+#include "screens/OperatorDetails.h"
 #include "screens/Unit_GetIP.h"
 #include "screens/Unit_Main.h"
 #include "station/Settings.h"
@@ -24,12 +25,7 @@ void StationCreationSteps(TMainForm &form)
     form.StatusBar1->setPanelText(StatusPanel::Version, QStringLiteral("   Version " MARLO_VERSION));
     form.state.RetryCount = 0;
     form.state.JudgeCount = 11;
-    const QStringList headings = {QStringLiteral("Job"), QStringLiteral("Name"), QStringLiteral("IP"), QStringLiteral("Status")};
-    for (int c = 0; c < ConnectionsGrid::Columns; ++c)
-        form.GridConnections->item(ConnectionsGrid::HeadingRow, c)->setText(headings[c]);
-    for (int r = 1; r <= form.state.JudgeCount && r <= 11; ++r)
-        form.GridConnections->item(r, ConnectionsGrid::JobColumn)->setText(QStringLiteral("Judge %1").arg(r));
-    form.GridConnections->item(ConnectionsGrid::ServerRow, ConnectionsGrid::JobColumn)->setText(QStringLiteral("VRX KMT"));
+    form.details().nameStations(form.state.JudgeCount);
     form.ClientChoice->setItemIndex(0);
     // A station killed or without power after linking remembers the server and the function.
     QObject::connect(form.link.get(), &ConsoleLink::serverChosen, &form,

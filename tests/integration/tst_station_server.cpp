@@ -55,7 +55,7 @@ bool Connect(TestStation &s, quint16 port, int judgeIndex)
 
 QString Cell(const TMainForm &f, int row, int column)
 {
-    const QTableWidgetItem *item = f.GridConnections->item(row, column);
+    const QTableWidgetItem *item = element<QTableWidget>(f, "GridConnections")->item(row, column);
     return item ? item->text() : QString();
 }
 
@@ -243,7 +243,7 @@ private slots:
 
         QVERIFY(Connect(first, server.port(), 0));
         // The station is listed under its identifier and files its own row and the server's.
-        QTRY_COMPARE(Lines(f.ConnectedClients), QStringList({"J1  "}));
+        QTRY_COMPARE(Lines(element<QListWidget>(f, "ConnectedClients")), QStringList({"J1  "}));
         QTRY_COMPARE(Cell(f, 1, 3), QStringLiteral("Active"));
         QCOMPARE(Cell(f, 1, 1), QStringLiteral("JUDGE-PC"));
         QCOMPARE(Cell(f, 1, 2), QStringLiteral("127.0.0.1"));
@@ -251,12 +251,12 @@ private slots:
         QCOMPARE(Cell(f, 12, 2), QStringLiteral("127.0.0.1"));
 
         QVERIFY(Connect(second, server.port(), 1));
-        QTRY_COMPARE(Lines(f.ConnectedClients), QStringList({"J1  ", "J2  "}));
+        QTRY_COMPARE(Lines(element<QListWidget>(f, "ConnectedClients")), QStringList({"J1  ", "J2  "}));
         QTRY_COMPARE(Cell(f, 2, 3), QStringLiteral("Active"));
         QTRY_COMPARE(Cell(f, 2, 1), QStringLiteral("JUDGE-2"));
         QCOMPARE(Cell(f, 2, 2), QStringLiteral("127.0.0.1"));
         // The newcomer learns of the station already there.
-        QTRY_COMPARE(Lines(second.form->ConnectedClients), QStringList({"J2  ", "J1  "}));
+        QTRY_COMPARE(Lines(element<QListWidget>(*second.form, "ConnectedClients")), QStringList({"J2  ", "J1  "}));
         QTRY_COMPARE(Cell(*second.form, 1, 1), QStringLiteral("JUDGE-PC"));
         QTRY_COMPARE(Cell(*second.form, 1, 3), QStringLiteral("Active"));
         for (int row = 3; row <= 11; ++row)
@@ -276,7 +276,7 @@ private slots:
         // F9 on the second station: it says goodbye, and the first one drops it from its list.
         FormKeyDown(second.form->scoring, vk::F9);
         QVERIFY(!second.form->link->Connected());
-        QTRY_COMPARE(Lines(f.ConnectedClients), QStringList({"J1  "}));
+        QTRY_COMPARE(Lines(element<QListWidget>(f, "ConnectedClients")), QStringList({"J1  "}));
         QCOMPARE(Cell(f, 2, 3), QStringLiteral("Off"));
         QCOMPARE(Cell(f, 2, 2), QString());
         QCOMPARE(Cell(f, 2, 1), QStringLiteral("JUDGE-2"));

@@ -213,12 +213,12 @@ void TestConsoleLink::disconnectSendsOffAndEmptyIP()
 {
     QVERIFY(station_->start());
     QVERIFY(station_->connectTo(*server_, 0));
-    form().ConnectedClients->addItem(QStringLiteral("Judge 2"));
-    form().GridConnections->item(1, 1)->setText(QStringLiteral("JUDGE-PC"));
-    form().GridConnections->item(1, 2)->setText(QStringLiteral("127.0.0.1"));
-    form().GridConnections->item(1, 3)->setText(QStringLiteral("Active"));
-    form().GridConnections->item(5, 1)->setText(QStringLiteral("OTHER-PC"));
-    form().GridConnections->item(5, 3)->setText(QStringLiteral("Active"));
+    element<QListWidget>(form(), "ConnectedClients")->addItem(QStringLiteral("Judge 2"));
+    element<QTableWidget>(form(), "GridConnections")->item(1, 1)->setText(QStringLiteral("JUDGE-PC"));
+    element<QTableWidget>(form(), "GridConnections")->item(1, 2)->setText(QStringLiteral("127.0.0.1"));
+    element<QTableWidget>(form(), "GridConnections")->item(1, 3)->setText(QStringLiteral("Active"));
+    element<QTableWidget>(form(), "GridConnections")->item(5, 1)->setText(QStringLiteral("OTHER-PC"));
+    element<QTableWidget>(form(), "GridConnections")->item(5, 3)->setText(QStringLiteral("Active"));
     server_->clearReceived();
 
     link().DisconnectAction();
@@ -229,10 +229,10 @@ void TestConsoleLink::disconnectSendsOffAndEmptyIP()
     QVERIFY(!link().Connected());
     QVERIFY(form().ConnectConsoles->isEnabled());
     QVERIFY(!form().DisconnectConsoles->isEnabled());
-    QCOMPARE(form().ConnectedClients->count(), 0);
-    QCOMPARE(form().GridConnections->item(1, 2)->text(), QString());
-    QCOMPARE(form().GridConnections->item(1, 3)->text(), QStringLiteral("Off"));
-    QCOMPARE(form().GridConnections->item(5, 3)->text(), QStringLiteral("Active"));
+    QCOMPARE(element<QListWidget>(form(), "ConnectedClients")->count(), 0);
+    QCOMPARE(element<QTableWidget>(form(), "GridConnections")->item(1, 2)->text(), QString());
+    QCOMPARE(element<QTableWidget>(form(), "GridConnections")->item(1, 3)->text(), QStringLiteral("Off"));
+    QCOMPARE(element<QTableWidget>(form(), "GridConnections")->item(5, 3)->text(), QStringLiteral("Active"));
     QCOMPARE(form().currentPage(), 1);  // the page is not changed
 
     // Not connected: nothing to do.
@@ -245,12 +245,12 @@ void TestConsoleLink::serverClosingTheLink()
 {
     QVERIFY(station_->start());
     QVERIFY(station_->connectTo(*server_));
-    form().ConnectedClients->addItem(QStringLiteral("Judge 2"));
+    element<QListWidget>(form(), "ConnectedClients")->addItem(QStringLiteral("Judge 2"));
     server_->drop();
     QTRY_VERIFY(form().ConnectConsoles->isEnabled());
     QVERIFY(!form().DisconnectConsoles->isEnabled());
     QVERIFY(!link().Connected());
-    QCOMPARE(form().ConnectedClients->count(), 0);
+    QCOMPARE(element<QListWidget>(form(), "ConnectedClients")->count(), 0);
     // Under the judge: shown at once (the lost-connection window, status-bar panel 2) and
     // healed by one automatic reconnect, as a failed score is.
     QCOMPARE(form().currentPage(), 1);
@@ -437,7 +437,7 @@ void TestConsoleLink::modalBoxHoldsBackNextMessage()
         // (300 ms) to show, with the server's next message on its way.
         QTimer::singleShot(300, &box, [&] {
             handledWhileBoxUp = handled;
-            logLinesWhileBoxUp = form().LogFile->document()->blockCount();
+            logLinesWhileBoxUp = element<QPlainTextEdit>(form(), "LogFile")->document()->blockCount();
             QVERIFY(QApplication::activeModalWidget() == &box);
             box.done(QMessageBox::Ok);
         });

@@ -327,7 +327,7 @@ private slots:
         QVERIFY(s.start());
         receive(s, command, "Active", sender);
         for (int r = 1; r <= 12; ++r)
-            QCOMPARE(s.form->GridConnections->item(r, column)->text(), r == row ? QStringLiteral("Active") : QString());
+            QCOMPARE(element<QTableWidget>(*s.form, "GridConnections")->item(r, column)->text(), r == row ? QStringLiteral("Active") : QString());
     }
 
     void stationListAndReplies()
@@ -342,7 +342,7 @@ private slots:
         receive(s, "CC", "Judge 5");
         receive(s, "CC", "Judge 5");
         receive(s, "CC", "J7  ");
-        QCOMPARE(f.ConnectedClients->count(), 3);
+        QCOMPARE(element<QListWidget>(f, "ConnectedClients")->count(), 3);
         QVERIFY(server.waitForFrames(9));
         QCOMPARE(commandsOf(server), QStringList({"IP", "CN", "CS", "IP", "CN", "CS", "IP", "CN", "CS"}));
         QCOMPARE(sent(server, "IP").first(), QByteArray("127.0.0.1"));
@@ -350,12 +350,12 @@ private slots:
         QCOMPARE(sent(server, "CS").first(), QByteArray("Active"));
         // Another station leaves, in any letter case: its first line goes.
         receive(s, "CD", "j7  ");
-        QCOMPARE(f.ConnectedClients->count(), 2);
+        QCOMPARE(element<QListWidget>(f, "ConnectedClients")->count(), 2);
         receive(s, "CD", "JUDGE 5");
-        QCOMPARE(f.ConnectedClients->count(), 1);
-        QCOMPARE(f.ConnectedClients->item(0)->text(), QStringLiteral("Judge 5"));
+        QCOMPARE(element<QListWidget>(f, "ConnectedClients")->count(), 1);
+        QCOMPARE(element<QListWidget>(f, "ConnectedClients")->item(0)->text(), QStringLiteral("Judge 5"));
         receive(s, "CD", "J9  ");
-        QCOMPARE(f.ConnectedClients->count(), 1);
+        QCOMPARE(element<QListWidget>(f, "ConnectedClients")->count(), 1);
         // A test pulse asks for the status.
         server.clearReceived();
         receive(s, "TP", "anything");
@@ -379,22 +379,22 @@ private slots:
         QVERIFY(s.start());
         TMainForm &f = *s.form;
         receive(s, "CM", "Hello judges");
-        QCOMPARE(f.ChatFile->toPlainText(), QStringLiteral("Hello judges"));
+        QCOMPARE(element<QPlainTextEdit>(f, "ChatFile")->toPlainText(), QStringLiteral("Hello judges"));
         // Not connected: nothing is sent, nothing said.
-        f.EditMessage->setText(QStringLiteral("ready"));
-        QTest::mouseClick(f.ButtonSendMessage, Qt::LeftButton);
+        element<QLineEdit>(f, "EditMessage")->setText(QStringLiteral("ready"));
+        QTest::mouseClick(element<QAbstractButton>(f, "ButtonSendMessage"), Qt::LeftButton);
         QVERIFY(s.boxes.isEmpty());
         QVERIFY(s.connectTo(server));
         server.clearReceived();
-        f.EditMessage->setText(QStringLiteral("   "));
-        QTest::mouseClick(f.ButtonSendMessage, Qt::LeftButton);
-        f.EditMessage->setText(QStringLiteral("  ready  "));
-        QTest::mouseClick(f.ButtonSendMessage, Qt::LeftButton);
+        element<QLineEdit>(f, "EditMessage")->setText(QStringLiteral("   "));
+        QTest::mouseClick(element<QAbstractButton>(f, "ButtonSendMessage"), Qt::LeftButton);
+        element<QLineEdit>(f, "EditMessage")->setText(QStringLiteral("  ready  "));
+        QTest::mouseClick(element<QAbstractButton>(f, "ButtonSendMessage"), Qt::LeftButton);
         QVERIFY(server.waitForFrames(1));
         QCOMPARE(sent(server, "CM"), QList<QByteArray>{"  ready  "});
         QCOMPARE(server.frames().size(), 1);
-        QCOMPARE(f.EditMessage->text(), QStringLiteral("  ready  "));
-        QCOMPARE(f.ChatFile->toPlainText(), QStringLiteral("Hello judges"));
+        QCOMPARE(element<QLineEdit>(f, "EditMessage")->text(), QStringLiteral("  ready  "));
+        QCOMPARE(element<QPlainTextEdit>(f, "ChatFile")->toPlainText(), QStringLiteral("Hello judges"));
     }
 
     // Received bytes are Windows-1252 wherever they are shown, except on the LED labels, which
@@ -412,22 +412,22 @@ private slots:
         QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), QLatin1Char(' ') + shown);
         QCOMPARE(element<QLabel>(f, "LabelClub")->text(), QLatin1Char(' ') + shown);
         receive(s, "CM", name);
-        QCOMPARE(f.ChatFile->toPlainText(), shown);
-        QVERIFY(f.LogFile->toPlainText().contains(shown));
+        QCOMPARE(element<QPlainTextEdit>(f, "ChatFile")->toPlainText(), shown);
+        QVERIFY(element<QPlainTextEdit>(f, "LogFile")->toPlainText().contains(shown));
         receive(s, "CN", name, "J2  ");
-        QCOMPARE(f.GridConnections->item(2, 1)->text(), shown);
+        QCOMPARE(element<QTableWidget>(f, "GridConnections")->item(2, 1)->text(), shown);
         receive(s, "CE", name);
         QCOMPARE(s.boxes.value(0), shown);
         receive(s, "XX", "x" + name + "^");
         QCOMPARE(f.ScoreDisplays[0]->Caption(), QString::fromLatin1(name));
 
         QVERIFY(s.connectTo(server));
-        QTRY_COMPARE(f.ConnectedClients->count(), 0);
+        QTRY_COMPARE(element<QListWidget>(f, "ConnectedClients")->count(), 0);
         receive(s, "CC", name);
-        QCOMPARE(f.ConnectedClients->item(0)->text(), shown);
+        QCOMPARE(element<QListWidget>(f, "ConnectedClients")->item(0)->text(), shown);
         server.clearReceived();
-        f.EditMessage->setText(QStringLiteral("Œuvre – Łódź"));
-        QTest::mouseClick(f.ButtonSendMessage, Qt::LeftButton);
+        element<QLineEdit>(f, "EditMessage")->setText(QStringLiteral("Œuvre – Łódź"));
+        QTest::mouseClick(element<QAbstractButton>(f, "ButtonSendMessage"), Qt::LeftButton);
         QVERIFY(server.waitForFrames(1));
         QCOMPARE(sent(server, "CM"), QList<QByteArray>{"\x8Cuvre \x96 ?\xF3" "d?"});
     }
@@ -454,9 +454,9 @@ private slots:
             QVERIFY2(l->text().contains(text) || l->text() == QStringLiteral("SYNCHRO"), qPrintable(l->objectName()));
         }
         QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" ") + text);
-        QCOMPARE(f.ConnectedClients->item(0)->text(), text);
-        QCOMPARE(f.GridConnections->item(2, 1)->text(), text);
-        QCOMPARE(f.ChatFile->toPlainText(), text);
+        QCOMPARE(element<QListWidget>(f, "ConnectedClients")->item(0)->text(), text);
+        QCOMPARE(element<QTableWidget>(f, "GridConnections")->item(2, 1)->text(), text);
+        QCOMPARE(element<QPlainTextEdit>(f, "ChatFile")->toPlainText(), text);
         QCOMPARE(s.boxes.value(0), text);
         QCOMPARE(s.boxes.value(1), QStringLiteral("'%1' is not a valid integer value.").arg(text));
     }

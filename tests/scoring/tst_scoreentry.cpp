@@ -1,5 +1,6 @@
 // Score entry on the window: the keypad, the key map, the return to keying and the judge
 // position label.
+#include "Elements.h"
 #include "Fakes.h"
 
 #include "scoring/JudgePosition.h"
@@ -106,7 +107,7 @@ private slots:
         form.show();
         QTRY_VERIFY(form.startedUp());
         EnterScoringScreen(form.scoring);
-        QTest::keyClick(form.EditMessage, Qt::Key_8);
+        QTest::keyClick(element<QLineEdit>(form, "EditMessage"), Qt::Key_8);
         QCOMPARE(form.ScoreEdit->text(), QStringLiteral("8.0"));
         // Offered to the parents in turn, but applied once.
         QTest::keyClick(form.ScoreEdit, Qt::Key_8);

@@ -203,7 +203,7 @@ private slots:
         QVERIFY(form.ScoreConfirmMain->isHidden());
         QVERIFY(form.PanelScoreboard->isHidden());
         QVERIFY(form.ButtonHome3->isHidden());
-        QVERIFY(form.PanelDetails->isHidden());
+        QVERIFY(element<QWidget>(form, "PanelDetails")->isHidden());
         QVERIFY(form.DisconnectConsoles->isHidden());
         QVERIFY(!form.DisconnectConsoles->isEnabled());
         QVERIFY(form.ConnectConsoles->isEnabled());
@@ -320,14 +320,14 @@ private slots:
     {
         const auto s = station();
         TMainForm &form = *s->form;
-        QCOMPARE(form.GridConnections->rowCount(), 13);
-        QCOMPARE(form.GridConnections->columnCount(), 4);
-        QCOMPARE(form.GridConnections->item(0, 0)->text(), QStringLiteral("Job"));
-        QCOMPARE(form.GridConnections->item(0, 3)->text(), QStringLiteral("Status"));
-        QCOMPARE(form.GridConnections->item(1, 0)->text(), QStringLiteral("Judge 1"));
-        QCOMPARE(form.GridConnections->item(11, 0)->text(), QStringLiteral("Judge 11"));
-        QCOMPARE(form.GridConnections->item(12, 0)->text(), QStringLiteral("VRX KMT"));
-        QCOMPARE(form.GridConnections->item(5, 2)->text(), QString());
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->rowCount(), 13);
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->columnCount(), 4);
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->item(0, 0)->text(), QStringLiteral("Job"));
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->item(0, 3)->text(), QStringLiteral("Status"));
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->item(1, 0)->text(), QStringLiteral("Judge 1"));
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->item(11, 0)->text(), QStringLiteral("Judge 11"));
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->item(12, 0)->text(), QStringLiteral("VRX KMT"));
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->item(5, 2)->text(), QString());
     }
 
     // The frame's docking at the design size.
@@ -398,15 +398,15 @@ private slots:
         QVERIFY(s->start());
         TMainForm &form = *s->form;
         QTest::keyClick(&form, Qt::Key_F5);
-        QVERIFY(form.PanelDetails->isVisible());
+        QVERIFY(element<QWidget>(form, "PanelDetails")->isVisible());
         QTest::keyClick(form.HostIP, Qt::Key_F5);  // whatever has the focus
-        QVERIFY(form.PanelDetails->isHidden());
+        QVERIFY(element<QWidget>(form, "PanelDetails")->isHidden());
         form.SelectPage(1);
         QTest::keyClick(&form, Qt::Key_F5);
-        QVERIFY(!form.PanelDetails->isHidden());
-        QVERIFY(!form.PanelDetails->isVisible());  // seen on the next visit to the opening page
+        QVERIFY(!element<QWidget>(form, "PanelDetails")->isHidden());
+        QVERIFY(!element<QWidget>(form, "PanelDetails")->isVisible());  // seen on the next visit to the opening page
         form.SelectPage(0);
-        QVERIFY(form.PanelDetails->isVisible());
+        QVERIFY(element<QWidget>(form, "PanelDetails")->isVisible());
     }
 
     void lostConnectionWindowClosesItself()
