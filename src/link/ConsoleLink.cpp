@@ -7,11 +7,8 @@
 #include "platform/Platform.h"
 #include "scoring/ScoreConfirmation.h"
 #include "station/StationState.h"
-#include "widgets/PictureButton.h"
-#include "widgets/RadioGroup.h"
 #include "widgets/StatusBar.h"
 
-#include <QComboBox>
 #include <QLabel>
 #include <QTime>
 #include <QTimer>
@@ -64,14 +61,13 @@ void ConsoleLink::FillServerAddressList()
         for (const std::string &entry : NeighbourEntries(q, local))
             neighbours << QString::fromLocal8Bit(entry.data(), qsizetype(entry.size()));
     }
-    screens_.HostIP->clear();
-    screens_.HostIP->addItems(ServerAddressEntries(neighbours, state_.LastServerAddress, state_.ClientInfo.LocalAddress));
-    screens_.HostIP->setCurrentIndex(0);
+    screens_.opening->setServerAddresses(
+        ServerAddressEntries(neighbours, state_.LastServerAddress, state_.ClientInfo.LocalAddress));
 }
 
 QString ConsoleLink::ServerAddressOfSelection() const
 {
-    const QString t = screens_.HostIP->currentText();
+    const QString t = screens_.opening->selectedServer();
     return t.contains(QLatin1String("This Computer")) ? state_.ClientInfo.LocalAddress : t;
 }
 
@@ -94,7 +90,7 @@ void ConsoleLink::ConnectConsolesClick()
             showMessage(BoxKind::Plain, kCouldNotConnectText);
         return;
     }
-    state_.LastServerAddress = screens_.HostIP->currentText();
+    state_.LastServerAddress = screens_.opening->selectedServer();
     state_.SavedFunctionIndex = state_.FunctionIndex;
     emit serverChosen();
 }
@@ -108,8 +104,7 @@ void ConsoleLink::DisconnectAction()
 
 void ConsoleLink::LinkConnected()
 {
-    screens_.ConnectConsoles->setEnabled(false);
-    screens_.DisconnectConsoles->setEnabled(true);
+    screens_.opening->showLinked(true);
     state_.Scoring.linkChanged();
     // Linked again after a loss: what waited for the server is put before the judge again.
     EnterScoringScreen(scoring_, lossPending_, scoreUnsent_);
@@ -124,8 +119,7 @@ void ConsoleLink::LinkDisconnected()
     state_.Scoring.linkChanged();
     OperatorView &details = *inbound_.details;
     details.ClearConnectedClients();
-    screens_.ConnectConsoles->setEnabled(true);
-    screens_.DisconnectConsoles->setEnabled(false);
+    screens_.opening->showLinked(false);
     const QString &name = state_.ClientInfo.LocalComputerName;
     for (int r = 1; r <= kStationIdCount; ++r) {
         if (details.stationCell(r, ConnectionsGrid::NameColumn) != name)
@@ -158,10 +152,10 @@ void ConsoleLink::GoHome(GoHomeSteps steps)
     host_.SelectPage(0);
     if (steps.stopReconnect)
         screens_.ReconnectTimer->stop();
-    if (screens_.DisconnectConsoles->isEnabled())
+    if (screens_.opening->linkedShown())
         DisconnectAction();
-    if (steps.focusConnect && screens_.ConnectConsoles->isEnabled())
-        screens_.ConnectConsoles->setFocus();
+    if (steps.focusConnect)
+        screens_.opening->focusConnect();
     ShowLinkState();
 }
 

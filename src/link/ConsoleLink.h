@@ -12,10 +12,7 @@
 #include <functional>
 #include <memory>
 
-class PictureButton;
-class QComboBox;
 class QTimer;
-class RadioGroup;
 class StatusBar;
 struct InboundScreens;
 struct StationPlatform;
@@ -33,12 +30,25 @@ inline const QString kCouldNotConnectText =
 // already nor this computer's own: a neighbour table emptied by a restart does not lose it.
 QStringList ServerAddressEntries(const QStringList &neighbours, const QString &remembered, const QString &localAddress);
 
-// The elements the link's lifecycle works on. The main window fills it.
+// The opening page as the link's lifecycle sees it: the server list, and whether the page shows
+// the station linked (Connect Console and Disconnect Console).
+class OpeningView
+{
+public:
+    // The list's entries, the first selected.
+    virtual void setServerAddresses(const QStringList &entries) = 0;
+    virtual QString selectedServer() const = 0;  // the selected entry's text
+    virtual void showLinked(bool linked) = 0;
+    virtual bool linkedShown() const = 0;
+    virtual void focusConnect() = 0;  // Connect Console takes the focus when it is enabled
+
+protected:
+    ~OpeningView() = default;
+};
+
+// What the link's lifecycle works on. The main window fills it.
 struct LinkScreens {
-    QComboBox *HostIP = nullptr;
-    PictureButton *ConnectConsoles = nullptr;
-    PictureButton *DisconnectConsoles = nullptr;
-    RadioGroup *ClientChoice = nullptr;
+    OpeningView *opening = nullptr;
     StatusBar *StatusBar1 = nullptr;
     QTimer *ReconnectTimer = nullptr;
 };

@@ -10,7 +10,6 @@
 #include "station/StationState.h"
 #include "widgets/LedTextLabel.h"
 #include "widgets/Panel.h"
-#include "widgets/RadioGroup.h"
 
 #include <algorithm>
 
@@ -158,7 +157,7 @@ void HandleEI(InboundScreens &s, const QByteArray &payload)
 {
     const EventInfo e = DecodeEvent(payload);
     s.state->DisciplineIndex = e.individual ? 0 : 1;
-    s.scoring->DisciplineSelection->setItemIndex(s.state->DisciplineIndex);
+    s.host->ShowDiscipline(s.state->DisciplineIndex);
     EndOfEventState(*s.scoring, e.event);
     s.bands->setEvent(e.event, e.individual);
     // The steps before a judge count that is not a whole number stay in effect.

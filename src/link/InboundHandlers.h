@@ -37,6 +37,8 @@ class InboundHost
 {
 public:
     virtual void ArrangeScoreDisplays() = 0;
+    // The opening page shows the discipline (its change handler follows).
+    virtual void ShowDiscipline(int index) = 0;
 
 protected:
     ~InboundHost() = default;

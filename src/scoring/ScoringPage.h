@@ -8,7 +8,6 @@ class Panel;
 class PictureButton;
 class QLabel;
 class QWidget;
-class RadioGroup;
 struct StationState;
 
 // How scoring sends a score text (the "SD" message): true when it went out on the link.
@@ -57,5 +56,4 @@ struct ScoringPage {
     PictureButton *ScoreConfirmDecline = nullptr;
     PictureButton *ScoreConfirmAccept = nullptr;
     PictureButton *ButtonHome3 = nullptr;
-    RadioGroup *DisciplineSelection = nullptr;
 };

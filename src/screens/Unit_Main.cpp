@@ -11,6 +11,7 @@
 #include "screens/FocusMark.h"
 #include "screens/HeaderBands.h"
 #include "screens/Layout.h"
+#include "screens/OpeningPage.h"
 #include "screens/OperatorDetails.h"
 #include "screens/PageElements.h"
 #include "screens/StationBox.h"
@@ -53,7 +54,7 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     resize(1218, 805);
 
     buildFrame();
-    buildOpeningPage();
+    opening_ = std::make_unique<OpeningPage>(_Notebook);
     buildScoringPage();
 
     Timer1 = new QTimer(this);
@@ -68,8 +69,7 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     TimerPowerMeter->setInterval(10000);
 
     fillSubsystemViews();
-    link = std::make_unique<ConsoleLink>(state, platform, LinkScreens {HostIP, ConnectConsoles, DisconnectConsoles,
-                                                                      ClientChoice, StatusBar1, ReconnectTimer},
+    link = std::make_unique<ConsoleLink>(state, platform, LinkScreens {opening_.get(), StatusBar1, ReconnectTimer},
                                          scoring, inbound, *this, this);
     inbound.link = link.get();
     scoring.sender = link.get();
@@ -79,17 +79,17 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(*this); });
     connect(ReconnectTimer, &QTimer::timeout, this, [this] { ReconnectTimerTimer(); });
     connect(TimerPowerMeter, &QTimer::timeout, this, [this] { TimerPowerMeterTimer(*this); });
-    connect(ClientChoice, &RadioGroup::changed, this, [this](int index) { ClientChoiceChange(index); });
-    connect(DisciplineSelection, &RadioGroup::changed, this,
-            [this](int index) { DisciplineSelectionChange(scoring, index); });
-    connect(ConnectConsoles, &QAbstractButton::clicked, this, [this] { link->ConnectConsolesClick(); });
-    connect(DisconnectConsoles, &QAbstractButton::clicked, this, [this] { link->DisconnectAction(); });
-    connect(ButtonRefresh, &QAbstractButton::clicked, this, [this] { link->FillServerAddressList(); });
-    connect(ButtonClose, &QAbstractButton::clicked, this, [this] { close(); });
+    OpeningPage *opening = opening_.get();
+    connect(opening, &OpeningPage::functionChosen, this, [this](int index) { ClientChoiceChange(index); });
+    connect(opening, &OpeningPage::disciplineChosen, this, [this](int index) { DisciplineSelectionChange(scoring, index); });
+    connect(opening, &OpeningPage::connectClicked, this, [this] { link->ConnectConsolesClick(); });
+    connect(opening, &OpeningPage::disconnectClicked, this, [this] { link->DisconnectAction(); });
+    connect(opening, &OpeningPage::refreshClicked, this, [this] { link->FillServerAddressList(); });
+    connect(opening, &OpeningPage::closeClicked, this, [this] { close(); });
     connect(ButtonHome2, &QAbstractButton::clicked, this, [this] { link->GoHome(); });
     connect(ButtonHome3, &QAbstractButton::clicked, this, [this] { link->GoHome(); });
     connect(StatusBar1, &StatusBar::doubleClicked, this, [this] { link->StatusBarDblClick(); });
-    connect(details_->sendButton(), &QAbstractButton::clicked, this, [this] { ButtonSendMessageClick(inbound); });
+    connect(opening_->details().sendButton(), &QAbstractButton::clicked, this, [this] { ButtonSendMessageClick(inbound); });
     connect(ButtonSendScore, &QAbstractButton::clicked, this, [this] { ButtonSendScoreClick(scoring); });
     connect(ScoreConfirmAccept, &QAbstractButton::clicked, this, [this] { ScoreConfirmAcceptClick(scoring); });
     connect(ScoreConfirmDecline, &QAbstractButton::clicked, this, [this] { ScoreConfirmDeclineClick(scoring); });
@@ -115,9 +115,6 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
                                 this);
     };
 
-    // The opening page's buttons take the focus from the keyboard only (Tab), never from a touch.
-    for (PictureButton *b : {ConnectConsoles, ButtonRefresh, ButtonClose})
-        b->setFocusPolicy(Qt::TabFocus);
     focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { markFocus(now); });
 
     StationCreationSteps(*this);
@@ -166,83 +163,6 @@ void TMainForm::buildFrame()
     bands_->dockIn(*main);
     main->addDocked(VRXLogo, DockLayout::Fill);
     main->addDocked(_Notebook, DockLayout::Fill);
-}
-
-void TMainForm::buildOpeningPage()
-{
-    Opening = _Notebook->addPage(QStringLiteral("Opening"));
-    auto *page = new DockLayout(Opening);
-    LabelWhoAreYou = makeLabel(Opening, QStringLiteral("LabelWhoAreYou"), QStringLiteral("Who are you?"), verdana(21),
-                               Qt::white, kBlue, Qt::AlignCenter);
-    PanelOpening = new Panel(Opening, QStringLiteral("PanelOpening"));
-    PanelOpening->setGradient(kBlue, kGrey, 235);
-    page->addDocked(LabelWhoAreYou, DockLayout::Top, 26);
-    page->addDocked(PanelOpening, DockLayout::Fill);
-
-    auto *group = new QGroupBox(QStringLiteral("Quorra IP Address"), PanelOpening);
-    group->setObjectName(QStringLiteral("IPSelectionGroupBox"));
-    group->setFont(verdana(13));
-    QPalette gp = group->palette();
-    gp.setColor(QPalette::WindowText, Qt::white);
-    group->setPalette(gp);
-    place(group, 16, 16, 225, 57);
-    IPSelectionGroupBox = group;
-
-    HostIP = new QComboBox(group);
-    HostIP->setObjectName(QStringLiteral("HostIP"));
-    HostIP->setEditable(false);
-    HostIP->setMaxVisibleItems(20);
-    HostIP->setFont(verdana(16));
-    place(HostIP, 8, 23, 209, 26);
-
-    ConnectConsoles = new PictureButton(PanelOpening, QStringLiteral("ConnectConsoles"), QStringLiteral("Connect Console"),
-                                        PictureButton::Arrow);
-    ConnectConsoles->setFont(verdana(16));
-    ConnectConsoles->setFocusPolicy(Qt::StrongFocus);
-    place(ConnectConsoles, 14, 104, 227, 84);
-    ButtonRefresh = new PictureButton(PanelOpening, QStringLiteral("ButtonRefresh"), QStringLiteral("Refresh IP List"));
-    ButtonRefresh->setFont(verdana(13));
-    place(ButtonRefresh, 14, 204, 227, 32);
-    ButtonClose = new PictureButton(PanelOpening, QStringLiteral("ButtonClose"), QStringLiteral("Close"), PictureButton::Door);
-    ButtonClose->setFont(verdana(16));
-    ButtonClose->setBaseColor(kSilver);
-    place(ButtonClose, 16, 270, 225, 107);
-
-    QStringList judges;
-    for (int i = 0; i < 11; ++i)
-        judges << StationState::functionCaption(i);
-    ClientChoice = new RadioGroup(PanelOpening, QStringLiteral("ClientChoice"), QStringLiteral("Which Function?"), judges, 4);
-    ClientChoice->setFont(verdana(19));
-    QPalette cp = ClientChoice->palette();
-    cp.setColor(QPalette::WindowText, Qt::white);
-    ClientChoice->setPalette(cp);
-    place(ClientChoice, 248, 16, 513, 361);
-
-    DisconnectConsoles = new PictureButton(PanelOpening, QStringLiteral("DisconnectConsoles"),
-                                           QStringLiteral("Disconnect Console"), PictureButton::Power);
-    place(DisconnectConsoles, 606, 348, 227, 32);
-    DisconnectConsoles->hide();
-    DisconnectConsoles->setEnabled(false);
-
-    DisciplineSelection = new RadioGroup(PanelOpening, QStringLiteral("DisciplineSelection"), QStringLiteral("Which Event"),
-                                         {QStringLiteral("Individual Event"), QStringLiteral("Synchro Event")}, 1);
-    place(DisciplineSelection, 648, 280, 169, 105);
-    DisciplineSelection->setItemIndex(0);
-    DisciplineSelection->hide();
-
-    TestImage = new QLabel(PanelOpening);
-    TestImage->setObjectName(QStringLiteral("TestImage"));
-    place(TestImage, 488, 336, 736, 60);
-    TestImage->hide();
-
-    LabelOpeningInstructions = makeLabel(
-        PanelOpening, QStringLiteral("LabelOpeningInstructions"),
-        QStringLiteral("Press F9 to see this screen again. Press F5 to hide/show detailed connections activity."),
-        verdana(11, false), Qt::white, Qt::black, Qt::AlignCenter);
-    details_ = std::make_unique<OperatorDetails>(PanelOpening);
-    auto *od = new DockLayout(PanelOpening);
-    od->addDocked(LabelOpeningInstructions, DockLayout::Bottom, 17);
-    details_->dockIn(*od);
 }
 
 void TMainForm::buildScoringPage()
@@ -389,13 +309,12 @@ void TMainForm::fillSubsystemViews()
     scoring.ScoreConfirmDecline = ScoreConfirmDecline;
     scoring.ScoreConfirmAccept = ScoreConfirmAccept;
     scoring.ButtonHome3 = ButtonHome3;
-    scoring.DisciplineSelection = DisciplineSelection;
 
     inbound.state = &state;
     inbound.host = this;
     inbound.scoring = &scoring;
     inbound.bands = bands_.get();
-    inbound.details = details_.get();
+    inbound.details = &opening_->details();
     inbound.scores = {PanelScoreboard, ScoreboardOrder, Scoreboard1, Scoreboard2, Scoreboard3, &ScoreDisplays};
 }
 
@@ -430,9 +349,19 @@ void TMainForm::ArrangeScoreDisplays()
     ::ArrangeScoreDisplays(*this);
 }
 
+OperatorDetails &TMainForm::details()
+{
+    return opening_->details();
+}
+
 void TMainForm::ShowHideDetails()
 {
-    details_->toggle();
+    opening_->details().toggle();
+}
+
+void TMainForm::ShowDiscipline(int index)
+{
+    opening_->showDiscipline(index);
 }
 
 void TMainForm::ShowDisciplineTag(const QString &tag)
@@ -571,7 +500,7 @@ void TMainForm::pressFocusedOpeningButton()
     if (!_Notebook->isVisible() || currentPage() != 0)
         return;
     auto *b = qobject_cast<QAbstractButton *>(QApplication::focusWidget());
-    if (!b || !Opening->isAncestorOf(b) || !b->isVisible())
+    if (!b || !opening_->holds(b) || !b->isVisible())
         return;
     QPointer<QAbstractButton> button(b);
     QTimer::singleShot(0, this, [this, button] {

@@ -31,6 +31,7 @@
 
 class FocusMark;
 class HeaderBands;
+class OpeningPage;
 class OperatorDetails;
 class TInvalidElements;
 class TObtainingIPAddress;
@@ -60,17 +61,6 @@ public:
     StatusBar *StatusBar1;
     QLabel *VRXLogo;
     Notebook *_Notebook;
-
-    // Opening page
-    QWidget *Opening;
-    QLabel *LabelWhoAreYou;
-    Panel *PanelOpening;
-    QWidget *IPSelectionGroupBox;
-    QComboBox *HostIP;
-    PictureButton *ConnectConsoles, *ButtonRefresh, *ButtonClose, *DisconnectConsoles;
-    RadioGroup *ClientChoice, *DisciplineSelection;
-    QLabel *TestImage;
-    QLabel *LabelOpeningInstructions;
 
     // Scoring page
     QWidget *SingleScore;
@@ -132,11 +122,14 @@ public:
     void ArrangeScoreDisplays() override;
     void ShowDisciplineTag(const QString &tag) override;
     void ShowHideDetails() override;
+    void ShowDiscipline(int index) override;
 
     // The header bands over the pages.
     HeaderBands &bands() { return *bands_; }
-    // The operator's details of the link.
-    OperatorDetails &details() { return *details_; }
+    // The opening page, and on it the operator's details of the link.
+    OpeningPage &opening() { return *opening_; }
+    const OpeningPage &opening() const { return *opening_; }
+    OperatorDetails &details();
 
 signals:
     void startupFinished();
@@ -149,7 +142,6 @@ protected:
 
 private:
     void buildFrame();
-    void buildOpeningPage();
     void buildScoringPage();
     void buildConfirmationPanel();
     void fillSubsystemViews();
@@ -161,7 +153,7 @@ private:
     bool closing_ = false;
     bool keyboardMovesFocus_ = false;
     std::unique_ptr<HeaderBands> bands_;
-    std::unique_ptr<OperatorDetails> details_;
+    std::unique_ptr<OpeningPage> opening_;
     QPointer<FocusMark> focusMark_;
     QMetaObject::Connection focusWatch_;
     const QEvent *lastKey_ = nullptr;

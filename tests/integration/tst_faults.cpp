@@ -425,7 +425,7 @@ void TestFaults::hundredDivesUnderFire()
     server_->onFrame = [this](int c, const QByteArray &frame) { serverFrame(c, frame); };
     station_ = std::make_unique<TestStation>();
     QVERIFY(station_->start());
-    form().ClientChoice->setItemIndex(2);  // Judge 3
+    element<RadioGroup>(form(), "ClientChoice")->setItemIndex(2);  // Judge 3
     ConnectionProbe::usePort(link().connection(), server_->port());
     link().ConnectConsolesClick();
     QVERIFY(link().Connected());

@@ -25,7 +25,7 @@ const QByteArray kEvent = "event: Corrections Final\nkind: individual\njudges: 5
 
 bool Connect(TestStation &s, quint16 port)
 {
-    s.form->ClientChoice->setItemIndex(0);
+    element<RadioGroup>(*s.form, "ClientChoice")->setItemIndex(0);
     ConnectionProbe::usePort(s.form->link->connection(), port);
     s.form->link->ConnectConsolesClick();
     return s.form->link->Connected();

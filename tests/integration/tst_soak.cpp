@@ -343,7 +343,7 @@ void TestSoak::millionMessages()
         ReceiveConsoleText(form.inbound, text);
         ++handled;
     };
-    form.ClientChoice->setItemIndex(0);  // Judge 1
+    element<RadioGroup>(form, "ClientChoice")->setItemIndex(0);  // Judge 1
     ConnectionProbe::usePort(form.link->connection(), server.port());
     form.link->ConnectConsolesClick();
     QVERIFY(form.link->Connected());

@@ -47,7 +47,7 @@ ServerOptions LoopbackOptions()
 // The station selects the judge, points its link at the server and presses "Connect Console".
 bool Connect(TestStation &s, quint16 port, int judgeIndex)
 {
-    s.form->ClientChoice->setItemIndex(judgeIndex);
+    element<RadioGroup>(*s.form, "ClientChoice")->setItemIndex(judgeIndex);
     ConnectionProbe::usePort(s.form->link->connection(), port);
     s.form->link->ConnectConsolesClick();
     return s.form->link->Connected();

@@ -82,8 +82,8 @@ void TestClientReader::sizeLimit()
         QVERIFY(!server_->isClosed());
     } else {
         QVERIFY(server_->waitForClosed());
-        QTRY_VERIFY(form.ConnectConsoles->isEnabled());
-        QVERIFY(!form.DisconnectConsoles->isEnabled());
+        QTRY_VERIFY(element<PictureButton>(form, "ConnectConsoles")->isEnabled());
+        QVERIFY(!element<PictureButton>(form, "DisconnectConsoles")->isEnabled());
         QVERIFY(!form.link->Connected());
         QVERIFY(handed_.isEmpty());
         QCOMPARE(element<QPlainTextEdit>(form, "LogFile")->document()->toPlainText(), QString());
@@ -98,7 +98,7 @@ void TestClientReader::overLongWithoutEot()
     server_->send("z");
     QVERIFY(server_->waitForClosed());
     QTRY_VERIFY(!station_->form->link->Connected());
-    QTRY_VERIFY(station_->form->ConnectConsoles->isEnabled());
+    QTRY_VERIFY(element<PictureButton>(*station_->form, "ConnectConsoles")->isEnabled());
     QVERIFY(handed_.isEmpty());
 }
 

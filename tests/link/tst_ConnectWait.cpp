@@ -41,14 +41,14 @@ private slots:
         TMainForm &form = *station.form;
         if (signal)
             new StationShutdown(form);  // owned by the window
-        form.ClientChoice->setItemIndex(3);
+        element<RadioGroup>(form, "ClientChoice")->setItemIndex(3);
         ConnectionProbe::usePort(form.link->connection(), silent.port());
         const bool details = element<QWidget>(form, "PanelDetails")->isVisible();
         const int queries = station.fakes.neighbours->queries;
 
         // These run inside the connect's wait: the event loop runs nowhere else meanwhile.
         QTimer::singleShot(50, &form, [&] {
-            QTest::mouseClick(form.ButtonRefresh, Qt::LeftButton);
+            QTest::mouseClick(element<PictureButton>(form, "ButtonRefresh"), Qt::LeftButton);
             QTest::keyClick(&form, Qt::Key_F5);
             if (signal)
                 ::raise(SIGTERM);

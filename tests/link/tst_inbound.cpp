@@ -163,7 +163,7 @@ private slots:
         f.state.JudgeCount = 3;
         receive(s, "EI", discipline + DC1 + "Men 10m" + DC2 + count + DC3);
         QCOMPARE(f.state.DisciplineIndex, item);
-        QCOMPARE(f.DisciplineSelection->itemIndex(), item);
+        QCOMPARE(element<RadioGroup>(f, "DisciplineSelection")->itemIndex(), item);
         QCOMPARE(element<QLabel>(f, "LabelDisc")->text(), label);
         QCOMPARE(element<QLabel>(f, "LabelEvent")->text(), QStringLiteral("Men 10m"));
         QCOMPARE(f.state.JudgeCount, judges);
@@ -202,7 +202,7 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
-        f.ClientChoice->setItemIndex(2);  // Judge 3
+        element<RadioGroup>(f, "ClientChoice")->setItemIndex(2);  // Judge 3
         receive(s, "EI", "SYNC" + DC1 + "Synchro" + DC2 + "11" + DC3);
         QCOMPARE(f.JudgeNum->text(), QStringLiteral("E3.1"));
         receive(s, "EI", "SYNC" + DC1 + "Synchro" + DC2 + "7" + DC3);
@@ -226,7 +226,7 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
-        f.ClientChoice->setItemIndex(2);
+        element<RadioGroup>(f, "ClientChoice")->setItemIndex(2);
         EnterScoringScreen(f.scoring);
         ButtonSendScoreClick(f.scoring);
         sentAsAccepted(f);
@@ -271,7 +271,7 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
-        f.ClientChoice->setItemIndex(2);
+        element<RadioGroup>(f, "ClientChoice")->setItemIndex(2);
         EnterScoringScreen(f.scoring);
         SetScoreText(f.scoring, QStringLiteral("6.5"));
         f.state.Scoring.setZeroPressCount(1);
@@ -287,7 +287,7 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
-        f.ClientChoice->setItemIndex(2);
+        element<RadioGroup>(f, "ClientChoice")->setItemIndex(2);
         EnterScoringScreen(f.scoring);
         SetScoreText(f.scoring, QStringLiteral("6.5"));
         ButtonSendScoreClick(f.scoring);
@@ -366,7 +366,7 @@ private slots:
         receive(s, "CD", "J2  ");
         QCOMPARE(f.currentPage(), 0);
         QVERIFY(!f.link->Connected());
-        QVERIFY(f.ConnectConsoles->isEnabled());
+        QVERIFY(element<PictureButton>(f, "ConnectConsoles")->isEnabled());
         QVERIFY(server.waitForClosed());
         QCOMPARE(commandsOf(server).mid(1), QStringList({"CS", "IP"}));
     }

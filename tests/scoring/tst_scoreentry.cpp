@@ -152,11 +152,11 @@ private slots:
         TMainForm form(testPlatform());
         form.show();
         QTRY_VERIFY(form.startedUp());
-        form.ClientChoice->setItemIndex(2);  // Judge 3
+        element<RadioGroup>(form, "ClientChoice")->setItemIndex(2);  // Judge 3
         form.state.JudgeCount = 11;
         EnterScoringScreen(form.scoring);
         QCOMPARE(form.JudgeNum->text(), QStringLiteral("J: 3"));
-        form.DisciplineSelection->setItemIndex(1);  // the change handler updates the label
+        element<RadioGroup>(form, "DisciplineSelection")->setItemIndex(1);  // the change handler updates the label
         QCOMPARE(form.JudgeNum->text(), QStringLiteral("E3.1"));
         form.state.JudgeCount = 7;
         UpdateJudgePositionLabel(form.scoring);
@@ -165,7 +165,7 @@ private slots:
         UpdateJudgePositionLabel(form.scoring);
         QCOMPARE(form.JudgeNum->text(), QStringLiteral("S: 1"));
         // Changing the function does not update the label by itself.
-        form.ClientChoice->setItemIndex(0);
+        element<RadioGroup>(form, "ClientChoice")->setItemIndex(0);
         QCOMPARE(form.JudgeNum->text(), QStringLiteral("S: 1"));
     }
 

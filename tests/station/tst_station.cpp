@@ -82,7 +82,7 @@ private slots:
             writeFile(StationSettings::filePath(), file);
         QVERIFY(s->start());
         TMainForm &form = *s->form;
-        QCOMPARE(form.ClientChoice->itemIndex(), judgeIndex);
+        QCOMPARE(element<RadioGroup>(form, "ClientChoice")->itemIndex(), judgeIndex);
         QCOMPARE(form.state.FunctionIndex, judgeIndex);
         QCOMPARE(form.state.ClientInfo.FunctionCaption, caption);
         QCOMPARE(form.state.ClientInfo.LocalStationId, stationId);
@@ -129,10 +129,10 @@ private slots:
         QVERIFY(s->start());
         TMainForm &form = *s->form;
         QStringList shown;
-        for (int i = 0; i < form.HostIP->count(); ++i)
-            shown << form.HostIP->itemText(i);
+        for (int i = 0; i < element<QComboBox>(form, "HostIP")->count(); ++i)
+            shown << element<QComboBox>(form, "HostIP")->itemText(i);
         QCOMPARE(shown, entries);
-        QCOMPARE(form.HostIP->currentIndex(), selected);
+        QCOMPARE(element<QComboBox>(form, "HostIP")->currentIndex(), selected);
     }
 
     void firstCloseWritesAllSixKeysInOrder()
@@ -140,7 +140,7 @@ private slots:
         const auto s = station();
         QVERIFY(!QFile::exists(StationSettings::filePath()));
         QVERIFY(s->start());
-        s->form->ClientChoice->setItemIndex(6);
+        element<RadioGroup>(*s->form, "ClientChoice")->setItemIndex(6);
         QVERIFY(s->form->close());
         s->form.reset();
         QFile f(StationSettings::filePath());
@@ -204,11 +204,11 @@ private slots:
         QVERIFY(form.PanelScoreboard->isHidden());
         QVERIFY(form.ButtonHome3->isHidden());
         QVERIFY(element<QWidget>(form, "PanelDetails")->isHidden());
-        QVERIFY(form.DisconnectConsoles->isHidden());
-        QVERIFY(!form.DisconnectConsoles->isEnabled());
-        QVERIFY(form.ConnectConsoles->isEnabled());
-        QVERIFY(form.DisciplineSelection->isHidden());
-        QCOMPARE(form.DisciplineSelection->itemIndex(), 0);
+        QVERIFY(element<PictureButton>(form, "DisconnectConsoles")->isHidden());
+        QVERIFY(!element<PictureButton>(form, "DisconnectConsoles")->isEnabled());
+        QVERIFY(element<PictureButton>(form, "ConnectConsoles")->isEnabled());
+        QVERIFY(element<RadioGroup>(form, "DisciplineSelection")->isHidden());
+        QCOMPARE(element<RadioGroup>(form, "DisciplineSelection")->itemIndex(), 0);
     }
 
     void statusBarAfterStartUp()
@@ -386,7 +386,7 @@ private slots:
         QVERIFY(s->start());
         TMainForm &form = *s->form;
         form.state.ClientInfo.DisciplineTag = QStringLiteral("XXXX");
-        form.ClientChoice->setItemIndex(2);
+        element<RadioGroup>(form, "ClientChoice")->setItemIndex(2);
         QCOMPARE(form.state.ClientInfo.FunctionCaption, QStringLiteral("Judge 3"));
         QCOMPARE(form.state.ClientInfo.LocalStationId, QStringLiteral("J3  "));
         QCOMPARE(form.state.ClientInfo.DisciplineTag, QStringLiteral("XXXX"));
@@ -399,7 +399,7 @@ private slots:
         TMainForm &form = *s->form;
         QTest::keyClick(&form, Qt::Key_F5);
         QVERIFY(element<QWidget>(form, "PanelDetails")->isVisible());
-        QTest::keyClick(form.HostIP, Qt::Key_F5);  // whatever has the focus
+        QTest::keyClick(element<QComboBox>(form, "HostIP"), Qt::Key_F5);  // whatever has the focus
         QVERIFY(element<QWidget>(form, "PanelDetails")->isHidden());
         form.SelectPage(1);
         QTest::keyClick(&form, Qt::Key_F5);
