@@ -38,9 +38,10 @@ class TObtainingIPAddress;
 
 inline const QString kApplicationTitle = QStringLiteral("Marlo DV");
 
-// The station's main window. It builds and owns every screen element (each named by its
-// objectName), the station state and the console link, hands each subsystem the elements it
-// works on, and wires the elements' events to their handlers.
+// The station's main window. It holds the pages that own their elements (the header bands, the
+// opening page with the operator details), builds the scoring page's elements (each named by its
+// objectName), owns the station state and the console link, hands each subsystem the pages and
+// elements it works on, and wires their events to their handlers.
 class TMainForm : public QWidget, public ScoringHost, public LinkHost, public InboundHost
 {
     Q_OBJECT
