@@ -3,6 +3,7 @@
 // The station as the benchmarks measure it: the real main window on fake platform seams,
 // at the design size, in a temporary working directory (Settings.ini is written there).
 
+#include "../tests/support/Elements.h"
 #include "../tests/support/LayoutFakes.h"
 
 #include "screens/Unit_Main.h"

@@ -132,8 +132,8 @@ int main(int argc, char **argv)
         ReceiveConsoleText(form.inbound, a);
         ReceiveConsoleText(form.inbound, d);
         std::printf("%s texts fitted to %d px (athlete), %d px (team), %d px (description) from 29 px\n", what,
-                    form.LabelAthlete->font().pixelSize(), form.LabelClub->font().pixelSize(),
-                    form.LabelDiveDescription->font().pixelSize());
+                    element<QLabel>(form, "LabelAthlete")->font().pixelSize(), element<QLabel>(form, "LabelClub")->font().pixelSize(),
+                    element<QLabel>(form, "LabelDiveDescription")->font().pixelSize());
     };
     std::printf("window %dx%d\n", form.width(), form.height());
     fitted("long:     ", aiLong[0], diLong[0]);
@@ -158,7 +158,7 @@ int main(int argc, char **argv)
     print("XX, 11 judges + paint", runs, measure(form, xx, runs, true), false);
 
     const QString last = form.ScoreDisplays[10]->Caption();
-    if ((last != QStringLiteral("7.0") && last != QStringLiteral("8.0")) || form.LogFile->document()->blockCount() > kMemoMaxLines) {
+    if ((last != QStringLiteral("7.0") && last != QStringLiteral("8.0")) || element<QPlainTextEdit>(form, "LogFile")->document()->blockCount() > kMemoMaxLines) {
         std::fprintf(stderr, "the messages were not handled as expected\n");
         return 1;
     }

@@ -74,11 +74,11 @@ int main(int argc, char **argv)
 
     print("ArrangeLayout, 1218x805, design texts", iterations, measure(iterations, [&] { ArrangeLayout(form); }));
 
-    SetFittedText(form.LabelAthlete, QStringLiteral(" Anastasia-Magdalena Papadopoulou-Vasilakopoulou"));
-    SetFittedText(form.LabelClub, QStringLiteral(" Schwimm- und Sprungverein Wasserfreunde 1898"));
-    SetFittedText(form.LabelDiveDescription,
+    SetFittedText(element<QLabel>(form, "LabelAthlete"), QStringLiteral(" Anastasia-Magdalena Papadopoulou-Vasilakopoulou"));
+    SetFittedText(element<QLabel>(form, "LabelClub"), QStringLiteral(" Schwimm- und Sprungverein Wasserfreunde 1898"));
+    SetFittedText(element<QLabel>(form, "LabelDiveDescription"),
                   QStringLiteral(" Forward 2 1/2 Somersaults 2 Twists Free, Armstand Back 3 Somersaults Pike"));
-    SetFittedText(form.LabelEvent,
+    SetFittedText(element<QLabel>(form, "LabelEvent"),
                   QStringLiteral("Women's 10m Platform Synchronised Final - National Age Group Championships 2025"));
     print("ArrangeLayout, 1218x805, long texts to shrink", iterations, measure(iterations, [&] { ArrangeLayout(form); }));
 

@@ -4,6 +4,7 @@
 // thread, and the same per-message work done in one thread with no socket or hand-off.
 //
 //   build/bench/bench_link [messages]
+#include "../tests/support/Elements.h"
 #include "link/ClientReader.h"
 #include "link/ConsoleLink.h"
 #include "link/ConsoleMessage.h"
@@ -90,7 +91,7 @@ double sameWorkOneThread(TMainForm &form, const QByteArray &stream, int messages
     const char *end = p + stream.size();
     int n = 0;
     while (p < end) {
-        DeferMemoAppends together {form.LogFile, form.ChatFile};
+        DeferMemoAppends together {element<QPlainTextEdit>(form, "LogFile"), element<QPlainTextEdit>(form, "ChatFile")};
         for (int i = 0; i < TClientReader::kMaxBatch && p < end; ++i) {
             const char *eot = static_cast<const char *>(std::memchr(p, ctl::EOT, size_t(end - p)));
             QByteArray text(p, eot - p);
@@ -200,7 +201,7 @@ int main(int argc, char **argv)
     form.link->DisconnectAction();
 
     const double baseline = cutOnly(stream, messages);
-    form.LogFile->clear();
+    element<QPlainTextEdit>(form, "LogFile")->clear();
     const double oneThread = sameWorkOneThread(form, stream, messages);
 
     std::printf("messages: %d (%lld bytes)\n", messages, static_cast<long long>(stream.size()));

@@ -10,6 +10,7 @@
 //   cmake --build build-fuzz --target fuzz_receive
 //   build-fuzz/fuzz/fuzz_receive -max_total_time=60 fuzz/corpus
 
+#include "../tests/support/Elements.h"
 #include "../tests/support/LayoutFakes.h"
 
 #include "link/ClientReader.h"
@@ -82,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray stream(reinterpret_cast<const char *>(data), qsizetype(size));
     {
         // As the link hands over a batch: its memo lines are added together.
-        DeferMemoAppends together {form->LogFile, form->ChatFile};
+        DeferMemoAppends together {element<QPlainTextEdit>(*form, "LogFile"), element<QPlainTextEdit>(*form, "ChatFile")};
         qsizetype from = 0;
         for (;;) {
             const qsizetype eot = stream.indexOf(ctl::EOT, from);

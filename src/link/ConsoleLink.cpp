@@ -7,14 +7,9 @@
 #include "platform/Platform.h"
 #include "scoring/ScoreConfirmation.h"
 #include "station/StationState.h"
-#include "widgets/PictureButton.h"
-#include "widgets/RadioGroup.h"
 #include "widgets/StatusBar.h"
 
-#include <QComboBox>
 #include <QLabel>
-#include <QListWidget>
-#include <QTableWidget>
 #include <QTime>
 #include <QTimer>
 
@@ -66,14 +61,13 @@ void ConsoleLink::FillServerAddressList()
         for (const std::string &entry : NeighbourEntries(q, local))
             neighbours << QString::fromLocal8Bit(entry.data(), qsizetype(entry.size()));
     }
-    screens_.HostIP->clear();
-    screens_.HostIP->addItems(ServerAddressEntries(neighbours, state_.LastServerAddress, state_.ClientInfo.LocalAddress));
-    screens_.HostIP->setCurrentIndex(0);
+    screens_.opening->setServerAddresses(
+        ServerAddressEntries(neighbours, state_.LastServerAddress, state_.ClientInfo.LocalAddress));
 }
 
 QString ConsoleLink::ServerAddressOfSelection() const
 {
-    const QString t = screens_.HostIP->currentText();
+    const QString t = screens_.opening->selectedServer();
     return t.contains(QLatin1String("This Computer")) ? state_.ClientInfo.LocalAddress : t;
 }
 
@@ -96,8 +90,8 @@ void ConsoleLink::ConnectConsolesClick()
             showMessage(BoxKind::Plain, kCouldNotConnectText);
         return;
     }
-    state_.LastServerAddress = screens_.HostIP->currentText();
-    state_.SavedFunctionIndex = screens_.ClientChoice->itemIndex();
+    state_.LastServerAddress = screens_.opening->selectedServer();
+    state_.SavedFunctionIndex = state_.FunctionIndex;
     emit serverChosen();
 }
 
@@ -110,8 +104,7 @@ void ConsoleLink::DisconnectAction()
 
 void ConsoleLink::LinkConnected()
 {
-    screens_.ConnectConsoles->setEnabled(false);
-    screens_.DisconnectConsoles->setEnabled(true);
+    screens_.opening->showLinked(true);
     state_.Scoring.linkChanged();
     // Linked again after a loss: what waited for the server is put before the judge again.
     EnterScoringScreen(scoring_, lossPending_, scoreUnsent_);
@@ -124,18 +117,15 @@ void ConsoleLink::LinkDisconnected()
 {
     // Nothing sent on the link that closed can be answered on the next one.
     state_.Scoring.linkChanged();
-    screens_.ConnectedClients->clear();
-    screens_.ConnectConsoles->setEnabled(true);
-    screens_.DisconnectConsoles->setEnabled(false);
+    OperatorView &details = *inbound_.details;
+    details.ClearConnectedClients();
+    screens_.opening->showLinked(false);
     const QString &name = state_.ClientInfo.LocalComputerName;
     for (int r = 1; r <= kStationIdCount; ++r) {
-        QTableWidgetItem *nameCell = screens_.GridConnections->item(r, 1);
-        if (!nameCell || nameCell->text() != name)
+        if (details.stationCell(r, ConnectionsGrid::NameColumn) != name)
             continue;
-        if (QTableWidgetItem *ip = screens_.GridConnections->item(r, 2))
-            ip->setText(QString());
-        if (QTableWidgetItem *status = screens_.GridConnections->item(r, 3))
-            status->setText(QStringLiteral("Off"));
+        details.setStationCell(r, ConnectionsGrid::AddressColumn, QString());
+        details.setStationCell(r, ConnectionsGrid::StatusColumn, QStringLiteral("Off"));
     }
     // A link that closed by itself under the judge is shown and healed as a failed score is.
     if (state_.Scoring.reportsLoss(leaving_, host_.currentPage() == 1))
@@ -162,10 +152,10 @@ void ConsoleLink::GoHome(GoHomeSteps steps)
     host_.SelectPage(0);
     if (steps.stopReconnect)
         screens_.ReconnectTimer->stop();
-    if (screens_.DisconnectConsoles->isEnabled())
+    if (screens_.opening->linkedShown())
         DisconnectAction();
-    if (steps.focusConnect && screens_.ConnectConsoles->isEnabled())
-        screens_.ConnectConsoles->setFocus();
+    if (steps.focusConnect)
+        screens_.opening->focusConnect();
     ShowLinkState();
 }
 
@@ -215,7 +205,7 @@ bool ConsoleLink::SendConsoleMessage(const QByteArray &command, const QByteArray
 
 void ConsoleLink::SendBatteryStatus()
 {
-    SendConsoleMessage("CS", "Active " + toBytes(screens_.LabelPower->text()));
+    SendConsoleMessage("CS", "Active " + toBytes(state_.BatteryText));
 }
 
 bool ConsoleLink::SendScore(const QString &score)
@@ -241,7 +231,7 @@ void ConsoleLink::TextsBegin()
 {
     // The log lines of messages that arrived together are added to the memos together.
     if (togetherDepth_++ == 0)
-        together_.emplace(std::initializer_list<QPlainTextEdit *> {inbound_.details.LogFile, inbound_.details.ChatFile});
+        together_ = inbound_.details->deferMemoAppends();
 }
 
 void ConsoleLink::TextsEnd()

@@ -11,15 +11,8 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 
-class PictureButton;
-class QComboBox;
-class QLabel;
-class QListWidget;
-class QTableWidget;
 class QTimer;
-class RadioGroup;
 class StatusBar;
 struct InboundScreens;
 struct StationPlatform;
@@ -37,16 +30,26 @@ inline const QString kCouldNotConnectText =
 // already nor this computer's own: a neighbour table emptied by a restart does not lose it.
 QStringList ServerAddressEntries(const QStringList &neighbours, const QString &remembered, const QString &localAddress);
 
-// The elements the link's lifecycle works on. The main window fills it.
+// The opening page as the link's lifecycle sees it: the server list, and whether the page shows
+// the station linked (Connect Console and Disconnect Console).
+class OpeningView
+{
+public:
+    // The list's entries, the first selected.
+    virtual void setServerAddresses(const QStringList &entries) = 0;
+    virtual QString selectedServer() const = 0;  // the selected entry's text
+    virtual void showLinked(bool linked) = 0;
+    virtual bool linkedShown() const = 0;
+    virtual void focusConnect() = 0;  // Connect Console takes the focus when it is enabled
+
+protected:
+    ~OpeningView() = default;
+};
+
+// What the link's lifecycle works on. The main window fills it.
 struct LinkScreens {
-    QComboBox *HostIP = nullptr;
-    PictureButton *ConnectConsoles = nullptr;
-    PictureButton *DisconnectConsoles = nullptr;
-    RadioGroup *ClientChoice = nullptr;
-    QListWidget *ConnectedClients = nullptr;
-    QTableWidget *GridConnections = nullptr;
+    OpeningView *opening = nullptr;
     StatusBar *StatusBar1 = nullptr;
-    QLabel *LabelPower = nullptr;
     QTimer *ReconnectTimer = nullptr;
 };
 
@@ -111,7 +114,7 @@ public:
     // battery text; one that cannot be written reports the lost link.
     // Returns whether the message was written.
     bool SendConsoleMessage(const QByteArray &command, const QByteArray &payload);
-    // "CS" "Active" with the battery text shown in LabelPower.
+    // "CS" "Active" with the battery text (`BatteryText`).
     void SendBatteryStatus();
 
     // --- Seams (the station leaves them as they are; tests and tools replace them) ---
@@ -159,5 +162,5 @@ private:
     bool leaving_ = false;      // the station is closing the link itself
     bool lossPending_ = false;  // a lost link was reported and no connect has followed
     bool scoreUnsent_ = false;  // a score did not reach the server since the last connect
-    std::optional<DeferMemoAppends> together_;
+    std::unique_ptr<DeferMemoAppends> together_;
 };

@@ -10,18 +10,12 @@
 #include "station/StationState.h"
 #include "widgets/LedTextLabel.h"
 #include "widgets/Panel.h"
-#include "widgets/RadioGroup.h"
-
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QTableWidget>
 
 #include <algorithm>
 
 void ReceiveConsoleText(InboundScreens &s, const QByteArray &text)
 {
-    AddLogLine(s.details, RenderForLog("client:" + text));
+    s.details->AddLogLine(fromBytes(RenderForLog("client:" + text)));
     const ConsoleText m = CutConsoleText(text);
     switch (InboundCommandOf(m.command)) {
     case InboundCommand::CC: HandleCC(s, m.payload); break;
@@ -58,8 +52,7 @@ void fillGridCell(InboundScreens &s, const QByteArray &sender, int column, const
     const QString id = fromBytes(sender);
     for (int r = 1; r <= kStationIdCount; ++r) {
         if (s.state->Protocols.StationIdTable[r - 1] == id) {
-            if (QTableWidgetItem *cell = s.details.GridConnections->item(r, column))
-                cell->setText(fromBytes(payload));
+            s.details->setStationCell(r, column, fromBytes(payload));
         }
     }
 }
@@ -68,7 +61,7 @@ void fillGridCell(InboundScreens &s, const QByteArray &sender, int column, const
 
 void HandleCC(InboundScreens &s, const QByteArray &payload)
 {
-    AddConnectedClient(s.details, payload);
+    s.details->AddConnectedClient(fromBytes(payload));
     s.link->SendConsoleMessage("IP", toBytes(s.state->ClientInfo.LocalAddress));
     s.link->SendConsoleMessage("CN", toBytes(s.state->ClientInfo.LocalComputerName));
     s.link->SendConsoleMessage("CS", "Active");
@@ -81,13 +74,7 @@ void HandleCD(InboundScreens &s, const QByteArray &payload)
         s.link->GoHome();
         return;
     }
-    QListWidget *clients = s.details.ConnectedClients;
-    for (int i = 0; i < clients->count(); ++i) {
-        if (clients->item(i)->text().compare(id, Qt::CaseInsensitive) == 0) {
-            delete clients->takeItem(i);
-            return;
-        }
-    }
+    s.details->RemoveConnectedClient(id);
 }
 
 void HandleTP(InboundScreens &s, const QByteArray &)
@@ -102,7 +89,7 @@ void HandleCE(InboundScreens &s, const QByteArray &payload)
 
 void HandleCM(InboundScreens &s, const QByteArray &payload)
 {
-    AddChatLine(s.details, payload);
+    s.details->AddChatLine(fromBytes(payload));
 }
 
 void HandleIP(InboundScreens &s, const QByteArray &payload, const QByteArray &sender)
@@ -136,20 +123,13 @@ void HandleXX(InboundScreens &s, const QByteArray &payload)
 void HandleAI(InboundScreens &s, const QByteArray &payload)
 {
     const AthleteInfo a = DecodeAthlete(payload);
-    s.bands.LabelRound->setText(QStringLiteral("Round ") + a.round);
-    s.bands.LabelStart->setText(a.start);
-    s.host->FitHeaderText(s.bands.LabelAthlete, QStringLiteral(" ") + a.athlete);
-    s.host->FitHeaderText(s.bands.LabelClub, QStringLiteral(" ") + a.club);
+    s.bands->setAthlete(a);
     NewAthlete(*s.scoring);
 }
 
 void HandleDI(InboundScreens &s, const QByteArray &payload)
 {
-    const DiveInfo d = DecodeDive(payload);
-    s.bands.LabelDive->setText(d.dive);
-    s.bands.LabelDD->setText(QStringLiteral("DD: ") + d.difficulty);
-    s.bands.LabelHeight->setText(d.height);
-    s.host->FitHeaderText(s.bands.LabelDiveDescription, QStringLiteral(" ") + d.description);
+    s.bands->setDive(DecodeDive(payload));
 }
 
 void HandlePR(InboundScreens &s, const QByteArray &payload)
@@ -169,17 +149,17 @@ void HandleFS(InboundScreens &s, const QByteArray &payload)
         ShowErrorBox(s, notAnIntegerMessage(f.functionText));
         return;
     }
-    if (*f.function == s.scoring->ClientChoice->itemIndex() + 1)
+    if (*f.function == s.state->FunctionIndex + 1)
         FinalScore(*s.scoring, f.score);
 }
 
 void HandleEI(InboundScreens &s, const QByteArray &payload)
 {
     const EventInfo e = DecodeEvent(payload);
-    s.scoring->DisciplineSelection->setItemIndex(e.individual ? 0 : 1);
-    s.bands.LabelDisc->setText(e.individual ? QStringLiteral("IND") : QStringLiteral("SYNCHRO"));
+    s.state->DisciplineIndex = e.individual ? 0 : 1;
+    s.host->ShowDiscipline(s.state->DisciplineIndex);
     EndOfEventState(*s.scoring, e.event);
-    s.host->FitHeaderText(s.bands.LabelEvent, e.event);
+    s.bands->setEvent(e.event, e.individual);
     // The steps before a judge count that is not a whole number stay in effect.
     if (!e.judgeCount) {
         ShowErrorBox(s, notAnIntegerMessage(e.judgeCountText));
@@ -197,7 +177,7 @@ void HandleTX(InboundScreens &s, const QByteArray &payload)
 
 void ButtonSendMessageClick(InboundScreens &s)
 {
-    const QString text = s.details.EditMessage->text();
+    const QString text = s.details->chatMessage();
     if (trimControls(text).isEmpty() || !s.link->Connected())
         return;
     s.link->SendConsoleMessage("CM", toBytes(text));

@@ -8,16 +8,21 @@
 
 class ConsoleLink;
 class Panel;
-class QLabel;
 class TLedTextLabel;
 struct ScoringPage;
 struct StationState;
 
-// The header bands: what is being judged.
-struct HeaderBands {
-    QLabel *LabelRound = nullptr, *LabelEvent = nullptr, *LabelDisc = nullptr;
-    QLabel *LabelStart = nullptr, *LabelAthlete = nullptr, *LabelPower = nullptr, *LabelClub = nullptr;
-    QLabel *LabelDive = nullptr, *LabelDD = nullptr, *LabelHeight = nullptr, *LabelDiveDescription = nullptr;
+// The header bands as the received messages change them: what is being judged (the main
+// window's HeaderBands).
+class HeaderView
+{
+public:
+    virtual void setAthlete(const AthleteInfo &athlete) = 0;       // "AI"
+    virtual void setDive(const DiveInfo &dive) = 0;                // "DI"
+    virtual void setEvent(const QString &name, bool individual) = 0;  // "EI"
+
+protected:
+    ~HeaderView() = default;
 };
 
 // The scoreboard and the panel-score displays.
@@ -32,8 +37,8 @@ class InboundHost
 {
 public:
     virtual void ArrangeScoreDisplays() = 0;
-    // SetFittedText: the text in a header label, its font shrunk until it fits.
-    virtual void FitHeaderText(QLabel *label, const QString &text) = 0;
+    // The opening page shows the discipline (its change handler follows).
+    virtual void ShowDiscipline(int index) = 0;
 
 protected:
     ~InboundHost() = default;
@@ -45,8 +50,8 @@ struct InboundScreens {
     ConsoleLink *link = nullptr;
     InboundHost *host = nullptr;
     ScoringPage *scoring = nullptr;
-    HeaderBands bands;
-    OperatorDetails details;
+    HeaderView *bands = nullptr;
+    OperatorView *details = nullptr;
     PanelScoreboard scores;
 };
 

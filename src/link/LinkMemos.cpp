@@ -1,7 +1,5 @@
 #include "link/LinkMemos.h"
 
-#include "station/StationState.h"
-
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -146,25 +144,10 @@ DeferMemoAppends::~DeferMemoAppends()
             MemoAppender::of(m)->undefer();
 }
 
-void AddLogLine(OperatorDetails &details, const QByteArray &line)
-{
-    AppendMemoLine(details.LogFile, fromBytes(line));
-}
-
-void AddChatLine(OperatorDetails &details, const QByteArray &text)
-{
-    AppendMemoLine(details.ChatFile, fromBytes(text));
-}
-
 void AppendBoundedListLine(QListWidget *list, const QString &text)
 {
     list->addItem(text);
     const int excess = list->count() - kConnectedClientsMaxLines;
     for (int i = 0; i < excess; ++i)
         delete list->takeItem(0);
-}
-
-void AddConnectedClient(OperatorDetails &details, const QByteArray &text)
-{
-    AppendBoundedListLine(details.ConnectedClients, fromBytes(text));
 }

@@ -4,20 +4,37 @@
 #include <QString>
 
 #include <initializer_list>
+#include <memory>
 
-class QLineEdit;
+class DeferMemoAppends;
 class QListWidget;
 class QPlainTextEdit;
-class QTableWidget;
 
-// The operator's details of the link: its log, the chat, the table of connected stations and
-// the list of stations that have connected. The main window fills it.
-struct OperatorDetails {
-    QPlainTextEdit *LogFile = nullptr;
-    QPlainTextEdit *ChatFile = nullptr;
-    QTableWidget *GridConnections = nullptr;
-    QListWidget *ConnectedClients = nullptr;
-    QLineEdit *EditMessage = nullptr;
+// The operator's details of the link as the link writes them: its log, the chat, the table of
+// the stations (rows and columns as `ConnectionsGrid` names them) and the list of stations that
+// have connected (the main window's OperatorDetails). Every line is bounded as below.
+class OperatorView
+{
+public:
+    virtual void AddLogLine(const QString &line) = 0;   // one line of the link log
+    virtual void AddChatLine(const QString &text) = 0;  // one received chat text, unchanged
+    // Appends a station to the list of connected ones, keeping its newest
+    // kConnectedClientsMaxLines lines.
+    virtual void AddConnectedClient(const QString &text) = 0;
+    // Takes the first station listed as `id` (case aside) off the list.
+    virtual void RemoveConnectedClient(const QString &id) = 0;
+    virtual void ClearConnectedClients() = 0;
+    // A cell of the stations' table; empty where there is none.
+    virtual QString stationCell(int row, int column) const = 0;
+    virtual void setStationCell(int row, int column, const QString &text) = 0;
+    // The chat line the operator has typed.
+    virtual QString chatMessage() const = 0;
+    // While the returned object lives, the log's and the chat's lines are appended together
+    // (DeferMemoAppends).
+    virtual std::unique_ptr<DeferMemoAppends> deferMemoAppends() = 0;
+
+protected:
+    ~OperatorView() = default;
 };
 
 // The operator memos of the link (LogFile, ChatFile) and the list of connected stations are
@@ -52,14 +69,5 @@ private:
     QPlainTextEdit *memos_[4] = {};
 };
 
-// Received bytes are shown in the link's code page (fromBytes).
-
-// One line of the link log.
-void AddLogLine(OperatorDetails &details, const QByteArray &line);
-
-// Appends one received chat text as a line of ChatFile, unchanged (but bounded).
-void AddChatLine(OperatorDetails &details, const QByteArray &text);
-
-// Appends a line to ConnectedClients, keeping its newest kConnectedClientsMaxLines lines.
-void AddConnectedClient(OperatorDetails &details, const QByteArray &text);
+// Appends a line to a list, keeping its newest kConnectedClientsMaxLines lines.
 void AppendBoundedListLine(QListWidget *list, const QString &text);

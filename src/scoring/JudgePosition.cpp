@@ -2,19 +2,20 @@
 
 #include "scoring/ScoringPage.h"
 #include "station/StationState.h"
-#include "widgets/RadioGroup.h"
 
 #include <QLabel>
 
 void UpdateJudgePositionLabel(ScoringPage &page)
 {
-    const std::optional<QString> text = JudgePositionText(page.DisciplineSelection->itemIndex(), page.state->JudgeCount,
-                                                          page.ClientChoice->itemIndex() + 1);
+    const StationState &state = *page.state;
+    const std::optional<QString> text =
+        JudgePositionText(state.DisciplineIndex, state.JudgeCount, state.FunctionIndex + 1);
     if (text)
         page.JudgeNum->setText(*text);
 }
 
-void DisciplineSelectionChange(ScoringPage &page)
+void DisciplineSelectionChange(ScoringPage &page, int index)
 {
+    page.state->DisciplineIndex = index;
     UpdateJudgePositionLabel(page);
 }

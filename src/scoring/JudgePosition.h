@@ -4,7 +4,7 @@
 
 struct ScoringPage;
 
-// Sets JudgeNum from the discipline, JudgeCount and the selected function.
+// Sets JudgeNum from the state's discipline, JudgeCount and function.
 void UpdateJudgePositionLabel(ScoringPage &page);
-// The change handler of DisciplineSelection.
-void DisciplineSelectionChange(ScoringPage &page);
+// The change handler of DisciplineSelection: the state takes the discipline chosen.
+void DisciplineSelectionChange(ScoringPage &page, int index);

@@ -50,7 +50,7 @@ bool ScoreAcknowledged(const ScoringPage &page)
 
 void EnterScoringScreen(ScoringPage &page, bool afterLoss, bool scoreUnsent)
 {
-    page.LabelDisc->setText(page.state->Protocols.DisciplineTags[0]);
+    page.host->ShowDisciplineTag(page.state->Protocols.DisciplineTags[0]);
     page.LabelScoreTitle->show();
     page.ScoreEdit->show();
     model(page).reconnected(afterLoss, scoreUnsent);

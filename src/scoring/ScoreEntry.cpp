@@ -26,7 +26,7 @@ void FormKeyDown(ScoringPage &page, int key)
         return;
     }
     if (key == vk::F5) {
-        page.PanelDetails->setVisible(page.PanelDetails->isHidden());
+        page.host->ShowHideDetails();
         return;
     }
     if (page.host->currentPage() != 1)

@@ -8,7 +8,6 @@ class Panel;
 class PictureButton;
 class QLabel;
 class QWidget;
-class RadioGroup;
 struct StationState;
 
 // How scoring sends a score text (the "SD" message): true when it went out on the link.
@@ -30,6 +29,10 @@ public:
     virtual void ArrangeLayout() = 0;
     // The go-home of F9: to the opening page, the reconnect timer stopped, the link let go.
     virtual void GoHomeStopTimer() = 0;
+    // The discipline tag in the header band, as the scoring page is entered.
+    virtual void ShowDisciplineTag(const QString &tag) = 0;
+    // F5: the operator details shown or hidden.
+    virtual void ShowHideDetails() = 0;
 
 protected:
     ~ScoringHost() = default;
@@ -42,7 +45,6 @@ struct ScoringPage {
     ScoringHost *host = nullptr;
     ScoreSender *sender = nullptr;
 
-    QLabel *LabelDisc = nullptr;
     QLabel *LabelScoreTitle = nullptr;
     QLabel *ScoreEdit = nullptr;
     QLabel *JudgeNum = nullptr;
@@ -54,7 +56,4 @@ struct ScoringPage {
     PictureButton *ScoreConfirmDecline = nullptr;
     PictureButton *ScoreConfirmAccept = nullptr;
     PictureButton *ButtonHome3 = nullptr;
-    RadioGroup *ClientChoice = nullptr;
-    RadioGroup *DisciplineSelection = nullptr;
-    QWidget *PanelDetails = nullptr;  // the operator details, shown and hidden by F5
 };

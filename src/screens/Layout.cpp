@@ -2,6 +2,7 @@
 
 #include "platform/PowerStatus.h"
 #include "platform/ScreenInfo.h"
+#include "screens/HeaderBands.h"
 #include "screens/Unit_Main.h"
 #include "widgets/DockLayout.h"
 #include "widgets/Fonts.h"
@@ -86,11 +87,10 @@ void ApplyOrientation(TMainForm &form)
 
     DockLayout *top = dockLayoutOf(&form);
     if (top)
-        top->arrange(form.rect());  // so that LabelPower's width below is the current one
+        top->arrange(form.rect());  // so that the battery's width below is the current one
 
     DockLayout *ind = dockLayoutOf(form.PanelIND);
     DockLayout *right = dockLayoutOf(form.PanelRight);
-    DockLayout *band2 = dockLayoutOf(form.PanelTop2);
     if (landscape) {
         if (ind)
             ind->setDock(form.PanelRight, DockLayout::Right, layout::kRightColumnWidth);
@@ -98,8 +98,6 @@ void ApplyOrientation(TMainForm &form)
             right->setDock(form.PanelRightScore, DockLayout::Top, layout::kRightScoreHeight);
             right->setDock(form.PanelJudgeAssignment, DockLayout::Bottom, layout::kJudgeAssignmentHeight);
         }
-        if (band2)
-            band2->setDock(form.LabelClub, DockLayout::Right, layout::kClubWidthLandscape);
     } else {
         // PanelRight sits directly above LabelINDMessage, which was docked first and so stays
         // the bottom-most strip.
@@ -109,9 +107,8 @@ void ApplyOrientation(TMainForm &form)
             right->setDock(form.PanelRightScore, DockLayout::Left, layout::kRightBoxWidth);
             right->setDock(form.PanelJudgeAssignment, DockLayout::Right, layout::kRightBoxWidth);
         }
-        if (band2)
-            band2->setDock(form.LabelClub, DockLayout::Right, form.LabelPower->width());
     }
+    form.bands().arrangeClub(landscape);
     if (top)
         top->arrange(form.rect());
 
@@ -137,7 +134,7 @@ void ArrangeLayout(TMainForm &form)
     // The window is frameless, so its outer size is its client size. The button never covers
     // the score.
     const QPoint written = layout::sendButtonPlace(landscape, form.size(), form.ButtonSendScore->size(),
-                                                   form.LabelDiveDescription->height());
+                                                   form.bands().diveBandHeight());
     form.ButtonSendScore->move(
         layout::sendButtonClearPlace(landscape, written, form.ButtonSendScore->size(), rightColumnOf(form)));
 
@@ -145,8 +142,7 @@ void ArrangeLayout(TMainForm &form)
     ArrangeKeypad(form);
 
     // 5. The long header texts, each re-fitted to its label as it is now.
-    for (QLabel *label : {form.LabelAthlete, form.LabelClub, form.LabelDiveDescription, form.LabelEvent})
-        SetFittedText(label, label->text());
+    form.bands().refitTexts();
 
     PlaceScoreboard(form);
 }
@@ -268,6 +264,8 @@ void TimerPowerMeterTimer(TMainForm &form)
     int percent = 0;
     if (!form.platform.power->query(percent))
         return;  // the next tick tries again
-    if (const std::optional<QString> text = layout::batteryText(percent))
-        form.LabelPower->setText(*text);
+    if (const std::optional<QString> text = layout::batteryText(percent)) {
+        form.state.BatteryText = *text;
+        form.bands().showBattery(form.state.BatteryText);
+    }
 }

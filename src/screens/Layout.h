@@ -29,7 +29,8 @@ void PlaceScoreboard(TMainForm &form);
 // Shows `text` in a header label at the largest size from 22 points down (to the floor) at
 // which it fits the label's width; the label keeps its font name and style.
 void SetFittedText(QLabel *label, const QString &text);
-// The battery meter tick: LabelPower shows "N %" or "??", or keeps its text.
+// The battery meter tick: the state's battery text becomes "N %" or "??", or stays, and the
+// header shows it.
 void TimerPowerMeterTimer(TMainForm &form);
 
 // The fitted-text measuring, on an off-screen one-bit surface at 96 pixels per inch, so that

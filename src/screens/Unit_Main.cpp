@@ -9,7 +9,11 @@
 #include "scoring/ScoreConfirmation.h"
 #include "scoring/ScoreEntry.h"
 #include "screens/FocusMark.h"
+#include "screens/HeaderBands.h"
 #include "screens/Layout.h"
+#include "screens/OpeningPage.h"
+#include "screens/OperatorDetails.h"
+#include "screens/PageElements.h"
 #include "screens/StationBox.h"
 #include "screens/Unit_GetIP.h"
 #include "screens/Unit_Invalid.h"
@@ -33,45 +37,13 @@
 #include <QPushButton>
 #include <QWindow>
 
-namespace {
-
-const QColor kBlue(0, 0, 255);
-const QColor kGrey(128, 128, 128);
-const QColor kNavy(0, 0, 128);
-const QColor kRed(255, 0, 0);
-const QColor kSilver(192, 192, 192);
-
-QFont verdana(int px, bool bold = true)
-{
-    return designFont(QStringLiteral("Verdana"), px, bold);
-}
-
-void place(QWidget *w, int left, int top, int width, int height)
-{
-    w->setGeometry(left, top, width, height);
-}
-
-} // namespace
-
-QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, const QFont &font, const QColor &ink,
-                  const QColor &background, Qt::Alignment align)
-{
-    auto *l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setTextFormat(Qt::PlainText);  // texts from the network are never rich text
-    l->setText(text);
-    l->setFont(font);
-    l->setAlignment(align);
-    l->setWordWrap(false);
-    QPalette pal = l->palette();
-    pal.setColor(QPalette::WindowText, ink);
-    if (background.isValid()) {
-        pal.setColor(QPalette::Window, background);
-        l->setAutoFillBackground(true);
-    }
-    l->setPalette(pal);
-    return l;
-}
+using design::kBlue;
+using design::kGrey;
+using design::kNavy;
+using design::kRed;
+using design::kSilver;
+using design::place;
+using design::verdana;
 
 TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), platform(std::move(platform_))
@@ -82,7 +54,7 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     resize(1218, 805);
 
     buildFrame();
-    buildOpeningPage();
+    opening_ = std::make_unique<OpeningPage>(_Notebook);
     buildScoringPage();
 
     Timer1 = new QTimer(this);
@@ -97,9 +69,7 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     TimerPowerMeter->setInterval(10000);
 
     fillSubsystemViews();
-    link = std::make_unique<ConsoleLink>(state, platform, LinkScreens {HostIP, ConnectConsoles, DisconnectConsoles,
-                                                                      ClientChoice, ConnectedClients, GridConnections,
-                                                                      StatusBar1, LabelPower, ReconnectTimer},
+    link = std::make_unique<ConsoleLink>(state, platform, LinkScreens {opening_.get(), StatusBar1, ReconnectTimer},
                                          scoring, inbound, *this, this);
     inbound.link = link.get();
     scoring.sender = link.get();
@@ -109,16 +79,17 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(*this); });
     connect(ReconnectTimer, &QTimer::timeout, this, [this] { ReconnectTimerTimer(); });
     connect(TimerPowerMeter, &QTimer::timeout, this, [this] { TimerPowerMeterTimer(*this); });
-    connect(ClientChoice, &RadioGroup::changed, this, [this] { ClientChoiceChange(); });
-    connect(DisciplineSelection, &RadioGroup::changed, this, [this] { DisciplineSelectionChange(scoring); });
-    connect(ConnectConsoles, &QAbstractButton::clicked, this, [this] { link->ConnectConsolesClick(); });
-    connect(DisconnectConsoles, &QAbstractButton::clicked, this, [this] { link->DisconnectAction(); });
-    connect(ButtonRefresh, &QAbstractButton::clicked, this, [this] { link->FillServerAddressList(); });
-    connect(ButtonClose, &QAbstractButton::clicked, this, [this] { close(); });
+    OpeningPage *opening = opening_.get();
+    connect(opening, &OpeningPage::functionChosen, this, [this](int index) { ClientChoiceChange(index); });
+    connect(opening, &OpeningPage::disciplineChosen, this, [this](int index) { DisciplineSelectionChange(scoring, index); });
+    connect(opening, &OpeningPage::connectClicked, this, [this] { link->ConnectConsolesClick(); });
+    connect(opening, &OpeningPage::disconnectClicked, this, [this] { link->DisconnectAction(); });
+    connect(opening, &OpeningPage::refreshClicked, this, [this] { link->FillServerAddressList(); });
+    connect(opening, &OpeningPage::closeClicked, this, [this] { close(); });
     connect(ButtonHome2, &QAbstractButton::clicked, this, [this] { link->GoHome(); });
     connect(ButtonHome3, &QAbstractButton::clicked, this, [this] { link->GoHome(); });
     connect(StatusBar1, &StatusBar::doubleClicked, this, [this] { link->StatusBarDblClick(); });
-    connect(ButtonSendMessage, &QAbstractButton::clicked, this, [this] { ButtonSendMessageClick(inbound); });
+    connect(opening_->details().sendButton(), &QAbstractButton::clicked, this, [this] { ButtonSendMessageClick(inbound); });
     connect(ButtonSendScore, &QAbstractButton::clicked, this, [this] { ButtonSendScoreClick(scoring); });
     connect(ScoreConfirmAccept, &QAbstractButton::clicked, this, [this] { ScoreConfirmAcceptClick(scoring); });
     connect(ScoreConfirmDecline, &QAbstractButton::clicked, this, [this] { ScoreConfirmDeclineClick(scoring); });
@@ -144,9 +115,6 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
                                 this);
     };
 
-    // The opening page's buttons take the focus from the keyboard only (Tab), never from a touch.
-    for (PictureButton *b : {ConnectConsoles, ButtonRefresh, ButtonClose})
-        b->setFocusPolicy(Qt::TabFocus);
     focusWatch_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) { markFocus(now); });
 
     StationCreationSteps(*this);
@@ -187,200 +155,14 @@ void TMainForm::buildFrame()
     VRXLogo->setObjectName(QStringLiteral("VRXLogo"));
     VRXLogo->setAlignment(Qt::AlignCenter);
     VRXLogo->setPixmap(QPixmap(QStringLiteral(":/assets/logo.jpg")));
-    PanelTop1 = new Panel(PanelMain, QStringLiteral("PanelTop1"));
+    bands_ = std::make_unique<HeaderBands>(PanelMain);
     _Notebook = new Notebook(PanelMain, QStringLiteral("_Notebook"));
     _Notebook->hide();
-    PanelTop2 = new Panel(PanelMain, QStringLiteral("PanelTop2"));
-    PanelTop3 = new Panel(PanelMain, QStringLiteral("PanelTop3"));
+    bands_->stackBetween(_Notebook);
 
-    main->addDocked(PanelTop1, DockLayout::Top, 40);
-    main->addDocked(PanelTop2, DockLayout::Top, 43);
-    main->addDocked(PanelTop3, DockLayout::Top, 43);
+    bands_->dockIn(*main);
     main->addDocked(VRXLogo, DockLayout::Fill);
     main->addDocked(_Notebook, DockLayout::Fill);
-
-    // The bands' background picture.
-    for (Panel *band : {PanelTop1, PanelTop2, PanelTop3})
-        band->setGradient(QColor(200, 220, 255), QColor(255, 255, 255), 43);
-
-    const QFont bandFont = verdana(29);
-    const Qt::Alignment centre = Qt::AlignCenter;
-    const Qt::Alignment leftMid = Qt::AlignLeft | Qt::AlignVCenter;
-    auto bandLabel = [&](Panel *band, const QString &name, const QString &text, Qt::Alignment a, bool framed) {
-        QLabel *l = makeLabel(band, name, text, bandFont, Qt::black, QColor(), a);
-        if (framed) {
-            l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            l->setLineWidth(2);
-        }
-        return l;
-    };
-    auto *d1 = new DockLayout(PanelTop1);
-    LabelRound = bandLabel(PanelTop1, QStringLiteral("LabelRound"), QStringLiteral("Round"), centre, false);
-    LabelEvent = bandLabel(PanelTop1, QStringLiteral("LabelEvent"), QStringLiteral("  Event Name   "), centre, false);
-    LabelDisc = bandLabel(PanelTop1, QStringLiteral("LabelDisc"), QStringLiteral("Type"), centre, false);
-    d1->addDocked(LabelRound, DockLayout::Left, 180);
-    d1->addDocked(LabelDisc, DockLayout::Right, 180);
-    d1->addDocked(LabelEvent, DockLayout::Fill);
-
-    auto *d2 = new DockLayout(PanelTop2);
-    LabelStart = bandLabel(PanelTop2, QStringLiteral("LabelStart"), QStringLiteral("Order"), centre, true);
-    LabelAthlete = bandLabel(PanelTop2, QStringLiteral("LabelAthlete"), QStringLiteral("   Athlete Name"), leftMid, true);
-    LabelPower = bandLabel(PanelTop2, QStringLiteral("LabelPower"), QStringLiteral("Power"), centre, true);
-    LabelClub = bandLabel(PanelTop2, QStringLiteral("LabelClub"), QStringLiteral("   Team Name"), leftMid, true);
-    d2->addDocked(LabelStart, DockLayout::Left, 100);
-    d2->addDocked(LabelPower, DockLayout::Right, 180);
-    d2->addDocked(LabelClub, DockLayout::Right, 320);
-    d2->addDocked(LabelAthlete, DockLayout::Fill);
-
-    auto *d3 = new DockLayout(PanelTop3);
-    LabelDive = bandLabel(PanelTop3, QStringLiteral("LabelDive"), QStringLiteral("Dive"), centre, true);
-    LabelDD = bandLabel(PanelTop3, QStringLiteral("LabelDD"), QStringLiteral("  DD"), centre, true);
-    LabelHeight = bandLabel(PanelTop3, QStringLiteral("LabelHeight"), QStringLiteral("  HGT"), centre, true);
-    LabelDiveDescription =
-        bandLabel(PanelTop3, QStringLiteral("LabelDiveDescription"), QStringLiteral("   Dive Description"), leftMid, true);
-    d3->addDocked(LabelDive, DockLayout::Left, 160);
-    d3->addDocked(LabelDD, DockLayout::Left, 145);
-    d3->addDocked(LabelHeight, DockLayout::Left, 145);
-    d3->addDocked(LabelDiveDescription, DockLayout::Fill);
-}
-
-void TMainForm::buildOpeningPage()
-{
-    Opening = _Notebook->addPage(QStringLiteral("Opening"));
-    auto *page = new DockLayout(Opening);
-    LabelWhoAreYou = makeLabel(Opening, QStringLiteral("LabelWhoAreYou"), QStringLiteral("Who are you?"), verdana(21),
-                               Qt::white, kBlue, Qt::AlignCenter);
-    PanelOpening = new Panel(Opening, QStringLiteral("PanelOpening"));
-    PanelOpening->setGradient(kBlue, kGrey, 235);
-    page->addDocked(LabelWhoAreYou, DockLayout::Top, 26);
-    page->addDocked(PanelOpening, DockLayout::Fill);
-
-    auto *group = new QGroupBox(QStringLiteral("Quorra IP Address"), PanelOpening);
-    group->setObjectName(QStringLiteral("IPSelectionGroupBox"));
-    group->setFont(verdana(13));
-    QPalette gp = group->palette();
-    gp.setColor(QPalette::WindowText, Qt::white);
-    group->setPalette(gp);
-    place(group, 16, 16, 225, 57);
-    IPSelectionGroupBox = group;
-
-    HostIP = new QComboBox(group);
-    HostIP->setObjectName(QStringLiteral("HostIP"));
-    HostIP->setEditable(false);
-    HostIP->setMaxVisibleItems(20);
-    HostIP->setFont(verdana(16));
-    place(HostIP, 8, 23, 209, 26);
-
-    ConnectConsoles = new PictureButton(PanelOpening, QStringLiteral("ConnectConsoles"), QStringLiteral("Connect Console"),
-                                        PictureButton::Arrow);
-    ConnectConsoles->setFont(verdana(16));
-    ConnectConsoles->setFocusPolicy(Qt::StrongFocus);
-    place(ConnectConsoles, 14, 104, 227, 84);
-    ButtonRefresh = new PictureButton(PanelOpening, QStringLiteral("ButtonRefresh"), QStringLiteral("Refresh IP List"));
-    ButtonRefresh->setFont(verdana(13));
-    place(ButtonRefresh, 14, 204, 227, 32);
-    ButtonClose = new PictureButton(PanelOpening, QStringLiteral("ButtonClose"), QStringLiteral("Close"), PictureButton::Door);
-    ButtonClose->setFont(verdana(16));
-    ButtonClose->setBaseColor(kSilver);
-    place(ButtonClose, 16, 270, 225, 107);
-
-    QStringList judges;
-    for (int i = 1; i <= 11; ++i)
-        judges << QStringLiteral("Judge %1").arg(i);
-    ClientChoice = new RadioGroup(PanelOpening, QStringLiteral("ClientChoice"), QStringLiteral("Which Function?"), judges, 4);
-    ClientChoice->setFont(verdana(19));
-    QPalette cp = ClientChoice->palette();
-    cp.setColor(QPalette::WindowText, Qt::white);
-    ClientChoice->setPalette(cp);
-    place(ClientChoice, 248, 16, 513, 361);
-
-    DisconnectConsoles = new PictureButton(PanelOpening, QStringLiteral("DisconnectConsoles"),
-                                           QStringLiteral("Disconnect Console"), PictureButton::Power);
-    place(DisconnectConsoles, 606, 348, 227, 32);
-    DisconnectConsoles->hide();
-    DisconnectConsoles->setEnabled(false);
-
-    DisciplineSelection = new RadioGroup(PanelOpening, QStringLiteral("DisciplineSelection"), QStringLiteral("Which Event"),
-                                         {QStringLiteral("Individual Event"), QStringLiteral("Synchro Event")}, 1);
-    place(DisciplineSelection, 648, 280, 169, 105);
-    DisciplineSelection->setItemIndex(0);
-    DisciplineSelection->hide();
-
-    TestImage = new QLabel(PanelOpening);
-    TestImage->setObjectName(QStringLiteral("TestImage"));
-    place(TestImage, 488, 336, 736, 60);
-    TestImage->hide();
-
-    LabelOpeningInstructions = makeLabel(
-        PanelOpening, QStringLiteral("LabelOpeningInstructions"),
-        QStringLiteral("Press F9 to see this screen again. Press F5 to hide/show detailed connections activity."),
-        verdana(11, false), Qt::white, Qt::black, Qt::AlignCenter);
-    PanelDetails = new Panel(PanelOpening, QStringLiteral("PanelDetails"));
-    auto *od = new DockLayout(PanelOpening);
-    od->addDocked(LabelOpeningInstructions, DockLayout::Bottom, 17);
-    od->addDocked(PanelDetails, DockLayout::Right, 460);
-    PanelDetails->hide();
-    buildDetailsPanel();
-}
-
-void TMainForm::buildDetailsPanel()
-{
-    QWidget *p = PanelDetails;
-    LabelWhosConnected = makeLabel(p, QStringLiteral("LabelWhosConnected"), QStringLiteral("Who's Connected"), verdana(12),
-                                   Qt::white, QColor(), Qt::AlignLeft | Qt::AlignVCenter);
-    place(LabelWhosConnected, 296, 192, 150, 16);
-
-    auto memo = [p](const QString &name) {
-        auto *m = new QPlainTextEdit(p);
-        m->setObjectName(name);
-        m->setReadOnly(true);
-        m->setLineWrapMode(QPlainTextEdit::NoWrap);
-        m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        m->setTabChangesFocus(true);
-        m->setFocusPolicy(Qt::ClickFocus);
-        m->setFont(designFont(QStringLiteral("Courier"), 11, false));
-        return m;
-    };
-    LogFile = memo(QStringLiteral("LogFile"));
-    place(LogFile, 16, 8, 409, 145);
-
-    GridConnections = new QTableWidget(ConnectionsGrid::Rows, ConnectionsGrid::Columns, p);
-    GridConnections->setObjectName(QStringLiteral("GridConnections"));
-    GridConnections->horizontalHeader()->hide();
-    GridConnections->verticalHeader()->hide();
-    GridConnections->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    GridConnections->setSelectionMode(QAbstractItemView::NoSelection);
-    GridConnections->setWordWrap(false);
-    GridConnections->setFont(verdana(10, false));
-    for (int c = 0; c < ConnectionsGrid::Columns; ++c)
-        GridConnections->setColumnWidth(c, 80);
-    for (int r = 0; r < ConnectionsGrid::Rows; ++r) {
-        GridConnections->setRowHeight(r, 16);
-        for (int c = 0; c < ConnectionsGrid::Columns; ++c) {
-            auto *item = new QTableWidgetItem();
-            if (r == ConnectionsGrid::HeadingRow || c == ConnectionsGrid::JobColumn)
-                item->setBackground(QColor(212, 208, 200));
-            GridConnections->setItem(r, c, item);
-        }
-    }
-    place(GridConnections, 16, 160, 337, 233);
-
-    ChatFile = memo(QStringLiteral("ChatFile"));
-    place(ChatFile, 16, 344, 273, 153);
-
-    EditMessage = new QLineEdit(p);
-    EditMessage->setObjectName(QStringLiteral("EditMessage"));
-    place(EditMessage, 16, 500, 273, 21);
-
-    auto *send = new QPushButton(QStringLiteral("Send"), p);
-    send->setObjectName(QStringLiteral("ButtonSendMessage"));
-    send->setAutoDefault(false);
-    place(send, 304, 488, 49, 25);
-    ButtonSendMessage = send;
-
-    ConnectedClients = new QListWidget(p);
-    ConnectedClients->setObjectName(QStringLiteral("ConnectedClients"));
-    place(ConnectedClients, 320, 168, 121, 137);
 }
 
 void TMainForm::buildScoringPage()
@@ -516,7 +298,6 @@ void TMainForm::fillSubsystemViews()
 {
     scoring.state = &state;
     scoring.host = this;
-    scoring.LabelDisc = LabelDisc;
     scoring.LabelScoreTitle = LabelScoreTitle;
     scoring.ScoreEdit = ScoreEdit;
     scoring.JudgeNum = JudgeNum;
@@ -528,16 +309,12 @@ void TMainForm::fillSubsystemViews()
     scoring.ScoreConfirmDecline = ScoreConfirmDecline;
     scoring.ScoreConfirmAccept = ScoreConfirmAccept;
     scoring.ButtonHome3 = ButtonHome3;
-    scoring.ClientChoice = ClientChoice;
-    scoring.DisciplineSelection = DisciplineSelection;
-    scoring.PanelDetails = PanelDetails;
 
     inbound.state = &state;
     inbound.host = this;
     inbound.scoring = &scoring;
-    inbound.bands = {LabelRound, LabelEvent, LabelDisc,  LabelStart,  LabelAthlete,        LabelPower,
-                     LabelClub,  LabelDive,  LabelDD,    LabelHeight, LabelDiveDescription};
-    inbound.details = {LogFile, ChatFile, GridConnections, ConnectedClients, EditMessage};
+    inbound.bands = bands_.get();
+    inbound.details = &opening_->details();
     inbound.scores = {PanelScoreboard, ScoreboardOrder, Scoreboard1, Scoreboard2, Scoreboard3, &ScoreDisplays};
 }
 
@@ -572,9 +349,24 @@ void TMainForm::ArrangeScoreDisplays()
     ::ArrangeScoreDisplays(*this);
 }
 
-void TMainForm::FitHeaderText(QLabel *label, const QString &text)
+OperatorDetails &TMainForm::details()
 {
-    SetFittedText(label, text);
+    return opening_->details();
+}
+
+void TMainForm::ShowHideDetails()
+{
+    opening_->details().toggle();
+}
+
+void TMainForm::ShowDiscipline(int index)
+{
+    opening_->showDiscipline(index);
+}
+
+void TMainForm::ShowDisciplineTag(const QString &tag)
+{
+    bands_->showDisciplineTag(tag);
 }
 
 QList<PictureButton *> TMainForm::keypadKeys() const
@@ -635,13 +427,12 @@ int TMainForm::currentPage() const
     return _Notebook->pageIndex();
 }
 
-void TMainForm::ClientChoiceChange()
+void TMainForm::ClientChoiceChange(int index)
 {
-    const int index = ClientChoice->itemIndex();
+    // The judge cannot take a choice back: nothing chosen keeps the function as it was.
     if (index < 0)
         return;
-    state.ClientInfo.FunctionCaption = ClientChoice->itemCaption(index);
-    state.ClientInfo.LocalStationId = state.stationIdAt(index);
+    state.setFunction(index);
 }
 
 void TMainForm::closeEvent(QCloseEvent *e)
@@ -709,7 +500,7 @@ void TMainForm::pressFocusedOpeningButton()
     if (!_Notebook->isVisible() || currentPage() != 0)
         return;
     auto *b = qobject_cast<QAbstractButton *>(QApplication::focusWidget());
-    if (!b || !Opening->isAncestorOf(b) || !b->isVisible())
+    if (!b || !opening_->holds(b) || !b->isVisible())
         return;
     QPointer<QAbstractButton> button(b);
     QTimer::singleShot(0, this, [this, button] {

@@ -30,14 +30,18 @@
 #include <memory>
 
 class FocusMark;
+class HeaderBands;
+class OpeningPage;
+class OperatorDetails;
 class TInvalidElements;
 class TObtainingIPAddress;
 
 inline const QString kApplicationTitle = QStringLiteral("Marlo DV");
 
-// The station's main window. It builds and owns every screen element (each named by its
-// objectName), the station state and the console link, hands each subsystem the elements it
-// works on, and wires the elements' events to their handlers.
+// The station's main window. It holds the pages that own their elements (the header bands, the
+// opening page with the operator details), builds the scoring page's elements (each named by its
+// objectName), owns the station state and the console link, hands each subsystem the pages and
+// elements it works on, and wires their events to their handlers.
 class TMainForm : public QWidget, public ScoringHost, public LinkHost, public InboundHost
 {
     Q_OBJECT
@@ -57,29 +61,7 @@ public:
     Panel *PanelMain;
     StatusBar *StatusBar1;
     QLabel *VRXLogo;
-    Panel *PanelTop1, *PanelTop2, *PanelTop3;
-    QLabel *LabelRound, *LabelEvent, *LabelDisc;
-    QLabel *LabelStart, *LabelAthlete, *LabelPower, *LabelClub;
-    QLabel *LabelDive, *LabelDD, *LabelHeight, *LabelDiveDescription;
     Notebook *_Notebook;
-
-    // Opening page
-    QWidget *Opening;
-    QLabel *LabelWhoAreYou;
-    Panel *PanelOpening;
-    QWidget *IPSelectionGroupBox;
-    QComboBox *HostIP;
-    PictureButton *ConnectConsoles, *ButtonRefresh, *ButtonClose, *DisconnectConsoles;
-    RadioGroup *ClientChoice, *DisciplineSelection;
-    QLabel *TestImage;
-    Panel *PanelDetails;
-    QLabel *LabelOpeningInstructions;
-    QLabel *LabelWhosConnected;
-    QPlainTextEdit *LogFile, *ChatFile;
-    QTableWidget *GridConnections;
-    QLineEdit *EditMessage;
-    QAbstractButton *ButtonSendMessage;
-    QListWidget *ConnectedClients;
 
     // Scoring page
     QWidget *SingleScore;
@@ -112,7 +94,7 @@ public:
     // Station operations
     void SelectPage(int page) override;  // shows a page of _Notebook (ArrangeLayout follows)
     int currentPage() const override;
-    void ClientChoiceChange();  // the function change
+    void ClientChoiceChange(int index);  // the function change: the state takes the judge chosen
     bool startedUp() const { return startedUp_; }
     // Gives the keyboard focus to the first element of the focus chain.
     void focusFirstElement() { focusNextChild(); }
@@ -139,7 +121,16 @@ public:
     void GoHomeStopTimer() override;
     void ShowLostConnection() override;
     void ArrangeScoreDisplays() override;
-    void FitHeaderText(QLabel *label, const QString &text) override;
+    void ShowDisciplineTag(const QString &tag) override;
+    void ShowHideDetails() override;
+    void ShowDiscipline(int index) override;
+
+    // The header bands over the pages.
+    HeaderBands &bands() { return *bands_; }
+    // The opening page, and on it the operator's details of the link.
+    OpeningPage &opening() { return *opening_; }
+    const OpeningPage &opening() const { return *opening_; }
+    OperatorDetails &details();
 
 signals:
     void startupFinished();
@@ -152,8 +143,6 @@ protected:
 
 private:
     void buildFrame();
-    void buildOpeningPage();
-    void buildDetailsPanel();
     void buildScoringPage();
     void buildConfirmationPanel();
     void fillSubsystemViews();
@@ -164,11 +153,10 @@ private:
     bool startedUp_ = false;
     bool closing_ = false;
     bool keyboardMovesFocus_ = false;
+    std::unique_ptr<HeaderBands> bands_;
+    std::unique_ptr<OpeningPage> opening_;
     QPointer<FocusMark> focusMark_;
     QMetaObject::Connection focusWatch_;
     const QEvent *lastKey_ = nullptr;
     QPointer<QWidget> lastReceiver_;
 };
-
-QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, const QFont &font,
-                  const QColor &ink, const QColor &background, Qt::Alignment align);

@@ -3,6 +3,7 @@
 #include "link/ConsoleLink.h"
 #include "platform/TerminationSignals.h"
 #include "platform/WindowSystem.h"
+#include "screens/OpeningPage.h"
 #include "screens/Unit_Main.h"
 #include "station/StationClose.h"
 
@@ -60,8 +61,8 @@ StationShutdown::StationShutdown(TMainForm &form) : QObject(&form), form_(form),
 
     keep();
     form_.installEventFilter(this);
-    connect(form_.HostIP, &QComboBox::currentTextChanged, this, [this] { keep(); });
-    connect(form_.ClientChoice, &RadioGroup::changed, this, [this] { keep(); });
+    connect(&form_.opening(), &OpeningPage::serverChanged, this, [this] { keep(); });
+    connect(&form_.opening(), &OpeningPage::functionChosen, this, [this] { keep(); });
 }
 
 StationShutdown::~StationShutdown()

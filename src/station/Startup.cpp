@@ -5,6 +5,8 @@
 #include "platform/ScreenAwake.h"
 #include "platform/ScreenInfo.h"
 #include "screens/Layout.h"
+#include "screens/OpeningPage.h"
+#include "screens/OperatorDetails.h"
 #include "screens/Unit_GetIP.h"
 #include "screens/Unit_Main.h"
 #include "station/Settings.h"
@@ -24,13 +26,8 @@ void StationCreationSteps(TMainForm &form)
     form.StatusBar1->setPanelText(StatusPanel::Version, QStringLiteral("   Version " MARLO_VERSION));
     form.state.RetryCount = 0;
     form.state.JudgeCount = 11;
-    const QStringList headings = {QStringLiteral("Job"), QStringLiteral("Name"), QStringLiteral("IP"), QStringLiteral("Status")};
-    for (int c = 0; c < ConnectionsGrid::Columns; ++c)
-        form.GridConnections->item(ConnectionsGrid::HeadingRow, c)->setText(headings[c]);
-    for (int r = 1; r <= form.state.JudgeCount && r <= 11; ++r)
-        form.GridConnections->item(r, ConnectionsGrid::JobColumn)->setText(QStringLiteral("Judge %1").arg(r));
-    form.GridConnections->item(ConnectionsGrid::ServerRow, ConnectionsGrid::JobColumn)->setText(QStringLiteral("VRX KMT"));
-    form.ClientChoice->setItemIndex(0);
+    form.details().nameStations(form.state.JudgeCount);
+    form.opening().showFunction(0);
     // A station killed or without power after linking remembers the server and the function.
     QObject::connect(form.link.get(), &ConsoleLink::serverChosen, &form,
                      [&form] { form.state.SettingsFile->write(CurrentSettings(form)); });
@@ -51,7 +48,7 @@ void StationShowSteps(TMainForm &form)
     form.state.LastServerAddress = settings.LastIP;
     form.state.SavedFunctionIndex = settings.Who;
     // The radio group bounds the index: above 10 is Judge 11, below 0 is Judge 1.
-    form.ClientChoice->setItemIndex(std::clamp(form.state.SavedFunctionIndex, 0, 10));
+    form.opening().showFunction(std::clamp(form.state.SavedFunctionIndex, 0, 10));
     form.fitToScreen();
     const QRect screen = form.platform.screen ? form.platform.screen->screenGeometry() : QRect();
     if (screen.isValid() && screen.width() < form.x())
@@ -72,9 +69,7 @@ void Timer1Timer(TMainForm &form)
     for (TLedTextLabel *d : form.ScoreDisplays)
         d->hide();
     StationState &state = form.state;
-    const int index = form.ClientChoice->itemIndex();
-    state.ClientInfo.FunctionCaption = form.ClientChoice->itemCaption(index);
-    state.ClientInfo.LocalStationId = state.stationIdAt(index);
+    state.setFunction(state.FunctionIndex);  // its identifier from the table filled since
     state.ClientInfo.DisciplineTag = state.Protocols.DisciplineTags[0];
 
     if (form.ObtainingIPAddress) {
@@ -95,9 +90,7 @@ void Timer1Timer(TMainForm &form)
     }
     form.StatusBar1->setPanelText(StatusPanel::Address, state.ClientInfo.LocalAddress);
     form.StatusBar1->setPanelText(StatusPanel::ComputerName, QStringLiteral("  ") + state.ClientInfo.LocalComputerName);
-    for (int i = 0; i < form.HostIP->count(); ++i)
-        if (form.HostIP->itemText(i) == state.LastServerAddress)
-            form.HostIP->setCurrentIndex(i);
+    form.opening().selectServer(state.LastServerAddress);
     form.SelectPage(0);
     form._Notebook->show();
     // The keyboard starts at the first element of the opening page, so that Tab goes on to

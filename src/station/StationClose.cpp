@@ -3,6 +3,7 @@
 #include "link/ConsoleLink.h"
 #include "platform/ScreenAwake.h"
 #include "screens/Unit_Invalid.h"
+#include "screens/OpeningPage.h"
 #include "screens/Unit_Main.h"
 
 #include <QApplication>
@@ -19,8 +20,8 @@ StationSettings CurrentSettings(const TMainForm &form)
     s.Height = g.height();
     // Until the deferred start-up has filled the server list nothing is selected: a shutdown
     // then keeps the address read from the settings rather than forgetting it.
-    s.LastIP = form.HostIP->currentIndex() < 0 ? form.state.LastServerAddress : form.HostIP->currentText();
-    s.Who = form.ClientChoice->itemIndex();
+    s.LastIP = form.opening().serverSelected() ? form.opening().selectedServer() : form.state.LastServerAddress;
+    s.Who = form.state.FunctionIndex;
     return s;
 }
 

@@ -16,6 +16,20 @@ QString StationState::stationIdAt(int functionIndex) const
     return Protocols.StationIdTable[functionIndex];
 }
 
+QString StationState::functionCaption(int functionIndex)
+{
+    if (functionIndex < 0 || functionIndex >= kServerStationIndex)
+        return QString();
+    return QStringLiteral("Judge %1").arg(functionIndex + 1);
+}
+
+void StationState::setFunction(int functionIndex)
+{
+    FunctionIndex = functionIndex;
+    ClientInfo.FunctionCaption = functionCaption(functionIndex);
+    ClientInfo.LocalStationId = stationIdAt(functionIndex);
+}
+
 QString trimControls(const QString &s)
 {
     qsizetype a = 0;

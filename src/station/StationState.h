@@ -52,6 +52,14 @@ struct StationState {
     qint32 ScoreDisplaysWritten = 0;
     qint32 RetryCount = 0;
     qint32 SavedFunctionIndex = 0;
+    // The station's function, 0-based ("Judge 1" is 0; -1 before one is chosen): chosen on the
+    // opening page, which shows it. FunctionCaption and LocalStationId follow it (setFunction).
+    qint32 FunctionIndex = -1;
+    // The discipline of the event: 0 individual, 1 synchro ("EI" sets it; the opening page shows it).
+    qint32 DisciplineIndex = 0;
+    // The battery text: "Power" until the meter has read the battery, then "N %" or "??". The
+    // header shows it; "CS" "Active" sends it.
+    QString BatteryText = QStringLiteral("Power");
     QString LastServerAddress;
     // The scoring page's state: the score text, ZeroPressCount, the confirmation panel and
     // what was sent for it.
@@ -63,6 +71,10 @@ struct StationState {
     void FillProtocols();
     // The identifier of judge `functionIndex` (0-based), bounded to the table.
     QString stationIdAt(int functionIndex) const;
+    // "Judge 1" ... "Judge 11" for the functions 0 to 10, empty for any other.
+    static QString functionCaption(int functionIndex);
+    // Takes function `functionIndex` with its caption and its identifier (from the table).
+    void setFunction(int functionIndex);
 };
 
 inline QString fromBytes(const QByteArray &b)

@@ -279,7 +279,7 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
     // The event: the keypad comes back for the new dive.
     const QByteArray event = "Men 3m Springboard, dive " + QByteArray::number(index);
     server_->send(LoopbackServer::frame("EI", "IND\x11" + event + "\x12" "7\x13"), c);
-    QTRY_COMPARE(form().LabelEvent->text(), QString::fromLatin1(event));
+    QTRY_COMPARE(element<QLabel>(form(), "LabelEvent")->text(), QString::fromLatin1(event));
     QVERIFY(form().ScoreConfirmMain->isHidden() && !form().PanelKeypad->isHidden());
 
     // The athlete and the dive, perhaps cut short.
@@ -300,7 +300,7 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
         applyFault(c);
     } else {
         server_->send(ai + di, c);
-        QTRY_COMPARE(form().LabelDive->text(), QString::fromLatin1(diveNumber));
+        QTRY_COMPARE(element<QLabel>(form(), "LabelDive")->text(), QString::fromLatin1(diveNumber));
         if (fault.point == Point::BeforeSD)
             applyFault(c);
     }
@@ -425,7 +425,7 @@ void TestFaults::hundredDivesUnderFire()
     server_->onFrame = [this](int c, const QByteArray &frame) { serverFrame(c, frame); };
     station_ = std::make_unique<TestStation>();
     QVERIFY(station_->start());
-    form().ClientChoice->setItemIndex(2);  // Judge 3
+    element<RadioGroup>(form(), "ClientChoice")->setItemIndex(2);  // Judge 3
     ConnectionProbe::usePort(link().connection(), server_->port());
     link().ConnectConsolesClick();
     QVERIFY(link().Connected());

@@ -25,7 +25,7 @@ const QByteArray kEvent = "event: Corrections Final\nkind: individual\njudges: 5
 
 bool Connect(TestStation &s, quint16 port)
 {
-    s.form->ClientChoice->setItemIndex(0);
+    element<RadioGroup>(*s.form, "ClientChoice")->setItemIndex(0);
     ConnectionProbe::usePort(s.form->link->connection(), port);
     s.form->link->ConnectConsolesClick();
     return s.form->link->Connected();
@@ -82,7 +82,7 @@ void TestSimStation::correctionOnTheStation()
     QVERIFY(s.start());
     TMainForm &f = *s.form;
     QVERIFY(Connect(s, server.port()));
-    QTRY_COMPARE(f.LabelAthlete->text(), QStringLiteral(" Anna Meyer"));
+    QTRY_COMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" Anna Meyer"));
 
     Score(f, {6, 6});
     QTRY_VERIFY(ScoreAcknowledged(f.scoring));
@@ -123,7 +123,7 @@ void TestSimStation::stoppedAtDiveFourAndResumed()
     auto server = std::make_unique<EventServerThread>(ParseEventFile(kEvent).event, options);
     QVERIFY(server->start());
     QVERIFY(Connect(s, server->port()));
-    QTRY_COMPARE(f.LabelAthlete->text(), QStringLiteral(" Anna Meyer"));
+    QTRY_COMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" Anna Meyer"));
     // Dives 1 to 3: judge 1 keys 6.0, 6.5, 7.0; the operator scores the others 7.0.
     const int digits[3][2] = {{6, 0}, {6, 6}, {7, 0}};
     QStringList totals;
@@ -171,8 +171,8 @@ void TestSimStation::stoppedAtDiveFourAndResumed()
     };
     QVERIFY(Connect(s, port));
     QTRY_VERIFY(diveInfo);
-    QCOMPARE(f.LabelDive->text(), QStringLiteral("205C"));
-    QCOMPARE(f.LabelAthlete->text(), QStringLiteral(" Sofia Rossi"));
+    QCOMPARE(element<QLabel>(f, "LabelDive")->text(), QStringLiteral("205C"));
+    QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" Sofia Rossi"));
     QTRY_VERIFY(f.ButtonSendScore->isEnabled());
     Score(f, {8, 5});
     QTRY_VERIFY(ScoreAcknowledged(f.scoring));

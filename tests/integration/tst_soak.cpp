@@ -343,7 +343,7 @@ void TestSoak::millionMessages()
         ReceiveConsoleText(form.inbound, text);
         ++handled;
     };
-    form.ClientChoice->setItemIndex(0);  // Judge 1
+    element<RadioGroup>(form, "ClientChoice")->setItemIndex(0);  // Judge 1
     ConnectionProbe::usePort(form.link->connection(), server.port());
     form.link->ConnectConsolesClick();
     QVERIFY(form.link->Connected());
@@ -395,8 +395,8 @@ void TestSoak::millionMessages()
     QVERIFY(station.boxes.isEmpty());
     QVERIFY(stillLinked);
     QCOMPARE(form.currentPage(), 1);
-    QVERIFY(form.LogFile->document()->blockCount() <= kMemoMaxLines);
-    QVERIFY(form.ConnectedClients->count() <= kConnectedClientsMaxLines);
+    QVERIFY(element<QPlainTextEdit>(form, "LogFile")->document()->blockCount() <= kMemoMaxLines);
+    QVERIFY(element<QListWidget>(form, "ConnectedClients")->count() <= kConnectedClientsMaxLines);
 
     // The main thread goes round its event loop while the messages pour in: keys, painting and
     // timers are not held up behind them (it takes a few tens of milliseconds here).

@@ -47,7 +47,7 @@ ServerOptions LoopbackOptions()
 // The station selects the judge, points its link at the server and presses "Connect Console".
 bool Connect(TestStation &s, quint16 port, int judgeIndex)
 {
-    s.form->ClientChoice->setItemIndex(judgeIndex);
+    element<RadioGroup>(*s.form, "ClientChoice")->setItemIndex(judgeIndex);
     ConnectionProbe::usePort(s.form->link->connection(), port);
     s.form->link->ConnectConsolesClick();
     return s.form->link->Connected();
@@ -55,7 +55,7 @@ bool Connect(TestStation &s, quint16 port, int judgeIndex)
 
 QString Cell(const TMainForm &f, int row, int column)
 {
-    const QTableWidgetItem *item = f.GridConnections->item(row, column);
+    const QTableWidgetItem *item = element<QTableWidget>(f, "GridConnections")->item(row, column);
     return item ? item->text() : QString();
 }
 
@@ -102,17 +102,17 @@ private slots:
         QCOMPARE(f.currentPage(), 1);
 
         // "EI", "AI" and "DI" fill the header.
-        QTRY_COMPARE(f.LabelDiveDescription->text(), QStringLiteral(" Forward 2 1/2 somersaults pike"));
-        QCOMPARE(f.LabelEvent->text(), QStringLiteral("Integration Final"));
-        QCOMPARE(f.LabelDisc->text(), QStringLiteral("IND"));
+        QTRY_COMPARE(element<QLabel>(f, "LabelDiveDescription")->text(), QStringLiteral(" Forward 2 1/2 somersaults pike"));
+        QCOMPARE(element<QLabel>(f, "LabelEvent")->text(), QStringLiteral("Integration Final"));
+        QCOMPARE(element<QLabel>(f, "LabelDisc")->text(), QStringLiteral("IND"));
         QCOMPARE(f.state.JudgeCount, 5);
-        QCOMPARE(f.LabelRound->text(), QStringLiteral("Round 1"));
-        QCOMPARE(f.LabelStart->text(), QStringLiteral("1"));
-        QCOMPARE(f.LabelAthlete->text(), QStringLiteral(" Anna Meyer"));
-        QCOMPARE(f.LabelClub->text(), QStringLiteral(" GER"));
-        QCOMPARE(f.LabelDive->text(), QStringLiteral("105B"));
-        QCOMPARE(f.LabelDD->text(), QStringLiteral("DD: 2.4"));
-        QCOMPARE(f.LabelHeight->text(), QStringLiteral("3m"));
+        QCOMPARE(element<QLabel>(f, "LabelRound")->text(), QStringLiteral("Round 1"));
+        QCOMPARE(element<QLabel>(f, "LabelStart")->text(), QStringLiteral("1"));
+        QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" Anna Meyer"));
+        QCOMPARE(element<QLabel>(f, "LabelClub")->text(), QStringLiteral(" GER"));
+        QCOMPARE(element<QLabel>(f, "LabelDive")->text(), QStringLiteral("105B"));
+        QCOMPARE(element<QLabel>(f, "LabelDD")->text(), QStringLiteral("DD: 2.4"));
+        QCOMPARE(element<QLabel>(f, "LabelHeight")->text(), QStringLiteral("3m"));
         QVERIFY(f.PanelScoreboard->isHidden());
 
         // 6, 6 on the keyboard, Enter: the red panel with the score.
@@ -164,7 +164,7 @@ private slots:
         // The only dive is over: "END OF EVENT" stops the sending and offers "Home".
         server.call([](EventServer &e) { e.nextDive(); });
         QTRY_VERIFY(!f.ButtonHome3->isHidden());
-        QCOMPARE(f.LabelEvent->text(), QStringLiteral("END OF EVENT"));
+        QCOMPARE(element<QLabel>(f, "LabelEvent")->text(), QStringLiteral("END OF EVENT"));
         QVERIFY(!f.ScoreConfirmAccept->isEnabled());
         QVERIFY(!f.ScoreConfirmDecline->isEnabled());
         QVERIFY(!f.ButtonSendScore->isEnabled());
@@ -187,7 +187,7 @@ private slots:
         QVERIFY(s.start());
         TMainForm &f = *s.form;
         QVERIFY(Connect(s, server.port(), 0));
-        QTRY_COMPARE(f.LabelAthlete->text(), QStringLiteral(" Anna Meyer"));
+        QTRY_COMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" Anna Meyer"));
 
         // Dive 1: 6, 6, Enter, Enter; acknowledged, the other four entered by the operator.
         for (int key : {vk::Digit0 + 6, vk::Digit0 + 6, vk::Enter, vk::Enter})
@@ -204,7 +204,7 @@ private slots:
 
         // The next dive's "EI" brings the keypad back: digits key the new score at once.
         server.call([](EventServer &e) { e.nextDive(); });
-        QTRY_COMPARE(f.LabelAthlete->text(), QStringLiteral(" Sofia Rossi"));
+        QTRY_COMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" Sofia Rossi"));
         QVERIFY(f.ScoreConfirmMain->isHidden());
         QVERIFY(!f.PanelKeypad->isHidden());
         QVERIFY(f.ButtonSendScore->isEnabled());
@@ -243,7 +243,7 @@ private slots:
 
         QVERIFY(Connect(first, server.port(), 0));
         // The station is listed under its identifier and files its own row and the server's.
-        QTRY_COMPARE(Lines(f.ConnectedClients), QStringList({"J1  "}));
+        QTRY_COMPARE(Lines(element<QListWidget>(f, "ConnectedClients")), QStringList({"J1  "}));
         QTRY_COMPARE(Cell(f, 1, 3), QStringLiteral("Active"));
         QCOMPARE(Cell(f, 1, 1), QStringLiteral("JUDGE-PC"));
         QCOMPARE(Cell(f, 1, 2), QStringLiteral("127.0.0.1"));
@@ -251,19 +251,19 @@ private slots:
         QCOMPARE(Cell(f, 12, 2), QStringLiteral("127.0.0.1"));
 
         QVERIFY(Connect(second, server.port(), 1));
-        QTRY_COMPARE(Lines(f.ConnectedClients), QStringList({"J1  ", "J2  "}));
+        QTRY_COMPARE(Lines(element<QListWidget>(f, "ConnectedClients")), QStringList({"J1  ", "J2  "}));
         QTRY_COMPARE(Cell(f, 2, 3), QStringLiteral("Active"));
         QTRY_COMPARE(Cell(f, 2, 1), QStringLiteral("JUDGE-2"));
         QCOMPARE(Cell(f, 2, 2), QStringLiteral("127.0.0.1"));
         // The newcomer learns of the station already there.
-        QTRY_COMPARE(Lines(second.form->ConnectedClients), QStringList({"J2  ", "J1  "}));
+        QTRY_COMPARE(Lines(element<QListWidget>(*second.form, "ConnectedClients")), QStringList({"J2  ", "J1  "}));
         QTRY_COMPARE(Cell(*second.form, 1, 1), QStringLiteral("JUDGE-PC"));
         QTRY_COMPARE(Cell(*second.form, 1, 3), QStringLiteral("Active"));
         for (int row = 3; row <= 11; ++row)
             QCOMPARE(Cell(f, row, 1), QString());
 
         // Both see the same dive; the second judge's score is acknowledged on its own station only.
-        QTRY_COMPARE(second.form->LabelAthlete->text(), QStringLiteral(" Anna Meyer"));
+        QTRY_COMPARE(element<QLabel>(*second.form, "LabelAthlete")->text(), QStringLiteral(" Anna Meyer"));
         FormKeyDown(second.form->scoring, vk::Digit0 + 8);
         FormKeyDown(second.form->scoring, vk::Enter);
         FormKeyDown(second.form->scoring, vk::Enter);
@@ -276,7 +276,7 @@ private slots:
         // F9 on the second station: it says goodbye, and the first one drops it from its list.
         FormKeyDown(second.form->scoring, vk::F9);
         QVERIFY(!second.form->link->Connected());
-        QTRY_COMPARE(Lines(f.ConnectedClients), QStringList({"J1  "}));
+        QTRY_COMPARE(Lines(element<QListWidget>(f, "ConnectedClients")), QStringList({"J1  "}));
         QCOMPARE(Cell(f, 2, 3), QStringLiteral("Off"));
         QCOMPARE(Cell(f, 2, 2), QString());
         QCOMPARE(Cell(f, 2, 1), QStringLiteral("JUDGE-2"));

@@ -82,11 +82,11 @@ void TestClientReader::sizeLimit()
         QVERIFY(!server_->isClosed());
     } else {
         QVERIFY(server_->waitForClosed());
-        QTRY_VERIFY(form.ConnectConsoles->isEnabled());
-        QVERIFY(!form.DisconnectConsoles->isEnabled());
+        QTRY_VERIFY(element<PictureButton>(form, "ConnectConsoles")->isEnabled());
+        QVERIFY(!element<PictureButton>(form, "DisconnectConsoles")->isEnabled());
         QVERIFY(!form.link->Connected());
         QVERIFY(handed_.isEmpty());
-        QCOMPARE(form.LogFile->document()->toPlainText(), QString());
+        QCOMPARE(element<QPlainTextEdit>(form, "LogFile")->document()->toPlainText(), QString());
     }
 }
 
@@ -98,7 +98,7 @@ void TestClientReader::overLongWithoutEot()
     server_->send("z");
     QVERIFY(server_->waitForClosed());
     QTRY_VERIFY(!station_->form->link->Connected());
-    QTRY_VERIFY(station_->form->ConnectConsoles->isEnabled());
+    QTRY_VERIFY(element<PictureButton>(*station_->form, "ConnectConsoles")->isEnabled());
     QVERIFY(handed_.isEmpty());
 }
 
@@ -108,7 +108,7 @@ void TestClientReader::nulCutsText()
     QTRY_COMPARE(handed_.size(), 2);
     QCOMPARE(handed_[0], QByteArray("\x01" "CMIND VRX \x02" "ab\x04"));
     QCOMPARE(handed_[1], LoopbackServer::frame("CM", "next"));
-    QVERIFY(station_->form->LogFile->toPlainText().startsWith(QStringLiteral("client:[SOH]CMIND VRX [STX]ab[EOT]\n")));
+    QVERIFY(element<QPlainTextEdit>(*station_->form, "LogFile")->toPlainText().startsWith(QStringLiteral("client:[SOH]CMIND VRX [STX]ab[EOT]\n")));
 }
 
 void TestClientReader::twoMessagesInOnePacket()
@@ -134,7 +134,7 @@ void TestClientReader::bytesBeforeSoh()
     server_->send("junk" + LoopbackServer::frame("CS", "Active", "J4  "));
     QTRY_COMPARE(handed_.size(), 1);
     QCOMPARE(handed_[0], "junk" + LoopbackServer::frame("CS", "Active", "J4  "));
-    QCOMPARE(station_->form->LogFile->toPlainText(), QStringLiteral("client:junk[SOH]CSIND J4  [STX]Active[EOT]"));
+    QCOMPARE(element<QPlainTextEdit>(*station_->form, "LogFile")->toPlainText(), QStringLiteral("client:junk[SOH]CSIND J4  [STX]Active[EOT]"));
     const ConsoleText m = CutConsoleText(handed_[0]);
     QCOMPARE(m.command, QByteArray("CS"));
     QCOMPARE(m.sender, QByteArray("J4  "));
@@ -153,7 +153,7 @@ void TestClientReader::logLines()
     server_->send(LoopbackServer::frame("CM", "one\r\ntwo"));
     server_->send("\x01" "TPIND VRX \x02\x04");
     QTRY_COMPARE(handed_.size(), 2);
-    const QStringList lines = station_->form->LogFile->toPlainText().split(u'\n');
+    const QStringList lines = element<QPlainTextEdit>(*station_->form, "LogFile")->toPlainText().split(u'\n');
     QCOMPARE(lines, (QStringList {QStringLiteral("client:[SOH]CMIND VRX [STX]one[LF]two[EOT]"),
                                   QStringLiteral("client:[SOH]TPIND VRX [STX][EOT]")}));
 }
@@ -164,7 +164,7 @@ void TestClientReader::emptyMessages()
     server_->send("\x04\x04");
     QTRY_COMPARE(handed_.size(), 2);
     QCOMPARE(handed_[0], QByteArray("\x04"));
-    QCOMPARE(station_->form->LogFile->toPlainText(), QStringLiteral("client:[EOT]\nclient:[EOT]"));
+    QCOMPARE(element<QPlainTextEdit>(*station_->form, "LogFile")->toPlainText(), QStringLiteral("client:[EOT]\nclient:[EOT]"));
     QVERIFY(station_->form->link->Connected());
 }
 

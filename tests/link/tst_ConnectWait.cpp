@@ -41,14 +41,14 @@ private slots:
         TMainForm &form = *station.form;
         if (signal)
             new StationShutdown(form);  // owned by the window
-        form.ClientChoice->setItemIndex(3);
+        element<RadioGroup>(form, "ClientChoice")->setItemIndex(3);
         ConnectionProbe::usePort(form.link->connection(), silent.port());
-        const bool details = form.PanelDetails->isVisible();
+        const bool details = element<QWidget>(form, "PanelDetails")->isVisible();
         const int queries = station.fakes.neighbours->queries;
 
         // These run inside the connect's wait: the event loop runs nowhere else meanwhile.
         QTimer::singleShot(50, &form, [&] {
-            QTest::mouseClick(form.ButtonRefresh, Qt::LeftButton);
+            QTest::mouseClick(element<PictureButton>(form, "ButtonRefresh"), Qt::LeftButton);
             QTest::keyClick(&form, Qt::Key_F5);
             if (signal)
                 ::raise(SIGTERM);
@@ -69,7 +69,7 @@ private slots:
         QVERIFY(!form.link->Connected());
         QCOMPARE(station.boxes, QStringList());
         QCOMPARE(station.fakes.neighbours->queries, queries);
-        QCOMPARE(form.PanelDetails->isVisible(), details);
+        QCOMPARE(element<QWidget>(form, "PanelDetails")->isVisible(), details);
         QFile ini(station.workDir() + QStringLiteral("/Settings.ini"));
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QCOMPARE(ini.readAll(), QByteArray("[Diving]\r\nLeft=0\r\nTop=0\r\nWidth=1218\r\nHeight=805\r\n"

@@ -116,26 +116,26 @@ void TestConsoleLink::serverAddressList()
     table.addRow(192, 168, 1, 30, NeighbourRow::Dynamic);
     QVERIFY(station_->start());
     QStringList items;
-    for (int i = 0; i < form().HostIP->count(); ++i)
-        items << form().HostIP->itemText(i);
+    for (int i = 0; i < element<QComboBox>(form(), "HostIP")->count(); ++i)
+        items << element<QComboBox>(form(), "HostIP")->itemText(i);
     QCOMPARE(items, (QStringList {QStringLiteral("This Computer"), QStringLiteral("192.168.1.20"),
                                   QStringLiteral("192.168.1.30")}));
-    QCOMPARE(form().HostIP->currentIndex(), 0);
+    QCOMPARE(element<QComboBox>(form(), "HostIP")->currentIndex(), 0);
 
     // "Refresh IP List" asks again.
     const int queries = table.queries;
     table.setError(50, "The request is not supported.");
-    form().HostIP->setCurrentIndex(1);
-    form().ButtonRefresh->click();
+    element<QComboBox>(form(), "HostIP")->setCurrentIndex(1);
+    element<PictureButton>(form(), "ButtonRefresh")->click();
     QCOMPARE(table.queries, queries + 1);
-    QCOMPARE(form().HostIP->count(), 2);
-    QCOMPARE(form().HostIP->itemText(1), QStringLiteral("The request is not supported."));
-    QCOMPARE(form().HostIP->currentIndex(), 0);
+    QCOMPARE(element<QComboBox>(form(), "HostIP")->count(), 2);
+    QCOMPARE(element<QComboBox>(form(), "HostIP")->itemText(1), QStringLiteral("The request is not supported."));
+    QCOMPARE(element<QComboBox>(form(), "HostIP")->currentIndex(), 0);
 
     table.result = NeighbourQuery();  // no neighbour-table service
-    form().ButtonRefresh->click();
-    QCOMPARE(form().HostIP->count(), 1);
-    QCOMPARE(form().HostIP->currentText(), QStringLiteral("This Computer"));
+    element<PictureButton>(form(), "ButtonRefresh")->click();
+    QCOMPARE(element<QComboBox>(form(), "HostIP")->count(), 1);
+    QCOMPARE(element<QComboBox>(form(), "HostIP")->currentText(), QStringLiteral("This Computer"));
 }
 
 void TestConsoleLink::thisComputerIsLocalAddress()
@@ -144,7 +144,7 @@ void TestConsoleLink::thisComputerIsLocalAddress()
     station_->fakes.neighbours->addRow(10, 20, 30, 1);
     QVERIFY(station_->start());
     QCOMPARE(link().ServerAddressOfSelection(), QStringLiteral("10.20.30.40"));
-    form().HostIP->setCurrentIndex(1);
+    element<QComboBox>(form(), "HostIP")->setCurrentIndex(1);
     QCOMPARE(link().ServerAddressOfSelection(), QStringLiteral("10.20.30.1"));
 }
 
@@ -166,8 +166,8 @@ void TestConsoleLink::connectSendsCC()
     QVERIFY(station_->connectTo(*server_, judge));
     QCOMPARE(server_->received().toHex(' '), bytes.toHex(' '));
     QVERIFY(link().Connected());
-    QVERIFY(!form().ConnectConsoles->isEnabled());
-    QVERIFY(form().DisconnectConsoles->isEnabled());
+    QVERIFY(!element<PictureButton>(form(), "ConnectConsoles")->isEnabled());
+    QVERIFY(element<PictureButton>(form(), "DisconnectConsoles")->isEnabled());
     QCOMPARE(form().currentPage(), 1);
     QCOMPARE(form().state.LastServerAddress, QStringLiteral("This Computer"));
     QCOMPARE(form().state.SavedFunctionIndex, judge);
@@ -178,15 +178,15 @@ void TestConsoleLink::connectSendsCC()
 void TestConsoleLink::connectFailureChangesNothing()
 {
     QVERIFY(station_->start());
-    form().ClientChoice->setItemIndex(4);
+    element<RadioGroup>(form(), "ClientChoice")->setItemIndex(4);
     form().state.LastServerAddress = QStringLiteral("10.9.9.9");
     form().state.SavedFunctionIndex = 7;
     ConnectionProbe::usePort(form().link->connection(), LoopbackServer::unusedPort());
-    form().ConnectConsoles->click();
+    element<PictureButton>(form(), "ConnectConsoles")->click();
     QCOMPARE(station_->boxes, QStringList {kCouldNotConnectText});
     QVERIFY(!link().Connected());
-    QVERIFY(form().ConnectConsoles->isEnabled());
-    QVERIFY(!form().DisconnectConsoles->isEnabled());
+    QVERIFY(element<PictureButton>(form(), "ConnectConsoles")->isEnabled());
+    QVERIFY(!element<PictureButton>(form(), "DisconnectConsoles")->isEnabled());
     QCOMPARE(form().currentPage(), 0);
     QCOMPARE(form().state.LastServerAddress, QStringLiteral("10.9.9.9"));
     QCOMPARE(form().state.SavedFunctionIndex, 7);
@@ -199,7 +199,7 @@ void TestConsoleLink::scoreIsFollowedByStatus()
     QVERIFY(station_->start());
     QVERIFY(station_->connectTo(*server_, 2));
     server_->clearReceived();
-    form().LabelPower->setText(QStringLiteral("87 %"));
+    form().state.BatteryText = QStringLiteral("87 %");
     link().SendConsoleMessage("SD", "6.5\x11");
     QVERIFY(server_->waitForFrames(2));
     const QList<QByteArray> frames = server_->frames();
@@ -213,12 +213,12 @@ void TestConsoleLink::disconnectSendsOffAndEmptyIP()
 {
     QVERIFY(station_->start());
     QVERIFY(station_->connectTo(*server_, 0));
-    form().ConnectedClients->addItem(QStringLiteral("Judge 2"));
-    form().GridConnections->item(1, 1)->setText(QStringLiteral("JUDGE-PC"));
-    form().GridConnections->item(1, 2)->setText(QStringLiteral("127.0.0.1"));
-    form().GridConnections->item(1, 3)->setText(QStringLiteral("Active"));
-    form().GridConnections->item(5, 1)->setText(QStringLiteral("OTHER-PC"));
-    form().GridConnections->item(5, 3)->setText(QStringLiteral("Active"));
+    element<QListWidget>(form(), "ConnectedClients")->addItem(QStringLiteral("Judge 2"));
+    element<QTableWidget>(form(), "GridConnections")->item(1, 1)->setText(QStringLiteral("JUDGE-PC"));
+    element<QTableWidget>(form(), "GridConnections")->item(1, 2)->setText(QStringLiteral("127.0.0.1"));
+    element<QTableWidget>(form(), "GridConnections")->item(1, 3)->setText(QStringLiteral("Active"));
+    element<QTableWidget>(form(), "GridConnections")->item(5, 1)->setText(QStringLiteral("OTHER-PC"));
+    element<QTableWidget>(form(), "GridConnections")->item(5, 3)->setText(QStringLiteral("Active"));
     server_->clearReceived();
 
     link().DisconnectAction();
@@ -227,12 +227,12 @@ void TestConsoleLink::disconnectSendsOffAndEmptyIP()
     QCOMPARE(server_->frames().at(1).size(), 13);
     // The disconnected handling.
     QVERIFY(!link().Connected());
-    QVERIFY(form().ConnectConsoles->isEnabled());
-    QVERIFY(!form().DisconnectConsoles->isEnabled());
-    QCOMPARE(form().ConnectedClients->count(), 0);
-    QCOMPARE(form().GridConnections->item(1, 2)->text(), QString());
-    QCOMPARE(form().GridConnections->item(1, 3)->text(), QStringLiteral("Off"));
-    QCOMPARE(form().GridConnections->item(5, 3)->text(), QStringLiteral("Active"));
+    QVERIFY(element<PictureButton>(form(), "ConnectConsoles")->isEnabled());
+    QVERIFY(!element<PictureButton>(form(), "DisconnectConsoles")->isEnabled());
+    QCOMPARE(element<QListWidget>(form(), "ConnectedClients")->count(), 0);
+    QCOMPARE(element<QTableWidget>(form(), "GridConnections")->item(1, 2)->text(), QString());
+    QCOMPARE(element<QTableWidget>(form(), "GridConnections")->item(1, 3)->text(), QStringLiteral("Off"));
+    QCOMPARE(element<QTableWidget>(form(), "GridConnections")->item(5, 3)->text(), QStringLiteral("Active"));
     QCOMPARE(form().currentPage(), 1);  // the page is not changed
 
     // Not connected: nothing to do.
@@ -245,12 +245,12 @@ void TestConsoleLink::serverClosingTheLink()
 {
     QVERIFY(station_->start());
     QVERIFY(station_->connectTo(*server_));
-    form().ConnectedClients->addItem(QStringLiteral("Judge 2"));
+    element<QListWidget>(form(), "ConnectedClients")->addItem(QStringLiteral("Judge 2"));
     server_->drop();
-    QTRY_VERIFY(form().ConnectConsoles->isEnabled());
-    QVERIFY(!form().DisconnectConsoles->isEnabled());
+    QTRY_VERIFY(element<PictureButton>(form(), "ConnectConsoles")->isEnabled());
+    QVERIFY(!element<PictureButton>(form(), "DisconnectConsoles")->isEnabled());
     QVERIFY(!link().Connected());
-    QCOMPARE(form().ConnectedClients->count(), 0);
+    QCOMPARE(element<QListWidget>(form(), "ConnectedClients")->count(), 0);
     // Under the judge: shown at once (the lost-connection window, status-bar panel 2) and
     // healed by one automatic reconnect, as a failed score is.
     QCOMPARE(form().currentPage(), 1);
@@ -305,7 +305,7 @@ void TestConsoleLink::twoFailedScoreSendsGiveOneReconnect()
     QCOMPARE(sent_.size(), 3);
     QCOMPARE(sent_[0].frame, LoopbackServer::frame("SD", "6.5\x11", "J3  "));
     QCOMPARE(sent_[1].frame, LoopbackServer::frame("SD", "6.5\x11", "J3  "));
-    QCOMPARE(sent_[2].frame, LoopbackServer::frame("CS", "Active " + toBytes(form().LabelPower->text()), "J3  "));
+    QCOMPARE(sent_[2].frame, LoopbackServer::frame("CS", "Active " + toBytes(form().state.BatteryText), "J3  "));
     for (const Sent &s : sent_)
         QVERIFY(!s.written);
     QCOMPARE(windows.shows, 1);
@@ -321,8 +321,8 @@ void TestConsoleLink::twoFailedScoreSendsGiveOneReconnect()
     QVERIFY2(QRegularExpression(QStringLiteral("^Retry Count: 1  ([01]\\d|2[0-3]):[0-5]\\d\\.[0-5]\\d$")).match(panel).hasMatch(),
              qPrintable(panel));
     QVERIFY(link().Connected());
-    QVERIFY(!form().ConnectConsoles->isEnabled());
-    QVERIFY(form().DisconnectConsoles->isEnabled());
+    QVERIFY(!element<PictureButton>(form(), "ConnectConsoles")->isEnabled());
+    QVERIFY(element<PictureButton>(form(), "DisconnectConsoles")->isEnabled());
     QCOMPARE(form().currentPage(), 1);
     QVERIFY(!form().ReconnectTimer->isActive());
     QCOMPARE(windows.shows, 1);
@@ -348,8 +348,8 @@ void TestConsoleLink::reconnectFailureTriesNoMore()
     QCOMPARE(form().state.RetryCount, 1);
     QVERIFY(form().StatusBar1->panelText(5).startsWith(QStringLiteral("Retry Count: 1  ")));
     QCOMPARE(form().currentPage(), 0);
-    QVERIFY(form().ConnectConsoles->isEnabled());
-    QVERIFY(!form().DisconnectConsoles->isEnabled());
+    QVERIFY(element<PictureButton>(form(), "ConnectConsoles")->isEnabled());
+    QVERIFY(!element<PictureButton>(form(), "DisconnectConsoles")->isEnabled());
     QVERIFY(!form().ReconnectTimer->isActive());
     QCOMPARE(server_->connectionCount(), 1);
 }
@@ -360,24 +360,24 @@ void TestConsoleLink::goHomeAndStatusBar()
 
     // Status-bar double click: opening page, link closed, focus not moved.
     QVERIFY(station_->connectTo(*server_));
-    form().ButtonRefresh->setFocus();
-    QCOMPARE(form().focusWidget(), form().ButtonRefresh);
+    element<PictureButton>(form(), "ButtonRefresh")->setFocus();
+    QCOMPARE(form().focusWidget(), element<PictureButton>(form(), "ButtonRefresh"));
     emit form().StatusBar1->doubleClicked();
     QCOMPARE(form().currentPage(), 0);
     QVERIFY(server_->waitForClosed());
-    QVERIFY(form().ConnectConsoles->isEnabled());
-    QCOMPARE(form().focusWidget(), form().ButtonRefresh);
+    QVERIFY(element<PictureButton>(form(), "ConnectConsoles")->isEnabled());
+    QCOMPARE(form().focusWidget(), element<PictureButton>(form(), "ButtonRefresh"));
 
     // Home: opening page, link closed, focus to "Connect Console".
     QVERIFY(station_->connectTo(*server_));
-    form().ButtonRefresh->setFocus();
+    element<PictureButton>(form(), "ButtonRefresh")->setFocus();
     form().ButtonHome2->click();
     QCOMPARE(form().currentPage(), 0);
     QVERIFY(server_->waitForClosed());
     QCOMPARE(server_->frames().mid(1, 2),
              (QList<QByteArray> {LoopbackServer::frame("CS", "Off", "J1  "), QByteArray("\x01IPIND J1  \x02\x04")}));
-    QVERIFY(form().ConnectConsoles->isEnabled());
-    QCOMPARE(form().focusWidget(), form().ConnectConsoles);
+    QVERIFY(element<PictureButton>(form(), "ConnectConsoles")->isEnabled());
+    QCOMPARE(form().focusWidget(), element<PictureButton>(form(), "ConnectConsoles"));
 
     // F9's variant also stops a pending reconnect.
     QVERIFY(station_->connectTo(*server_));
@@ -437,7 +437,7 @@ void TestConsoleLink::modalBoxHoldsBackNextMessage()
         // (300 ms) to show, with the server's next message on its way.
         QTimer::singleShot(300, &box, [&] {
             handledWhileBoxUp = handled;
-            logLinesWhileBoxUp = form().LogFile->document()->blockCount();
+            logLinesWhileBoxUp = element<QPlainTextEdit>(form(), "LogFile")->document()->blockCount();
             QVERIFY(QApplication::activeModalWidget() == &box);
             box.done(QMessageBox::Ok);
         });
@@ -487,7 +487,7 @@ void TestConsoleLink::disconnectWhileHandlingAMessage()
     QCOMPARE(server_->frames(), (QList<QByteArray> {LoopbackServer::frame("CS", "Off", "J1  "), QByteArray("\x01IPIND J1  \x02\x04")}));
     QCOMPARE(handled, QList<QByteArray> {"J1  "});
     QCOMPARE(form().currentPage(), 0);
-    QVERIFY(form().ConnectConsoles->isEnabled());
+    QVERIFY(element<PictureButton>(form(), "ConnectConsoles")->isEnabled());
 
     // The station connects again as if nothing happened.
     QVERIFY(station_->connectTo(*server_));
@@ -597,7 +597,7 @@ void TestConsoleLink::serverThatStopsReading()
     }
     QVERIFY2(!link().Connected(), "the link stayed open with nothing read");
     qInfo("the link gave up after %d writes of 16 KiB; the longest took %lld ms", writes, longest);
-    QVERIFY(form().ConnectConsoles->isEnabled());  // the disconnected handling ran
+    QVERIFY(element<PictureButton>(form(), "ConnectConsoles")->isEnabled());  // the disconnected handling ran
     QVERIFY(longest < 1000);  // no write waited for the server
     // Given up under the judge: shown and healed like any lost link.
     QVERIFY(form().ReconnectTimer->isActive());

@@ -250,8 +250,8 @@ void TestLinkStall::lostLinkFailsTheBufferedScore()
     }
     // Lost like a dropped link, and the score failed: one report.
     QVERIFY(!link().Connected());
-    QVERIFY(form().ConnectConsoles->isEnabled());
-    QVERIFY(!form().DisconnectConsoles->isEnabled());
+    QVERIFY(element<PictureButton>(form(), "ConnectConsoles")->isEnabled());
+    QVERIFY(!element<PictureButton>(form(), "DisconnectConsoles")->isEnabled());
     QVERIFY(form().ReconnectTimer->isActive());
     QCOMPARE(windows.shows, 1);
     QCOMPARE(unsent_.count(sd), 1);
@@ -364,8 +364,8 @@ void TestLinkStall::connectGivesUpAtItsLimit()
     const QString expected = reconnect ? QString::fromLocal8Bit(std::strerror(ETIMEDOUT)) : kCouldNotConnectText;
     QCOMPARE(station_->boxes, QStringList {expected});
     QVERIFY(!link().Connected());
-    QVERIFY(form().ConnectConsoles->isEnabled());
-    QVERIFY(!form().DisconnectConsoles->isEnabled());
+    QVERIFY(element<PictureButton>(form(), "ConnectConsoles")->isEnabled());
+    QVERIFY(!element<PictureButton>(form(), "DisconnectConsoles")->isEnabled());
     QCOMPARE(form().currentPage(), 0);
     QVERIFY(!form().ReconnectTimer->isActive());
     QCOMPARE(form().state.RetryCount, reconnect ? 1 : 0);

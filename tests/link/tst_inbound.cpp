@@ -67,10 +67,10 @@ private slots:
         f.ScoreConfirmTitle->setText(QStringLiteral("Received - Thank You"));
         f.state.Scoring.setZeroPressCount(2);
         receive(s, "AI", "12-3" + DC1 + "Jane Diver" + DC2 + "Pool Club" + DC3);
-        QCOMPARE(f.LabelRound->text(), QStringLiteral("Round 12"));
-        QCOMPARE(f.LabelStart->text(), QStringLiteral("3"));
-        QCOMPARE(f.LabelAthlete->text(), QStringLiteral(" Jane Diver"));
-        QCOMPARE(f.LabelClub->text(), QStringLiteral(" Pool Club"));
+        QCOMPARE(element<QLabel>(f, "LabelRound")->text(), QStringLiteral("Round 12"));
+        QCOMPARE(element<QLabel>(f, "LabelStart")->text(), QStringLiteral("3"));
+        QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" Jane Diver"));
+        QCOMPARE(element<QLabel>(f, "LabelClub")->text(), QStringLiteral(" Pool Club"));
         QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
         QCOMPARE(f.state.Scoring.zeroPressCount(), 0);
     }
@@ -80,10 +80,10 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         receive(s, "DI", "105B" + DC1 + "2.4" + DC2 + "3m" + DC3 + "Forward 2 1/2 somersaults pike" + DC4);
-        QCOMPARE(s.form->LabelDive->text(), QStringLiteral("105B"));
-        QCOMPARE(s.form->LabelDD->text(), QStringLiteral("DD: 2.4"));
-        QCOMPARE(s.form->LabelHeight->text(), QStringLiteral("3m"));
-        QCOMPARE(s.form->LabelDiveDescription->text(), QStringLiteral(" Forward 2 1/2 somersaults pike"));
+        QCOMPARE(element<QLabel>(*s.form, "LabelDive")->text(), QStringLiteral("105B"));
+        QCOMPARE(element<QLabel>(*s.form, "LabelDD")->text(), QStringLiteral("DD: 2.4"));
+        QCOMPARE(element<QLabel>(*s.form, "LabelHeight")->text(), QStringLiteral("3m"));
+        QCOMPARE(element<QLabel>(*s.form, "LabelDiveDescription")->text(), QStringLiteral(" Forward 2 1/2 somersaults pike"));
     }
 
     // The first scoreboard shows its panel.
@@ -162,9 +162,10 @@ private slots:
         TMainForm &f = *s.form;
         f.state.JudgeCount = 3;
         receive(s, "EI", discipline + DC1 + "Men 10m" + DC2 + count + DC3);
-        QCOMPARE(f.DisciplineSelection->itemIndex(), item);
-        QCOMPARE(f.LabelDisc->text(), label);
-        QCOMPARE(f.LabelEvent->text(), QStringLiteral("Men 10m"));
+        QCOMPARE(f.state.DisciplineIndex, item);
+        QCOMPARE(element<RadioGroup>(f, "DisciplineSelection")->itemIndex(), item);
+        QCOMPARE(element<QLabel>(f, "LabelDisc")->text(), label);
+        QCOMPARE(element<QLabel>(f, "LabelEvent")->text(), QStringLiteral("Men 10m"));
         QCOMPARE(f.state.JudgeCount, judges);
         QCOMPARE(s.boxes, box.isEmpty() ? QStringList() : QStringList{box});
     }
@@ -185,7 +186,7 @@ private slots:
         QVERIFY(!f.ButtonHome3->isHidden());
         QVERIFY(!f.ScoreConfirmMain->isHidden());  // a shown panel stays shown
         QVERIFY(ScoreAcknowledged(f.scoring));
-        QCOMPARE(f.LabelEvent->text(), QStringLiteral("END OF EVENT"));
+        QCOMPARE(element<QLabel>(f, "LabelEvent")->text(), QStringLiteral("END OF EVENT"));
         receive(s, "EI", "IND" + DC1 + "Women 3m" + DC2 + "5" + DC3);
         QVERIFY(f.ScoreConfirmAccept->isEnabled());
         QVERIFY(f.ScoreConfirmDecline->isEnabled());
@@ -201,7 +202,7 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
-        f.ClientChoice->setItemIndex(2);  // Judge 3
+        element<RadioGroup>(f, "ClientChoice")->setItemIndex(2);  // Judge 3
         receive(s, "EI", "SYNC" + DC1 + "Synchro" + DC2 + "11" + DC3);
         QCOMPARE(f.JudgeNum->text(), QStringLiteral("E3.1"));
         receive(s, "EI", "SYNC" + DC1 + "Synchro" + DC2 + "7" + DC3);
@@ -225,7 +226,7 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
-        f.ClientChoice->setItemIndex(2);
+        element<RadioGroup>(f, "ClientChoice")->setItemIndex(2);
         EnterScoringScreen(f.scoring);
         ButtonSendScoreClick(f.scoring);
         sentAsAccepted(f);
@@ -270,7 +271,7 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
-        f.ClientChoice->setItemIndex(2);
+        element<RadioGroup>(f, "ClientChoice")->setItemIndex(2);
         EnterScoringScreen(f.scoring);
         SetScoreText(f.scoring, QStringLiteral("6.5"));
         f.state.Scoring.setZeroPressCount(1);
@@ -286,7 +287,7 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
-        f.ClientChoice->setItemIndex(2);
+        element<RadioGroup>(f, "ClientChoice")->setItemIndex(2);
         EnterScoringScreen(f.scoring);
         SetScoreText(f.scoring, QStringLiteral("6.5"));
         ButtonSendScoreClick(f.scoring);
@@ -326,7 +327,7 @@ private slots:
         QVERIFY(s.start());
         receive(s, command, "Active", sender);
         for (int r = 1; r <= 12; ++r)
-            QCOMPARE(s.form->GridConnections->item(r, column)->text(), r == row ? QStringLiteral("Active") : QString());
+            QCOMPARE(element<QTableWidget>(*s.form, "GridConnections")->item(r, column)->text(), r == row ? QStringLiteral("Active") : QString());
     }
 
     void stationListAndReplies()
@@ -341,7 +342,7 @@ private slots:
         receive(s, "CC", "Judge 5");
         receive(s, "CC", "Judge 5");
         receive(s, "CC", "J7  ");
-        QCOMPARE(f.ConnectedClients->count(), 3);
+        QCOMPARE(element<QListWidget>(f, "ConnectedClients")->count(), 3);
         QVERIFY(server.waitForFrames(9));
         QCOMPARE(commandsOf(server), QStringList({"IP", "CN", "CS", "IP", "CN", "CS", "IP", "CN", "CS"}));
         QCOMPARE(sent(server, "IP").first(), QByteArray("127.0.0.1"));
@@ -349,12 +350,12 @@ private slots:
         QCOMPARE(sent(server, "CS").first(), QByteArray("Active"));
         // Another station leaves, in any letter case: its first line goes.
         receive(s, "CD", "j7  ");
-        QCOMPARE(f.ConnectedClients->count(), 2);
+        QCOMPARE(element<QListWidget>(f, "ConnectedClients")->count(), 2);
         receive(s, "CD", "JUDGE 5");
-        QCOMPARE(f.ConnectedClients->count(), 1);
-        QCOMPARE(f.ConnectedClients->item(0)->text(), QStringLiteral("Judge 5"));
+        QCOMPARE(element<QListWidget>(f, "ConnectedClients")->count(), 1);
+        QCOMPARE(element<QListWidget>(f, "ConnectedClients")->item(0)->text(), QStringLiteral("Judge 5"));
         receive(s, "CD", "J9  ");
-        QCOMPARE(f.ConnectedClients->count(), 1);
+        QCOMPARE(element<QListWidget>(f, "ConnectedClients")->count(), 1);
         // A test pulse asks for the status.
         server.clearReceived();
         receive(s, "TP", "anything");
@@ -365,7 +366,7 @@ private slots:
         receive(s, "CD", "J2  ");
         QCOMPARE(f.currentPage(), 0);
         QVERIFY(!f.link->Connected());
-        QVERIFY(f.ConnectConsoles->isEnabled());
+        QVERIFY(element<PictureButton>(f, "ConnectConsoles")->isEnabled());
         QVERIFY(server.waitForClosed());
         QCOMPARE(commandsOf(server).mid(1), QStringList({"CS", "IP"}));
     }
@@ -378,22 +379,22 @@ private slots:
         QVERIFY(s.start());
         TMainForm &f = *s.form;
         receive(s, "CM", "Hello judges");
-        QCOMPARE(f.ChatFile->toPlainText(), QStringLiteral("Hello judges"));
+        QCOMPARE(element<QPlainTextEdit>(f, "ChatFile")->toPlainText(), QStringLiteral("Hello judges"));
         // Not connected: nothing is sent, nothing said.
-        f.EditMessage->setText(QStringLiteral("ready"));
-        QTest::mouseClick(f.ButtonSendMessage, Qt::LeftButton);
+        element<QLineEdit>(f, "EditMessage")->setText(QStringLiteral("ready"));
+        QTest::mouseClick(element<QAbstractButton>(f, "ButtonSendMessage"), Qt::LeftButton);
         QVERIFY(s.boxes.isEmpty());
         QVERIFY(s.connectTo(server));
         server.clearReceived();
-        f.EditMessage->setText(QStringLiteral("   "));
-        QTest::mouseClick(f.ButtonSendMessage, Qt::LeftButton);
-        f.EditMessage->setText(QStringLiteral("  ready  "));
-        QTest::mouseClick(f.ButtonSendMessage, Qt::LeftButton);
+        element<QLineEdit>(f, "EditMessage")->setText(QStringLiteral("   "));
+        QTest::mouseClick(element<QAbstractButton>(f, "ButtonSendMessage"), Qt::LeftButton);
+        element<QLineEdit>(f, "EditMessage")->setText(QStringLiteral("  ready  "));
+        QTest::mouseClick(element<QAbstractButton>(f, "ButtonSendMessage"), Qt::LeftButton);
         QVERIFY(server.waitForFrames(1));
         QCOMPARE(sent(server, "CM"), QList<QByteArray>{"  ready  "});
         QCOMPARE(server.frames().size(), 1);
-        QCOMPARE(f.EditMessage->text(), QStringLiteral("  ready  "));
-        QCOMPARE(f.ChatFile->toPlainText(), QStringLiteral("Hello judges"));
+        QCOMPARE(element<QLineEdit>(f, "EditMessage")->text(), QStringLiteral("  ready  "));
+        QCOMPARE(element<QPlainTextEdit>(f, "ChatFile")->toPlainText(), QStringLiteral("Hello judges"));
     }
 
     // Received bytes are Windows-1252 wherever they are shown, except on the LED labels, which
@@ -408,25 +409,25 @@ private slots:
         const QByteArray name("\x8A" "arka \x9E" "ak\x96\x80\x81");  // the undefined 0x81 stands for itself
         const QString shown = QStringLiteral("Šarka žak–€") + QChar(0x81);
         receive(s, "AI", "1-1" + DC1 + name + DC2 + name + DC3);
-        QCOMPARE(f.LabelAthlete->text(), QLatin1Char(' ') + shown);
-        QCOMPARE(f.LabelClub->text(), QLatin1Char(' ') + shown);
+        QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), QLatin1Char(' ') + shown);
+        QCOMPARE(element<QLabel>(f, "LabelClub")->text(), QLatin1Char(' ') + shown);
         receive(s, "CM", name);
-        QCOMPARE(f.ChatFile->toPlainText(), shown);
-        QVERIFY(f.LogFile->toPlainText().contains(shown));
+        QCOMPARE(element<QPlainTextEdit>(f, "ChatFile")->toPlainText(), shown);
+        QVERIFY(element<QPlainTextEdit>(f, "LogFile")->toPlainText().contains(shown));
         receive(s, "CN", name, "J2  ");
-        QCOMPARE(f.GridConnections->item(2, 1)->text(), shown);
+        QCOMPARE(element<QTableWidget>(f, "GridConnections")->item(2, 1)->text(), shown);
         receive(s, "CE", name);
         QCOMPARE(s.boxes.value(0), shown);
         receive(s, "XX", "x" + name + "^");
         QCOMPARE(f.ScoreDisplays[0]->Caption(), QString::fromLatin1(name));
 
         QVERIFY(s.connectTo(server));
-        QTRY_COMPARE(f.ConnectedClients->count(), 0);
+        QTRY_COMPARE(element<QListWidget>(f, "ConnectedClients")->count(), 0);
         receive(s, "CC", name);
-        QCOMPARE(f.ConnectedClients->item(0)->text(), shown);
+        QCOMPARE(element<QListWidget>(f, "ConnectedClients")->item(0)->text(), shown);
         server.clearReceived();
-        f.EditMessage->setText(QStringLiteral("Œuvre – Łódź"));
-        QTest::mouseClick(f.ButtonSendMessage, Qt::LeftButton);
+        element<QLineEdit>(f, "EditMessage")->setText(QStringLiteral("Œuvre – Łódź"));
+        QTest::mouseClick(element<QAbstractButton>(f, "ButtonSendMessage"), Qt::LeftButton);
         QVERIFY(server.waitForFrames(1));
         QCOMPARE(sent(server, "CM"), QList<QByteArray>{"\x8Cuvre \x96 ?\xF3" "d?"});
     }
@@ -447,15 +448,15 @@ private slots:
         receive(s, "CM", m);
         receive(s, "CE", m);
         receive(s, "FS", m + DC1);
-        for (QLabel *l : {f.LabelRound, f.LabelStart, f.LabelAthlete, f.LabelClub, f.LabelDive, f.LabelDD, f.LabelHeight,
-                          f.LabelDiveDescription, f.LabelEvent, f.LabelDisc}) {
+        for (QLabel *l : {element<QLabel>(f, "LabelRound"), element<QLabel>(f, "LabelStart"), element<QLabel>(f, "LabelAthlete"), element<QLabel>(f, "LabelClub"), element<QLabel>(f, "LabelDive"), element<QLabel>(f, "LabelDD"), element<QLabel>(f, "LabelHeight"),
+                          element<QLabel>(f, "LabelDiveDescription"), element<QLabel>(f, "LabelEvent"), element<QLabel>(f, "LabelDisc")}) {
             QCOMPARE(l->textFormat(), Qt::PlainText);
             QVERIFY2(l->text().contains(text) || l->text() == QStringLiteral("SYNCHRO"), qPrintable(l->objectName()));
         }
-        QCOMPARE(f.LabelAthlete->text(), QStringLiteral(" ") + text);
-        QCOMPARE(f.ConnectedClients->item(0)->text(), text);
-        QCOMPARE(f.GridConnections->item(2, 1)->text(), text);
-        QCOMPARE(f.ChatFile->toPlainText(), text);
+        QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" ") + text);
+        QCOMPARE(element<QListWidget>(f, "ConnectedClients")->item(0)->text(), text);
+        QCOMPARE(element<QTableWidget>(f, "GridConnections")->item(2, 1)->text(), text);
+        QCOMPARE(element<QPlainTextEdit>(f, "ChatFile")->toPlainText(), text);
         QCOMPARE(s.boxes.value(0), text);
         QCOMPARE(s.boxes.value(1), QStringLiteral("'%1' is not a valid integer value.").arg(text));
     }

@@ -77,7 +77,7 @@ private slots:
         QVERIFY(l);
         TMainForm &f = l->f();
         QCOMPARE(f.currentPage(), 1);
-        QCOMPARE(f.LabelDisc->text(), QStringLiteral("IND "));
+        QCOMPARE(element<QLabel>(f, "LabelDisc")->text(), QStringLiteral("IND "));
         QCOMPARE(f.JudgeNum->text(), QStringLiteral("J: 3"));
         QVERIFY(f.ScoreConfirmMain->isHidden());
         QVERIFY(!f.PanelKeypad->isHidden());
@@ -244,16 +244,16 @@ private slots:
                     + LoopbackServer::frame("AI", "2-4" + DC1 + "Anna Meyer" + DC2 + "GER" + DC3)
                     + LoopbackServer::frame("DI", "105B" + DC1 + "2.4" + DC2 + "3m" + DC3 + "Forward 2 1/2 somersaults pike"
                                                       + QByteArray("\x14")));
-        QTRY_COMPARE(f.LabelDiveDescription->text(), QStringLiteral(" Forward 2 1/2 somersaults pike"));
-        QCOMPARE(f.LabelEvent->text(), QStringLiteral("Women 3m Springboard"));
-        QCOMPARE(f.LabelDisc->text(), QStringLiteral("IND"));
-        QCOMPARE(f.LabelRound->text(), QStringLiteral("Round 2"));
-        QCOMPARE(f.LabelStart->text(), QStringLiteral("4"));
-        QCOMPARE(f.LabelAthlete->text(), QStringLiteral(" Anna Meyer"));
-        QCOMPARE(f.LabelClub->text(), QStringLiteral(" GER"));
-        QCOMPARE(f.LabelDive->text(), QStringLiteral("105B"));
-        QCOMPARE(f.LabelDD->text(), QStringLiteral("DD: 2.4"));
-        QCOMPARE(f.LabelHeight->text(), QStringLiteral("3m"));
+        QTRY_COMPARE(element<QLabel>(f, "LabelDiveDescription")->text(), QStringLiteral(" Forward 2 1/2 somersaults pike"));
+        QCOMPARE(element<QLabel>(f, "LabelEvent")->text(), QStringLiteral("Women 3m Springboard"));
+        QCOMPARE(element<QLabel>(f, "LabelDisc")->text(), QStringLiteral("IND"));
+        QCOMPARE(element<QLabel>(f, "LabelRound")->text(), QStringLiteral("Round 2"));
+        QCOMPARE(element<QLabel>(f, "LabelStart")->text(), QStringLiteral("4"));
+        QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" Anna Meyer"));
+        QCOMPARE(element<QLabel>(f, "LabelClub")->text(), QStringLiteral(" GER"));
+        QCOMPARE(element<QLabel>(f, "LabelDive")->text(), QStringLiteral("105B"));
+        QCOMPARE(element<QLabel>(f, "LabelDD")->text(), QStringLiteral("DD: 2.4"));
+        QCOMPARE(element<QLabel>(f, "LabelHeight")->text(), QStringLiteral("3m"));
         QCOMPARE(f.state.JudgeCount, 5);
         key(f, Qt::Key_6);
         key(f, Qt::Key_6);

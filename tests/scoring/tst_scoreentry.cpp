@@ -1,5 +1,6 @@
 // Score entry on the window: the keypad, the key map, the return to keying and the judge
 // position label.
+#include "Elements.h"
 #include "Fakes.h"
 
 #include "scoring/JudgePosition.h"
@@ -106,7 +107,7 @@ private slots:
         form.show();
         QTRY_VERIFY(form.startedUp());
         EnterScoringScreen(form.scoring);
-        QTest::keyClick(form.EditMessage, Qt::Key_8);
+        QTest::keyClick(element<QLineEdit>(form, "EditMessage"), Qt::Key_8);
         QCOMPARE(form.ScoreEdit->text(), QStringLiteral("8.0"));
         // Offered to the parents in turn, but applied once.
         QTest::keyClick(form.ScoreEdit, Qt::Key_8);
@@ -151,11 +152,11 @@ private slots:
         TMainForm form(testPlatform());
         form.show();
         QTRY_VERIFY(form.startedUp());
-        form.ClientChoice->setItemIndex(2);  // Judge 3
+        element<RadioGroup>(form, "ClientChoice")->setItemIndex(2);  // Judge 3
         form.state.JudgeCount = 11;
         EnterScoringScreen(form.scoring);
         QCOMPARE(form.JudgeNum->text(), QStringLiteral("J: 3"));
-        form.DisciplineSelection->setItemIndex(1);  // the change handler updates the label
+        element<RadioGroup>(form, "DisciplineSelection")->setItemIndex(1);  // the change handler updates the label
         QCOMPARE(form.JudgeNum->text(), QStringLiteral("E3.1"));
         form.state.JudgeCount = 7;
         UpdateJudgePositionLabel(form.scoring);
@@ -164,7 +165,7 @@ private slots:
         UpdateJudgePositionLabel(form.scoring);
         QCOMPARE(form.JudgeNum->text(), QStringLiteral("S: 1"));
         // Changing the function does not update the label by itself.
-        form.ClientChoice->setItemIndex(0);
+        element<RadioGroup>(form, "ClientChoice")->setItemIndex(0);
         QCOMPARE(form.JudgeNum->text(), QStringLiteral("S: 1"));
     }
 

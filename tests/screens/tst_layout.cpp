@@ -130,8 +130,8 @@ void TestLayout::workedArrangement()
     QCOMPARE(f.ScoreConfirmAccept->geometry(), QRect(3 * fifth, 6, fifth, 73));
     QCOMPARE(f.ButtonHome3->pos(), QPoint(16, 12));
     QCOMPARE(f.ButtonHome2->pos(), QPoint(16, 12));
-    const QList<int> widths{f.LabelEvent->width(), f.LabelAthlete->width(), f.LabelClub->width(),
-                            f.LabelDiveDescription->width()};
+    const QList<int> widths{element<QLabel>(f, "LabelEvent")->width(), element<QLabel>(f, "LabelAthlete")->width(), element<QLabel>(f, "LabelClub")->width(),
+                            element<QLabel>(f, "LabelDiveDescription")->width()};
     QCOMPARE(widths, headerWidths);
     QCOMPARE(f.LabelINDMessage->geometry().bottom(), f.PanelIND->height() - 1);  // still bottom-most
 }
@@ -232,7 +232,7 @@ void TestLayout::orientationFollowsTheScreen()
         QCOMPARE(f.PanelRightScore->height(), 127);
         QCOMPARE(right->dockOf(f.PanelJudgeAssignment), DockLayout::Bottom);
         QCOMPARE(f.PanelJudgeAssignment->height(), 130);
-        QCOMPARE(f.LabelClub->width(), 320);
+        QCOMPARE(element<QLabel>(f, "LabelClub")->width(), 320);
     } else {
         QCOMPARE(dockIn(f.PanelIND, f.PanelRight), DockLayout::Bottom);
         QCOMPARE(f.PanelRight->height(), 130);
@@ -241,7 +241,7 @@ void TestLayout::orientationFollowsTheScreen()
         QCOMPARE(f.PanelRightScore->width(), 207);
         QCOMPARE(right->dockOf(f.PanelJudgeAssignment), DockLayout::Right);
         QCOMPARE(f.PanelJudgeAssignment->width(), 207);
-        QCOMPARE(f.LabelClub->width(), f.LabelPower->width());
+        QCOMPARE(element<QLabel>(f, "LabelClub")->width(), element<QLabel>(f, "LabelPower")->width());
     }
 }
 
@@ -263,14 +263,14 @@ void TestLayout::resolutionChangeRearrangesEverything()
     QCOMPARE(f.ButtonSendScore->pos(), QPoint(286, 8));
     QCOMPARE(displayLefts(f, 11), (QList<int>{4, 70, 136, 208, 274, 340, 412, 479, 546, 613, 680}));
     QCOMPARE(f.ScoreDisplays[0]->y(), 694);
-    QCOMPARE(f.LabelClub->width(), 180);
+    QCOMPARE(element<QLabel>(f, "LabelClub")->width(), 180);
 
     // And back.
     s->fakes.screen->setGeometry(kLandscape);
     QCOMPARE(dockIn(f.PanelIND, f.PanelRight), DockLayout::Right);
     QCOMPARE(f.PanelKeypad->geometry(), QRect(0, 0, 997, 633));
     QCOMPARE(displayLefts(f, 11), (QList<int>{10, 95, 180, 280, 365, 450, 550, 637, 725, 813, 900}));
-    QCOMPARE(f.LabelClub->width(), 320);
+    QCOMPARE(element<QLabel>(f, "LabelClub")->width(), 320);
 }
 
 void TestLayout::windowResizeKeepsArrangementAndDisplays()
@@ -282,10 +282,10 @@ void TestLayout::windowResizeKeepsArrangementAndDisplays()
     ArrangeScoreDisplays(f);
     const QList<int> lefts = displayLefts(f, 11);
     const QString athlete = QStringLiteral(" Athlete Name That Is Rather Long");
-    SetFittedText(f.LabelAthlete, athlete);
+    SetFittedText(element<QLabel>(f, "LabelAthlete"), athlete);
     // (The size that fits depends on the system's fonts: 29 with Debian's.)
-    const int wide = f.LabelAthlete->font().pixelSize();
-    QCOMPARE(wide, pointsToPixels(fittedPointSize(athlete, f.LabelAthlete->width())));
+    const int wide = element<QLabel>(f, "LabelAthlete")->font().pixelSize();
+    QCOMPARE(wide, pointsToPixels(fittedPointSize(athlete, element<QLabel>(f, "LabelAthlete")->width())));
 
     // A window taller than wide, on a landscape screen: the arrangement stays landscape.
     f.resize(700, 1000);
@@ -297,10 +297,10 @@ void TestLayout::windowResizeKeepsArrangementAndDisplays()
     QCOMPARE(f.ButtonSendScore->pos(), QPoint(8, (1000 - 114) / 2 - 3 * 43));
     QCOMPARE(f.ScoreConfirmAccept->x(), 3 * (479 / 5));
     // The header texts are fitted again...
-    QCOMPARE(f.LabelAthlete->width(), 690 - 100 - 320 - 180);
-    QCOMPARE(f.LabelAthlete->font().pixelSize(), pointsToPixels(fittedPointSize(athlete, 90)));
-    QVERIFY(f.LabelAthlete->font().pixelSize() < wide);
-    QCOMPARE(f.LabelAthlete->text(), athlete);
+    QCOMPARE(element<QLabel>(f, "LabelAthlete")->width(), 690 - 100 - 320 - 180);
+    QCOMPARE(element<QLabel>(f, "LabelAthlete")->font().pixelSize(), pointsToPixels(fittedPointSize(athlete, 90)));
+    QVERIFY(element<QLabel>(f, "LabelAthlete")->font().pixelSize() < wide);
+    QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), athlete);
     // ...but the displays stay where they were.
     QCOMPARE(displayLefts(f, 11), lefts);
     QCOMPARE(f.ScoreDisplays[0]->y(), 605);
@@ -452,17 +452,18 @@ void TestLayout::battery()
     TestStation s;
     FakePowerStatus &power = *s.fakes.power;
     TMainForm &f = *s.form;
-    QCOMPARE(f.LabelPower->text(), QStringLiteral("Power"));
+    QCOMPARE(element<QLabel>(f, "LabelPower")->text(), QStringLiteral("Power"));
     QCOMPARE(f.TimerPowerMeter->interval(), 10000);
     power.percent = 87;
     TimerPowerMeterTimer(f);
-    QCOMPARE(f.LabelPower->text(), QStringLiteral("87 %"));
+    QCOMPARE(element<QLabel>(f, "LabelPower")->text(), QStringLiteral("87 %"));
 
     power.ok = succeeds;
     power.percent = percent;
     TimerPowerMeterTimer(f);
     QCOMPARE(power.queries, 2);
-    QCOMPARE(f.LabelPower->text(), shown);
+    QCOMPARE(element<QLabel>(f, "LabelPower")->text(), shown);
+    QCOMPARE(f.state.BatteryText, shown);
 }
 
 QTEST_MAIN(TestLayout)

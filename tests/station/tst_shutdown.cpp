@@ -28,7 +28,7 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
-        f.ClientChoice->setItemIndex(4);
+        element<RadioGroup>(f, "ClientChoice")->setItemIndex(4);
         QVERIFY(s.connectTo(server, 4));
         server.clearReceived();
 

@@ -82,7 +82,8 @@ private slots:
             writeFile(StationSettings::filePath(), file);
         QVERIFY(s->start());
         TMainForm &form = *s->form;
-        QCOMPARE(form.ClientChoice->itemIndex(), judgeIndex);
+        QCOMPARE(element<RadioGroup>(form, "ClientChoice")->itemIndex(), judgeIndex);
+        QCOMPARE(form.state.FunctionIndex, judgeIndex);
         QCOMPARE(form.state.ClientInfo.FunctionCaption, caption);
         QCOMPARE(form.state.ClientInfo.LocalStationId, stationId);
         QCOMPARE(form.state.ClientInfo.DisciplineTag, QStringLiteral("IND "));
@@ -128,10 +129,10 @@ private slots:
         QVERIFY(s->start());
         TMainForm &form = *s->form;
         QStringList shown;
-        for (int i = 0; i < form.HostIP->count(); ++i)
-            shown << form.HostIP->itemText(i);
+        for (int i = 0; i < element<QComboBox>(form, "HostIP")->count(); ++i)
+            shown << element<QComboBox>(form, "HostIP")->itemText(i);
         QCOMPARE(shown, entries);
-        QCOMPARE(form.HostIP->currentIndex(), selected);
+        QCOMPARE(element<QComboBox>(form, "HostIP")->currentIndex(), selected);
     }
 
     void firstCloseWritesAllSixKeysInOrder()
@@ -139,7 +140,7 @@ private slots:
         const auto s = station();
         QVERIFY(!QFile::exists(StationSettings::filePath()));
         QVERIFY(s->start());
-        s->form->ClientChoice->setItemIndex(6);
+        element<RadioGroup>(*s->form, "ClientChoice")->setItemIndex(6);
         QVERIFY(s->form->close());
         s->form.reset();
         QFile f(StationSettings::filePath());
@@ -202,12 +203,12 @@ private slots:
         QVERIFY(form.ScoreConfirmMain->isHidden());
         QVERIFY(form.PanelScoreboard->isHidden());
         QVERIFY(form.ButtonHome3->isHidden());
-        QVERIFY(form.PanelDetails->isHidden());
-        QVERIFY(form.DisconnectConsoles->isHidden());
-        QVERIFY(!form.DisconnectConsoles->isEnabled());
-        QVERIFY(form.ConnectConsoles->isEnabled());
-        QVERIFY(form.DisciplineSelection->isHidden());
-        QCOMPARE(form.DisciplineSelection->itemIndex(), 0);
+        QVERIFY(element<QWidget>(form, "PanelDetails")->isHidden());
+        QVERIFY(element<PictureButton>(form, "DisconnectConsoles")->isHidden());
+        QVERIFY(!element<PictureButton>(form, "DisconnectConsoles")->isEnabled());
+        QVERIFY(element<PictureButton>(form, "ConnectConsoles")->isEnabled());
+        QVERIFY(element<RadioGroup>(form, "DisciplineSelection")->isHidden());
+        QCOMPARE(element<RadioGroup>(form, "DisciplineSelection")->itemIndex(), 0);
     }
 
     void statusBarAfterStartUp()
@@ -319,14 +320,14 @@ private slots:
     {
         const auto s = station();
         TMainForm &form = *s->form;
-        QCOMPARE(form.GridConnections->rowCount(), 13);
-        QCOMPARE(form.GridConnections->columnCount(), 4);
-        QCOMPARE(form.GridConnections->item(0, 0)->text(), QStringLiteral("Job"));
-        QCOMPARE(form.GridConnections->item(0, 3)->text(), QStringLiteral("Status"));
-        QCOMPARE(form.GridConnections->item(1, 0)->text(), QStringLiteral("Judge 1"));
-        QCOMPARE(form.GridConnections->item(11, 0)->text(), QStringLiteral("Judge 11"));
-        QCOMPARE(form.GridConnections->item(12, 0)->text(), QStringLiteral("VRX KMT"));
-        QCOMPARE(form.GridConnections->item(5, 2)->text(), QString());
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->rowCount(), 13);
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->columnCount(), 4);
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->item(0, 0)->text(), QStringLiteral("Job"));
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->item(0, 3)->text(), QStringLiteral("Status"));
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->item(1, 0)->text(), QStringLiteral("Judge 1"));
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->item(11, 0)->text(), QStringLiteral("Judge 11"));
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->item(12, 0)->text(), QStringLiteral("VRX KMT"));
+        QCOMPARE(element<QTableWidget>(form, "GridConnections")->item(5, 2)->text(), QString());
     }
 
     // The frame's docking at the design size.
@@ -371,9 +372,9 @@ private slots:
         QCOMPARE(form._Notebook->geometry(), QRect(5, 131, 1208, 650));
         QCOMPARE(form.PanelRight->geometry(), QRect(997, 0, 211, 633));
         QCOMPARE(form.LabelINDMessage->geometry(), QRect(0, 633, 1208, 17));
-        QCOMPARE(form.LabelPower->geometry().x(), 1208 - 180);
-        QCOMPARE(form.LabelClub->geometry().x(), 1208 - 180 - 320);
-        QCOMPARE(form.LabelHeight->geometry(), QRect(305, 0, 145, 43));
+        QCOMPARE(element<QLabel>(form, "LabelPower")->geometry().x(), 1208 - 180);
+        QCOMPARE(element<QLabel>(form, "LabelClub")->geometry().x(), 1208 - 180 - 320);
+        QCOMPARE(element<QLabel>(form, "LabelHeight")->geometry(), QRect(305, 0, 145, 43));
         QCOMPARE(form.ScoreboardOrder->geometry().topLeft(), QPoint(0, 20));
         // Below the send button (216 to 330): at (24, 256) it would cover it.
         QCOMPARE(form.PanelScoreboard->geometry(), QRect(24, 338, 172, 153));
@@ -385,7 +386,7 @@ private slots:
         QVERIFY(s->start());
         TMainForm &form = *s->form;
         form.state.ClientInfo.DisciplineTag = QStringLiteral("XXXX");
-        form.ClientChoice->setItemIndex(2);
+        element<RadioGroup>(form, "ClientChoice")->setItemIndex(2);
         QCOMPARE(form.state.ClientInfo.FunctionCaption, QStringLiteral("Judge 3"));
         QCOMPARE(form.state.ClientInfo.LocalStationId, QStringLiteral("J3  "));
         QCOMPARE(form.state.ClientInfo.DisciplineTag, QStringLiteral("XXXX"));
@@ -397,15 +398,15 @@ private slots:
         QVERIFY(s->start());
         TMainForm &form = *s->form;
         QTest::keyClick(&form, Qt::Key_F5);
-        QVERIFY(form.PanelDetails->isVisible());
-        QTest::keyClick(form.HostIP, Qt::Key_F5);  // whatever has the focus
-        QVERIFY(form.PanelDetails->isHidden());
+        QVERIFY(element<QWidget>(form, "PanelDetails")->isVisible());
+        QTest::keyClick(element<QComboBox>(form, "HostIP"), Qt::Key_F5);  // whatever has the focus
+        QVERIFY(element<QWidget>(form, "PanelDetails")->isHidden());
         form.SelectPage(1);
         QTest::keyClick(&form, Qt::Key_F5);
-        QVERIFY(!form.PanelDetails->isHidden());
-        QVERIFY(!form.PanelDetails->isVisible());  // seen on the next visit to the opening page
+        QVERIFY(!element<QWidget>(form, "PanelDetails")->isHidden());
+        QVERIFY(!element<QWidget>(form, "PanelDetails")->isVisible());  // seen on the next visit to the opening page
         form.SelectPage(0);
-        QVERIFY(form.PanelDetails->isVisible());
+        QVERIFY(element<QWidget>(form, "PanelDetails")->isVisible());
     }
 
     void lostConnectionWindowClosesItself()

@@ -31,7 +31,7 @@ bool TestStation::start(int timeoutMs)
 
 bool TestStation::connectTo(LoopbackServer &server, int judgeIndex)
 {
-    form->ClientChoice->setItemIndex(judgeIndex);
+    element<RadioGroup>(*form, "ClientChoice")->setItemIndex(judgeIndex);
     ConnectionProbe::usePort(form->link->connection(), server.port());
     const int before = server.connectionCount();
     form->link->ConnectConsolesClick();

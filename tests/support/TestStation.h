@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Elements.h"
 #include "Fakes.h"
 
 #include <QRect>
