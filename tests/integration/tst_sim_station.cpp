@@ -11,6 +11,7 @@
 #include "scoring/ScoreEntry.h"
 #include "screens/Unit_Main.h"
 #include "server/EventServerThread.h"
+#include "DataColumns.h"
 
 #include <memory>
 
@@ -57,8 +58,7 @@ void TestSimStation::correctionOnTheStation_data()
     // after what follows); then judge 1 keys `after` on the station.
     QTest::addColumn<bool>("lastJudgeFirst");
     QTest::addColumn<QString>("after");        // "x": Esc, digits, Enter
-    QTest::addColumn<int>("finalScore");
-    QTest::addColumn<int>("correctedResults");
+    addColumns<int, int>("finalScore", "correctedResults");
     QTest::newRow("correction in the pause") << true << "x85ee" << 17 << 1;
     QTest::newRow("Cancel on green, score kept") << true << "x" << 13 << 0;
     QTest::newRow("Cancel on green before the last judge") << false << "x" << 13 << 0;

@@ -8,6 +8,7 @@
 #include "link/ConsoleMessage.h"
 #include "link/InboundHandlers.h"
 #include "screens/Unit_Main.h"
+#include "DataColumns.h"
 
 #include <QTest>
 
@@ -58,8 +59,7 @@ void TestClientReader::cleanup()
 
 void TestClientReader::sizeLimit_data()
 {
-    QTest::addColumn<int>("size");
-    QTest::addColumn<bool>("accepted");
+    addColumns<int, bool>("size", "accepted");
     QTest::newRow("16384 accepted") << 16384 << true;
     QTest::newRow("16385 closes the link") << 16385 << false;
 }

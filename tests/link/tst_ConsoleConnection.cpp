@@ -6,6 +6,7 @@
 #include "link/ConsoleConnection.h"
 #include "link/OutgoingBuffer.h"
 #include "station/StationState.h"
+#include "DataColumns.h"
 
 #include <QtTest>
 
@@ -124,8 +125,7 @@ private slots:
     // Without a connection nothing is written; only a score's failure is reported.
     void sendWithoutConnection_data()
     {
-        QTest::addColumn<QByteArray>("command");
-        QTest::addColumn<QStringList>("log");
+        addColumns<QByteArray, QStringList>("command", "log");
         QTest::newRow("score") << QByteArray("SD") << QStringList{"score failed"};
         QTest::newRow("chat") << QByteArray("CM") << QStringList{};
     }

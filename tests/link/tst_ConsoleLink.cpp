@@ -14,6 +14,7 @@
 #include "screens/Unit_Invalid.h"
 #include "screens/Unit_Main.h"
 #include "widgets/StatusBar.h"
+#include "DataColumns.h"
 
 #include <QApplication>
 #include <QFile>
@@ -150,8 +151,7 @@ void TestConsoleLink::thisComputerIsLocalAddress()
 
 void TestConsoleLink::connectSendsCC_data()
 {
-    QTest::addColumn<int>("judge");
-    QTest::addColumn<QByteArray>("bytes");
+    addColumns<int, QByteArray>("judge", "bytes");
     QTest::newRow("Judge 10") << 9
                               << QByteArray::fromHex("01 43 43 49 4E 44 20 4A 31 30 20 02 4A 75 64 67 65 20 31 30 04");
     QTest::newRow("Judge 3") << 2 << QByteArray("\x01" "CCIND J3  \x02" "Judge 3\x04");

@@ -16,6 +16,7 @@
 #include "scoring/ScoreConfirmation.h"
 #include "screens/Unit_Invalid.h"
 #include "screens/Unit_Main.h"
+#include "DataColumns.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -197,8 +198,7 @@ bool TestLinkStall::fillUntilStalled(qsizetype bytes)
 
 void TestLinkStall::lostLinkFailsTheBufferedScore_data()
 {
-    QTest::addColumn<bool>("overflow");
-    QTest::addColumn<bool>("inSystem");
+    addColumns<bool, bool>("overflow", "inSystem");
     QTest::newRow("overflow, score in the link's buffer") << true << false;
     QTest::newRow("overflow, score in the system's, unacknowledged") << true << true;
     QTest::newRow("waited too long, score in the link's buffer") << false << false;

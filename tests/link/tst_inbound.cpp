@@ -9,6 +9,7 @@
 #include "scoring/ScoreConfirmation.h"
 #include "screens/StationBox.h"
 #include "screens/Unit_Main.h"
+#include "DataColumns.h"
 
 #include <QTextEdit>
 #include <QtTest>
@@ -103,8 +104,7 @@ private slots:
     // The panel's scores go to the displays the judge count shows, and to no others.
     void panelScores_data()
     {
-        QTest::addColumn<int>("judges");
-        QTest::addColumn<QByteArray>("payload");
+        addColumns<int, QByteArray>("judges", "payload");
         QTest::addColumn<QStringList>("texts");  // of the shown displays
         QTest::newRow("five") << 5 << QByteArray("#6.5^7.0^7.5^8.0^6.0^") << QStringList{"6.5", "7.0", "7.5", "8.0", "6.0"};
         QTest::newRow("none for 0") << 0 << QByteArray("#1^2^") << QStringList{};
@@ -138,12 +138,8 @@ private slots:
     // the error box, and the steps before it stay in effect.
     void event_data()
     {
-        QTest::addColumn<QByteArray>("discipline");
-        QTest::addColumn<QByteArray>("count");
-        QTest::addColumn<int>("item");
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<int>("judges");
-        QTest::addColumn<QString>("box");
+        addColumns<QByteArray, QByteArray, int, QString, int, QString>(
+            "discipline", "count", "item", "label", "judges", "box");
         QTest::newRow("individual") << QByteArray("IND") << QByteArray("7") << 0 << "IND" << 7 << "";
         QTest::newRow("synchro") << QByteArray("SYNC") << QByteArray("9") << 1 << "SYNCHRO" << 9 << "";
         QTest::newRow("count not a number") << QByteArray("SYNC") << QByteArray(" 7.0 ") << 1 << "SYNCHRO" << 3
@@ -214,8 +210,7 @@ private slots:
     // The server's acknowledgement of this station's score turns the panel green.
     void acknowledgement_data()
     {
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<bool>("acknowledged");
+        addColumns<QByteArray, bool>("payload", "acknowledged");
         QTest::newRow("this station") << "J3  " + DC1 << true;
         QTest::newRow("another station") << "J4  " + DC1 << false;
     }
@@ -256,9 +251,7 @@ private slots:
     // that is not a whole number opens the error box; the zero count stays.
     void serverScore_data()
     {
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<QString>("score");
-        QTest::addColumn<QString>("box");
+        addColumns<QByteArray, QString, QString>("payload", "score", "box");
         QTest::newRow("this judge") << "3" + DC1 + " 7.5 " + DC2 << "7.5" << "";
         QTest::newRow("another judge") << "4" + DC1 + "7.5" + DC2 << "6.5" << "";
         QTest::newRow("not a number") << "x" + DC1 + "7.5" + DC2 << "6.5" << "'x' is not a valid integer value.";
@@ -306,10 +299,7 @@ private slots:
 
     void stationRows_data()
     {
-        QTest::addColumn<QByteArray>("command");
-        QTest::addColumn<QByteArray>("sender");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<int>("column");
+        addColumns<QByteArray, QByteArray, int, int>("command", "sender", "row", "column");
         QTest::newRow("CS J4") << QByteArray("CS") << QByteArray("J4  ") << 4 << 3;
         QTest::newRow("CS VRX") << QByteArray("CS") << QByteArray("VRX ") << 12 << 3;
         QTest::newRow("IP J11") << QByteArray("IP") << QByteArray("J11 ") << 11 << 2;

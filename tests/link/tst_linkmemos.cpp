@@ -1,6 +1,7 @@
 // The operator memos of the link: bounded lines, cut long lines, the bounded list of
 // connected stations, and appends collected while messages arrive together.
 #include "link/LinkMemos.h"
+#include "DataColumns.h"
 
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -30,8 +31,7 @@ void TestLinkMemos::memoKeepsNewestLines()
 
 void TestLinkMemos::memoCutsLongLines_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("lines");
+    addColumns<QString, QStringList>("text", "lines");
     const QString a2000(2000, u'a');
     const QString b3000(3000, u'b');
     const QString c80000(80000, u'c');

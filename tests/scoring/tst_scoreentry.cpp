@@ -7,6 +7,7 @@
 #include "scoring/ScoreConfirmation.h"
 #include "scoring/ScoreEntry.h"
 #include "screens/Unit_Main.h"
+#include "DataColumns.h"
 
 #include <QKeyEvent>
 #include <QTemporaryDir>
@@ -53,12 +54,8 @@ private slots:
     // The key map: which keys act on which page and in which panel state.
     void keyMap_data()
     {
-        QTest::addColumn<int>("page");
-        QTest::addColumn<bool>("confirming");
-        QTest::addColumn<int>("qtKey");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<QString>("scoreAfter");
-        QTest::addColumn<bool>("confirmingAfter");
+        addColumns<int, bool, int, int, QString, bool>(
+            "page", "confirming", "qtKey", "modifiers", "scoreAfter", "confirmingAfter");
         const int none = Qt::NoModifier;
         QTest::newRow("digit keying") << 1 << false << int(Qt::Key_7) << none << "7.0" << false;
         QTest::newRow("ctrl digit") << 1 << false << int(Qt::Key_7) << int(Qt::ControlModifier) << "7.0" << false;

@@ -1,6 +1,7 @@
 // The score-key rules and the judge position texts, as pure functions.
 #include "scoring/JudgePositionText.h"
 #include "scoring/ScoreKeys.h"
+#include "DataColumns.h"
 
 #include <QtTest>
 
@@ -27,9 +28,7 @@ private slots:
     // Each sequence starts from "0.0" with no zero presses.
     void workedSequences_data()
     {
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<QStringList>("texts");
-        QTest::addColumn<int>("zeros");
+        addColumns<QString, QStringList, int>("keys", "texts", "zeros");
         auto row = [](const char *keys, const QStringList &texts, int zeros) {
             QTest::newRow(keys) << QString::fromLatin1(keys) << texts << zeros;
         };
@@ -86,11 +85,7 @@ private slots:
     // Texts the server may place in ScoreEdit.
     void otherTexts_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("zeros");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("after");
-        QTest::addColumn<int>("zerosAfter");
+        addColumns<QString, int, int, QString, int>("text", "zeros", "key", "after", "zerosAfter");
         QTest::newRow("empty swallows a digit") << "" << 3 << 6 << "0.0" << 3;
         QTest::newRow("blanks swallow a digit") << "  \t" << 0 << 7 << "0.0" << 0;
         QTest::newRow("empty swallows ten") << "" << 0 << 10 << "0.0" << 0;
@@ -122,9 +117,7 @@ private slots:
 
     void judgePositions_data()
     {
-        QTest::addColumn<int>("discipline");
-        QTest::addColumn<int>("judges");
-        QTest::addColumn<int>("judge");
+        addColumns<int, int, int>("discipline", "judges", "judge");
         QTest::addColumn<QString>("text");  // empty: unchanged
         const char *seven[] = {"E1.1", "E1.2", "S: 1", "S: 2", "S: 3", "S: 4", "S: 5", "", "", "", ""};
         const char *nine[] = {"E1.1", "E2.1", "E1.2", "E2.2", "S: 1", "S: 2", "S: 3", "S: 4", "S: 5", "", ""};

@@ -1,6 +1,7 @@
 // The scoring model's transitions, scripted: what the page shows and which "SD" messages went
 // out after each sequence of events.
 #include "scoring/ScoringModel.h"
+#include "DataColumns.h"
 
 #include <QtTest>
 
@@ -83,12 +84,8 @@ class TestScoringModel : public QObject
 private slots:
     void transitions_data()
     {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("stage");
-        QTest::addColumn<QString>("score");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QStringList>("sent");
-        QTest::addColumn<bool>("sendEnabled");
+        addColumns<QString, QString, QString, QString, QStringList, bool>(
+            "script", "stage", "score", "title", "sent", "sendEnabled");
         auto row = [](const char *name, const char *script, const char *stage, const char *score, const QString &title,
                       const QStringList &sent, bool sendEnabled) {
             QTest::newRow(name) << QString::fromLatin1(script) << QString::fromLatin1(stage)
@@ -159,10 +156,7 @@ private slots:
     // Which closed links the judge is shown (and healed by one automatic reconnect).
     void reportsLoss_data()
     {
-        QTest::addColumn<bool>("onPurpose");
-        QTest::addColumn<bool>("scoringPage");
-        QTest::addColumn<bool>("endOfEvent");
-        QTest::addColumn<bool>("reported");
+        addColumns<bool, bool, bool, bool>("onPurpose", "scoringPage", "endOfEvent", "reported");
         QTest::newRow("lost while scoring") << false << true << false << true;
         QTest::newRow("on the opening page") << false << false << false << false;
         QTest::newRow("let go on purpose") << true << true << false << false;
@@ -180,9 +174,7 @@ private slots:
 
     void sameScore_data()
     {
-        QTest::addColumn<QString>("a");
-        QTest::addColumn<QString>("b");
-        QTest::addColumn<bool>("same");
+        addColumns<QString, QString, bool>("a", "b", "same");
         QTest::newRow("same text") << "6.5" << "6.5" << true;
         QTest::newRow("trailing zero") << "6.50" << "6.5" << true;
         QTest::newRow("ten") << "10" << "10.0" << true;

@@ -7,6 +7,7 @@
 #include "screens/Layout.h"
 #include "screens/Unit_Main.h"
 #include "widgets/Fonts.h"
+#include "DataColumns.h"
 
 #include <QtTest>
 
@@ -82,13 +83,8 @@ private slots:
 
 void TestLayout::workedArrangement_data()
 {
-    QTest::addColumn<QRect>("screen");
-    QTest::addColumn<QSize>("keypad");
-    QTest::addColumn<int>("key");
-    QTest::addColumn<QList<int>>("columns");
-    QTest::addColumn<QList<int>>("rows");
-    QTest::addColumn<QPoint>("send");
-    QTest::addColumn<int>("fifth");
+    addColumns<QRect, QSize, int, QList<int>, QList<int>, QPoint, int>(
+        "screen", "keypad", "key", "columns", "rows", "send", "fifth");
     QTest::addColumn<QList<int>>("headerWidths");  // event, athlete, club, dive description
 
     QTest::newRow("landscape 1218x805") << kLandscape << QSize(997, 633) << 105 << QList<int>{320, 446, 572}
@@ -138,10 +134,7 @@ void TestLayout::workedArrangement()
 
 void TestLayout::displays_data()
 {
-    QTest::addColumn<QRect>("screen");
-    QTest::addColumn<int>("judges");
-    QTest::addColumn<QList<int>>("lefts");
-    QTest::addColumn<int>("top");
+    addColumns<QRect, int, QList<int>, int>("screen", "judges", "lefts", "top");
 
     QTest::newRow("landscape, 11") << kLandscape << 11
                                    << QList<int>{10, 95, 180, 280, 365, 450, 550, 637, 725, 813, 900} << 605;
@@ -209,8 +202,7 @@ void TestLayout::fewerJudgesHideTheRest()
 
 void TestLayout::orientationFollowsTheScreen_data()
 {
-    QTest::addColumn<QRect>("screen");
-    QTest::addColumn<bool>("landscape");
+    addColumns<QRect, bool>("screen", "landscape");
     QTest::newRow("1920x1080") << QRect(0, 0, 1920, 1080) << true;
     QTest::newRow("1080x1920") << QRect(0, 0, 1080, 1920) << false;
     QTest::newRow("1024x1024 (square)") << QRect(0, 0, 1024, 1024) << false;
@@ -430,8 +422,7 @@ void TestLayout::fittedTextIsPlain()
 
 void TestLayout::battery_data()
 {
-    QTest::addColumn<bool>("succeeds");
-    QTest::addColumn<int>("percent");
+    addColumns<bool, int>("succeeds", "percent");
     QTest::addColumn<QString>("shown");  // after a first reading of 87 %
 
     QTest::newRow("0") << true << 0 << QStringLiteral("0 %");

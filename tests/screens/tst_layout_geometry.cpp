@@ -1,6 +1,7 @@
 // The layout arithmetic without widgets: keypad grid, display groupings, buttons, bounds.
 
 #include "screens/LayoutGeometry.h"
+#include "DataColumns.h"
 
 #include <QtTest>
 
@@ -27,11 +28,7 @@ private slots:
 
 void TestLayoutGeometry::keypad_data()
 {
-    QTest::addColumn<QSize>("area");
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("gap");
-    QTest::addColumn<QPoint>("firstKey");
-    QTest::addColumn<QPoint>("lastKey");
+    addColumns<QSize, int, int, QPoint, QPoint>("area", "key", "gap", "firstKey", "lastKey");
 
     QTest::newRow("landscape 997x633") << QSize(997, 633) << 105 << 21 << QPoint(320, 75) << QPoint(572, 453);
     QTest::newRow("portrait 758x722") << QSize(758, 722) << 120 << 24 << QPoint(175, 85) << QPoint(463, 517);
@@ -61,9 +58,7 @@ void TestLayoutGeometry::keypad()
 
 void TestLayoutGeometry::displayLefts_data()
 {
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("judges");
-    QTest::addColumn<QList<int>>("lefts");
+    addColumns<int, int, QList<int>>("width", "judges", "lefts");
 
     QTest::newRow("11 in 997") << 997 << 11 << QList<int>{10, 95, 180, 280, 365, 450, 550, 637, 725, 813, 900};
     QTest::newRow("9 in 997") << 997 << 9 << QList<int>{22, 118, 242, 338, 460, 575, 675, 775, 890};
@@ -120,8 +115,7 @@ void TestLayoutGeometry::pageAtEachSize_data()
     QTest::addColumn<QPoint>("send");          // in PanelRight
     QTest::addColumn<bool>("boardInKeypad");
     QTest::addColumn<QRect>("board");          // in PanelRight or PanelKeypad
-    QTest::addColumn<int>("percent");
-    QTest::addColumn<int>("displayCell");
+    addColumns<int, int>("percent", "displayCell");
 
     // Send pushed off the score box (written top 114, the box ends at 129); nothing free below
     // it: the scoreboard beside the keys, right, above the displays.
@@ -187,10 +181,7 @@ void TestLayoutGeometry::pageAtEachSize()
 // still apart; a row that fits keeps the design width.
 void TestLayoutGeometry::condensedDisplays_data()
 {
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("judges");
-    QTest::addColumn<int>("cell");
-    QTest::addColumn<QList<int>>("lefts");
+    addColumns<int, int, int, QList<int>>("width", "judges", "cell", "lefts");
 
     QTest::newRow("11 in 997, design") << 997 << 11 << 19 << QList<int>{10, 95, 180, 280, 365, 450, 550, 637, 725, 813, 900};
     QTest::newRow("11 in 880, design, touching") << 880 << 11 << 19

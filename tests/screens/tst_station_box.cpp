@@ -2,6 +2,7 @@
 // texts scroll inside; the buttons keep a finger's size; texts stay plain.
 
 #include "screens/StationBox.h"
+#include "DataColumns.h"
 
 #include <QAbstractButton>
 #include <QGuiApplication>
@@ -17,10 +18,7 @@ class TestStationBox : public QObject
 private slots:
     void placement_data()
     {
-        QTest::addColumn<QSize>("box");
-        QTest::addColumn<QRect>("over");
-        QTest::addColumn<QRect>("area");
-        QTest::addColumn<QRect>("placed");
+        addColumns<QSize, QRect, QRect, QRect>("box", "over", "area", "placed");
         QTest::newRow("centred on its window") << QSize(300, 200) << QRect(0, 0, 1218, 775) << QRect(0, 0, 1218, 775)
                                                << QRect(459, 287, 300, 200);
         QTest::newRow("window off to one side: kept inside")
@@ -39,9 +37,7 @@ private slots:
 
     void fitsTheScreen_data()
     {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("scrolls");
+        addColumns<int, QString, bool>("kind", "text", "scrolls");
         QString lines, words;
         for (int i = 1; i <= 3000; ++i)
             lines += QString::number(i) + u'\r';

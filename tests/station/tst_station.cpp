@@ -4,6 +4,7 @@
 #include "screens/Unit_Invalid.h"
 #include "screens/Unit_Main.h"
 #include "station/Settings.h"
+#include "DataColumns.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -57,10 +58,7 @@ private slots:
 
     void settingsChooseTheFunction_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("judgeIndex");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("stationId");
+        addColumns<QByteArray, int, QString, QString>("file", "judgeIndex", "caption", "stationId");
         QTest::newRow("no file") << QByteArray() << 0 << "Judge 1" << "J1  ";
         QTest::newRow("Who=4") << QByteArray("[Diving]\nWho=4\n") << 4 << "Judge 5" << "J5  ";
         QTest::newRow("Who=10") << QByteArray("[Diving]\r\nWho=10\r\n") << 10 << "Judge 11" << "J11 ";
@@ -96,8 +94,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<bool>("neighbour");  // the neighbour table holds 10.0.0.7 and 192.168.9.9
-        QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<int>("selected");
+        addColumns<QStringList, int>("entries", "selected");
         const QString here = QStringLiteral("This Computer");
         QTest::newRow("default") << QByteArray() << false << QStringList {here} << 0;
         QTest::newRow("remembered, the table empty")
@@ -230,8 +227,7 @@ private slots:
 
     void designTexts_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");
+        addColumns<QString, QString>("name", "text");
         QTest::newRow("round") << "LabelRound" << "Round";
         QTest::newRow("event") << "LabelEvent" << "  Event Name   ";
         QTest::newRow("type") << "LabelDisc" << "Type";
@@ -272,8 +268,7 @@ private slots:
 
     void buttonCaptions_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("caption");
+        addColumns<QString, QString>("name", "caption");
         QTest::newRow("connect") << "ConnectConsoles" << "Connect Console";
         QTest::newRow("refresh") << "ButtonRefresh" << "Refresh IP List";
         QTest::newRow("close") << "ButtonClose" << "Close";
@@ -333,8 +328,7 @@ private slots:
     // The frame's docking at the design size.
     void dockingWorkedExample_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QSize>("size");
+        addColumns<QString, QSize>("name", "size");
         QTest::newRow("PanelMain") << "PanelMain" << QSize(1218, 786);
         QTest::newRow("StatusBar1") << "StatusBar1" << QSize(1218, 19);
         QTest::newRow("PanelIND") << "PanelIND" << QSize(1208, 650);

@@ -1,6 +1,7 @@
 // The sixteen-segment cell as plain functions: rounding, outlines, the character table, the
 // integer style's text. How a label draws them is tst_ledtextlabel's.
 #include "widgets/LedSegments.h"
+#include "DataColumns.h"
 
 #include <QtTest>
 
@@ -53,8 +54,7 @@ private slots:
 
 void TestLedSegments::halfToEven_data()
 {
-    QTest::addColumn<int>("twice");
-    QTest::addColumn<int>("expected");
+    addColumns<int, int>("twice", "expected");
     QTest::newRow("0.5") << 1 << 0;
     QTest::newRow("1") << 2 << 1;
     QTest::newRow("1.5") << 3 << 2;
@@ -76,8 +76,7 @@ void TestLedSegments::halfToEven()
 
 void TestLedSegments::outlinesStationSize_data()
 {
-    QTest::addColumn<int>("segment");
-    QTest::addColumn<Points>("expected");
+    addColumns<int, Points>("segment", "expected");
     QTest::newRow("0 top bar") << 0 << pts({4, 3, 5, 2, 14, 2, 15, 3, 14, 4, 5, 4});
     QTest::newRow("1 upper left") << 1 << pts({3, 4, 4, 5, 4, 12, 3, 13, 2, 12, 2, 5});
     QTest::newRow("2 upper right") << 2 << pts({16, 4, 17, 5, 17, 12, 16, 13, 15, 12, 15, 5});
@@ -111,11 +110,7 @@ void TestLedSegments::outlinesStationSize()
 // halves to the even integer.
 void TestLedSegments::outlinesOtherSizes_data()
 {
-    QTest::addColumn<int>("h");
-    QTest::addColumn<int>("v");
-    QTest::addColumn<int>("t");
-    QTest::addColumn<int>("segment");
-    QTest::addColumn<Points>("expected");
+    addColumns<int, int, int, int, Points>("h", "v", "t", "segment", "expected");
     // t = 3: e = 1, m = 10, r = 4 (4.5 down to even), a = b = +-2 (1.5 up to even).
     QTest::newRow("t3 top bar") << 9 << 7 << 3 << 0 << pts({6, 4, 7, 3, 16, 3, 17, 4, 16, 5, 7, 5});
     QTest::newRow("t3 upper right bar") << 9 << 7 << 3 << 2 << pts({19, 6, 20, 7, 20, 14, 19, 15, 18, 14, 18, 7});
@@ -162,8 +157,7 @@ void TestLedSegments::diagonalWithoutRunHasNoOutline()
 
 void TestLedSegments::masks_data()
 {
-    QTest::addColumn<uint>("code");
-    QTest::addColumn<quint16>("mask");
+    addColumns<uint, quint16>("code", "mask");
     QTest::addColumn<quint16>("segments");  // the same mask written as its lit segments
 
     struct Row {
@@ -227,9 +221,7 @@ void TestLedSegments::lowerCaseAsCapitals()
 
 void TestLedSegments::integerText_data()
 {
-    QTest::addColumn<int>("value");
-    QTest::addColumn<int>("digits");
-    QTest::addColumn<QString>("text");
+    addColumns<int, int, QString>("value", "digits", "text");
     QTest::newRow("7 in 3") << 7 << 3 << QStringLiteral("007");
     QTest::newRow("1234 in 3") << 1234 << 3 << QStringLiteral("---");
     QTest::newRow("123 in 3") << 123 << 3 << QStringLiteral("123");

@@ -4,6 +4,7 @@
 #include "widgets/DockLayout.h"
 #include "widgets/LedSegments.h"
 #include "widgets/LedTextLabel.h"
+#include "DataColumns.h"
 
 #include <QPainter>
 #include <QtTest>
@@ -112,9 +113,7 @@ void TestLedTextLabel::lowerCaseDrawnAsCapitals()
 
 void TestLedTextLabel::measuredSizes_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("frame");
-    QTest::addColumn<QSize>("size");
+    addColumns<QString, int, QSize>("text", "frame", "size");
     QTest::newRow("ORDER blank") << QStringLiteral("ORDER ") << 0 << QSize(115, 28);
     QTest::newRow("nine characters") << QStringLiteral("ORDER   5") << 0 << QSize(172, 28);
     QTest::newRow("empty") << QString() << 0 << QSize(20, 28);
@@ -197,9 +196,7 @@ void TestLedTextLabel::fifthCharacterCutAtEdge()
 
 void TestLedTextLabel::litSegmentsMatchPolygons_data()
 {
-    QTest::addColumn<int>("h");
-    QTest::addColumn<int>("v");
-    QTest::addColumn<int>("t");
+    addColumns<int, int, int>("h", "v", "t");
     QTest::newRow("station size") << 9 << 7 << 2;
     QTest::newRow("t1") << 9 << 7 << 1;
     QTest::newRow("t3") << 9 << 7 << 3;
