@@ -42,9 +42,16 @@ QByteArray frame(const QByteArray &command, const QByteArray &payload)
     return FrameConsoleMessage(command, "IND ", "VRX ", payload);
 }
 
+// The commands the server received; a status's battery part is cut off ("CS Active Power"
+// becomes "CS Active"): the station reads the battery 10 s after its start, and on a busy
+// machine a test may outlast that.
 QStringList commands(const ScriptedServer &server, int connection = -1)
 {
-    return server.commands(connection);
+    QStringList out = server.commands(connection);
+    for (QString &c : out)
+        if (c.startsWith(QLatin1String("CS Active ")))
+            c = QStringLiteral("CS Active");
+    return out;
 }
 
 // MARLO_E2E_SCREENSHOTS=<folder> keeps the screen of a few moments there, as
@@ -182,7 +189,7 @@ private slots:
         key(s.x, QStringLiteral("Return"));
         QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);
         key(s.x, QStringLiteral("Return"));
-        QTRY_COMPARE(commands(s.server).mid(1), QStringList({"SD 6.5<DC1>", "CS Active Power"}));
+        QTRY_COMPARE(commands(s.server).mid(1), QStringList({"SD 6.5<DC1>", "CS Active"}));
         QCOMPARE(s.server.messages().at(1) + ctl::EOT, QByteArray::fromHex("015344494E44204A31202002362E351104"));
         s.server.send("TX", QByteArray("J1  ") + ctl::DC1);
         QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kGreen);
@@ -202,7 +209,7 @@ private slots:
         auto handled = [&] {
             s.server.send("TP", QByteArray());
             ++pulses;
-            return QTest::qWaitFor([&] { return commands(s.server).filter(QStringLiteral("CS Active Power")).size() >= pulses + sentScores; }, 5000);
+            return QTest::qWaitFor([&] { return commands(s.server).filter(QStringLiteral("CS Active")).size() >= pulses + sentScores; }, 5000);
         };
         key(s.x, QStringLiteral("6"));
         key(s.x, QStringLiteral("6"));
@@ -245,7 +252,7 @@ private slots:
             const qsizetype before = s.server.messages().size();
             s.server.send("TP", QByteArray());
             QVERIFY(QTest::qWaitFor([&] { return s.server.messages().size() > before; }, 5000));
-            last = commands(s.server).last();
+            last = s.server.commands().last();  // with its battery part
             read = reading.match(last).hasMatch();
         }
         QVERIFY2(read, qPrintable(last));
@@ -322,7 +329,7 @@ private slots:
         QTRY_COMPARE(commands(s.server, 1).value(0), QStringLiteral("CC Judge 1"));
         QTRY_COMPARE(screenshot(s.x).pixelColor(kPanelTitle), kRed);
         key(s.x, QStringLiteral("Return"));
-        QTRY_COMPARE(commands(s.server, 1).mid(1), QStringList({"SD 7.0<DC1>", "CS Active Power"}));
+        QTRY_COMPARE(commands(s.server, 1).mid(1), QStringList({"SD 7.0<DC1>", "CS Active"}));
         // The window has closed itself.
         QTRY_VERIFY_WITH_TIMEOUT(screenshot(s.x).pixelColor(kLostWindowLow).green() < 150, 4000);
     }
