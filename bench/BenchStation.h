@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <memory>
 
 // Benchmarks run on the offscreen platform unless told otherwise (before QApplication).
 inline void preferOffscreen()
@@ -34,3 +35,25 @@ inline bool startForBench(TMainForm &form)
         std::fprintf(stderr, "the station did not start\n");
     return form.startedUp();
 }
+
+// The station at the design size on fake seams, started, in a temporary working directory
+// (Settings.ini is written there). A benchmark checks started() before it measures.
+class BenchStation
+{
+public:
+    BenchStation()
+    {
+        QDir::setCurrent(dir_.path());
+        form_ = std::make_unique<TMainForm>(fakes.platform);
+        started_ = startForBench(*form_);
+    }
+    bool started() const { return started_; }
+    TMainForm &form() { return *form_; }
+
+    LayoutPlatform fakes{QRect(0, 0, 1218, 805)};
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<TMainForm> form_;
+    bool started_ = false;
+};

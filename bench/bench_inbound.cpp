@@ -85,13 +85,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(10, std::atoi(argv[1])) : 4000;
 
-    QTemporaryDir dir;  // the station writes Settings.ini in its working directory
-    QDir::setCurrent(dir.path());
-
-    LayoutPlatform fakes(QRect(0, 0, 1218, 805));
-    TMainForm form(fakes.platform);
-    if (!startForBench(form))
+    BenchStation station;
+    if (!station.started())
         return 1;
+    TMainForm &form = station.form();
     EnterScoringScreen(form.scoring);
     QCoreApplication::processEvents();
 

@@ -57,13 +57,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int iterations = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
 
-    QTemporaryDir dir;  // the station writes Settings.ini in its working directory
-    QDir::setCurrent(dir.path());
-
-    LayoutPlatform fakes(QRect(0, 0, 1218, 805));
-    TMainForm form(fakes.platform);
-    if (!startForBench(form))
+    BenchStation station;
+    if (!station.started())
         return 1;
+    TMainForm &form = station.form();
     form.SelectPage(1);
     form.state.JudgeCount = 11;
     ArrangeScoreDisplays(form);
@@ -86,7 +83,7 @@ int main(int argc, char **argv)
     bool portrait = false;
     print("screen turned (fit window + ApplyOrientation)", turns, measure(turns, [&] {
               portrait = !portrait;
-              fakes.screen->setGeometry(portrait ? QRect(0, 0, 768, 1024) : QRect(0, 0, 1218, 805));
+              station.fakes.screen->setGeometry(portrait ? QRect(0, 0, 768, 1024) : QRect(0, 0, 1218, 805));
           }));
     return 0;
 }

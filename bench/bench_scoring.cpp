@@ -83,13 +83,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(10, std::atoi(argv[1])) : 2000;
 
-    QTemporaryDir dir;  // the station writes Settings.ini in its working directory
-    QDir::setCurrent(dir.path());
-
-    LayoutPlatform fakes(QRect(0, 0, 1218, 805));
-    TMainForm form(fakes.platform);
-    if (!startForBench(form))
+    BenchStation station;
+    if (!station.started())
         return 1;
+    TMainForm &form = station.form();
     EnterScoringScreen(form.scoring);
     QCoreApplication::processEvents();
     std::printf("window %dx%d, platform %s, key events sent to the main window\n", form.width(), form.height(),
