@@ -509,7 +509,8 @@ void TestConsoleLink::replacedReaderNeverTouchesNewLink()
     const TClientReader *oldReader = ConnectionProbe::reader(link().connection());
     QVERIFY(spinUntil([&] { return oldReader->waitingForHandoff(); }));
     link().AutomaticReconnect();
-    QVERIFY(ConnectionProbe::reader(link().connection()) != oldReader);
+    // Replaced: the server sees a second connection and the first one closed. (The reader's
+    // address tells nothing: the new one may be allocated where the old one was.)
     QVERIFY(server_->waitForConnections(2));
     QVERIFY(server_->waitForClosed(0));
     QCOMPARE(server_->frames(0).mid(1), (QList<QByteArray> {LoopbackServer::frame("CS", "Off", "J2  "), QByteArray("\x01IPIND J2  \x02\x04")}));
