@@ -14,6 +14,7 @@
 #include "link/InboundHandlers.h"
 #include "link/LinkMemos.h"
 #include "scoring/ScoreConfirmation.h"
+#include "screens/ScoringView.h"
 #include "screens/Unit_Main.h"
 
 #include <QApplication>
@@ -154,7 +155,7 @@ int main(int argc, char **argv)
     form.state.JudgeCount = 11;
     print("XX, 11 judges + paint", runs, measure(form, xx, runs, true), false);
 
-    const QString last = form.ScoreDisplays[10]->Caption();
+    const QString last = form.scoringView().scoreDisplays()[10]->Caption();
     if ((last != QStringLiteral("7.0") && last != QStringLiteral("8.0")) || element<QPlainTextEdit>(form, "LogFile")->document()->blockCount() > kMemoMaxLines) {
         std::fprintf(stderr, "the messages were not handled as expected\n");
         return 1;

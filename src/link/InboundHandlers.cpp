@@ -8,8 +8,6 @@
 #include "scoring/ScoringPage.h"
 #include "screens/LayoutGeometry.h"
 #include "station/StationState.h"
-#include "widgets/LedTextLabel.h"
-#include "widgets/Panel.h"
 
 #include <algorithm>
 
@@ -114,10 +112,7 @@ void HandleXX(InboundScreens &s, const QByteArray &payload)
     // The first n displays get their scores now, so the layout shows them.
     s.state->ScoreDisplaysWritten = std::max(s.state->ScoreDisplaysWritten, n);
     s.host->ArrangeScoreDisplays();
-    const QStringList scores = DecodePanelScores(payload);
-    const QList<TLedTextLabel *> &displays = *s.scores.ScoreDisplays;
-    for (int i = 0; i < n && i < displays.size() && i < scores.size(); ++i)
-        displays[i]->setCaption(scores[i]);
+    s.scores->showPanelScores(DecodePanelScores(payload), n);
 }
 
 void HandleAI(InboundScreens &s, const QByteArray &payload)
@@ -134,12 +129,7 @@ void HandleDI(InboundScreens &s, const QByteArray &payload)
 
 void HandlePR(InboundScreens &s, const QByteArray &payload)
 {
-    const ScoreboardInfo b = DecodeScoreboard(payload);
-    s.scores.PanelScoreboard->show();
-    s.scores.ScoreboardOrder->setCaption(QStringLiteral("ORDER ") + b.order);
-    s.scores.Scoreboard1->setCaption(b.lines[0]);
-    s.scores.Scoreboard2->setCaption(b.lines[1]);
-    s.scores.Scoreboard3->setCaption(b.lines[2]);
+    s.scores->showScoreboard(DecodeScoreboard(payload));
 }
 
 void HandleFS(InboundScreens &s, const QByteArray &payload)

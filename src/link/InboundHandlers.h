@@ -7,8 +7,6 @@
 #include <QList>
 
 class ConsoleLink;
-class Panel;
-class TLedTextLabel;
 struct ScoringPage;
 struct StationState;
 
@@ -25,11 +23,18 @@ protected:
     ~HeaderView() = default;
 };
 
-// The scoreboard and the panel-score displays.
-struct PanelScoreboard {
-    Panel *PanelScoreboard = nullptr;
-    TLedTextLabel *ScoreboardOrder = nullptr, *Scoreboard1 = nullptr, *Scoreboard2 = nullptr, *Scoreboard3 = nullptr;
-    const QList<TLedTextLabel *> *ScoreDisplays = nullptr;  // in order, ScoreDisplay1 first
+// The scoreboard and the panel-score displays as the received messages change them (the main
+// window's ScoringView).
+class ScoresView
+{
+public:
+    // "XX": the first `count` displays take the scores, as far as there are displays and scores.
+    virtual void showPanelScores(const QStringList &scores, int count) = 0;
+    // "PR": the scoreboard shown, with its order and its three lines.
+    virtual void showScoreboard(const ScoreboardInfo &board) = 0;
+
+protected:
+    ~ScoresView() = default;
 };
 
 // What the inbound handlers ask of the window around them: the layout operations.
@@ -52,7 +57,7 @@ struct InboundScreens {
     ScoringPage *scoring = nullptr;
     HeaderView *bands = nullptr;
     OperatorView *details = nullptr;
-    PanelScoreboard scores;
+    ScoresView *scores = nullptr;
 };
 
 // Logs one received message (with its EOT as its last character), takes it apart and

@@ -371,7 +371,7 @@ void TestConsoleLink::goHomeAndStatusBar()
     // Home: opening page, link closed, focus to "Connect Console".
     QVERIFY(station_->connectTo(*server_));
     element<PictureButton>(form(), "ButtonRefresh")->setFocus();
-    form().ButtonHome2->click();
+    element<PictureButton>(form(), "ButtonHome2")->click();
     QCOMPARE(form().currentPage(), 0);
     QVERIFY(server_->waitForClosed());
     QCOMPARE(server_->frames().mid(1, 2),
