@@ -13,7 +13,6 @@
 #include "screens/Layout.h"
 #include "screens/OpeningPage.h"
 #include "screens/OperatorDetails.h"
-#include "screens/PageElements.h"
 #include "screens/ScoringView.h"
 #include "screens/StationBox.h"
 #include "screens/Unit_GetIP.h"
@@ -22,29 +21,16 @@
 #include "station/Startup.h"
 #include "widgets/DockLayout.h"
 #include "widgets/Fonts.h"
-#include "widgets/LedTextLabel.h"
 #include "widgets/Notebook.h"
 #include "widgets/Panel.h"
 #include "widgets/PictureButton.h"
-#include "widgets/RadioGroup.h"
 #include "widgets/StatusBar.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGroupBox>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QPixmap>
-#include <QPushButton>
 #include <QWindow>
-
-using design::kBlue;
-using design::kGrey;
-using design::kNavy;
-using design::kRed;
-using design::kSilver;
-using design::place;
-using design::verdana;
 
 TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), platform(std::move(platform_))
@@ -69,11 +55,11 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     TimerPowerMeter->setObjectName(QStringLiteral("TimerPowerMeter"));
     TimerPowerMeter->setInterval(10000);
 
-    fillSubsystemViews();
-    link = std::make_unique<ConsoleLink>(state, platform, LinkScreens {opening_.get(), StatusBar1, ReconnectTimer},
-                                         scoring, inbound, *this, this);
-    inbound.link = link.get();
-    scoring.sender = link.get();
+    link = std::make_unique<ConsoleLink>(state, platform, *this, scoring, this);
+    scoring = {&state, this, link.get(), scoringView_.get()};
+    inbound_ = std::make_unique<InboundDispatcher>(state, *link, *this, scoring, *bands_, opening_->details(),
+                                                   *scoringView_);
+    link->setInbound(inbound_.get());
     link->showMessage = [this](ConsoleLink::BoxKind kind, const QString &text) { ShowStationBox(kind, text); };
 
     // Events to handlers.
@@ -90,7 +76,7 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     ScoringView *scoringView = scoringView_.get();
     connect(scoringView, &ScoringView::homeClicked, this, [this] { link->GoHome(); });
     connect(StatusBar1, &StatusBar::doubleClicked, this, [this] { link->StatusBarDblClick(); });
-    connect(opening_->details().sendButton(), &QAbstractButton::clicked, this, [this] { ButtonSendMessageClick(inbound); });
+    connect(opening_->details().sendButton(), &QAbstractButton::clicked, this, [this] { ButtonSendMessageClick(details(), *link); });
     connect(scoringView, &ScoringView::sendClicked, this, [this] { ButtonSendScoreClick(scoring); });
     connect(scoringView, &ScoringView::acceptClicked, this, [this] { ScoreConfirmAcceptClick(scoring); });
     connect(scoringView, &ScoringView::declineClicked, this, [this] { ScoreConfirmDeclineClick(scoring); });
@@ -134,7 +120,7 @@ TMainForm::~TMainForm()
 void TMainForm::buildFrame()
 {
     auto *dock = new DockLayout(this);
-    PanelMain = new Panel(this, QStringLiteral("PanelMain"));
+    auto *PanelMain = new Panel(this, QStringLiteral("PanelMain"));
     PanelMain->setColor(Qt::white);
     PanelMain->setFrame(Panel::MainFrame5);
     // The panels in the order of StatusPanel.
@@ -151,7 +137,7 @@ void TMainForm::buildFrame()
     auto *main = new DockLayout(PanelMain, 5);
 
     // Stacking order, bottom up: logo, band 1, page area, bands 2 and 3.
-    VRXLogo = new QLabel(PanelMain);
+    auto *VRXLogo = new QLabel(PanelMain);
     VRXLogo->setObjectName(QStringLiteral("VRXLogo"));
     VRXLogo->setAlignment(Qt::AlignCenter);
     VRXLogo->setPixmap(QPixmap(QStringLiteral(":/assets/logo.jpg")));
@@ -163,20 +149,6 @@ void TMainForm::buildFrame()
     bands_->dockIn(*main);
     main->addDocked(VRXLogo, DockLayout::Fill);
     main->addDocked(_Notebook, DockLayout::Fill);
-}
-
-void TMainForm::fillSubsystemViews()
-{
-    scoring.state = &state;
-    scoring.host = this;
-    scoring.screen = scoringView_.get();
-
-    inbound.state = &state;
-    inbound.host = this;
-    inbound.scoring = &scoring;
-    inbound.bands = bands_.get();
-    inbound.details = &opening_->details();
-    inbound.scores = scoringView_.get();
 }
 
 void TMainForm::ShowStationBox(ConsoleLink::BoxKind kind, const QString &text)
@@ -213,6 +185,26 @@ void TMainForm::ArrangeScoreDisplays()
 OperatorDetails &TMainForm::details()
 {
     return opening_->details();
+}
+
+OpeningView &TMainForm::openingView()
+{
+    return *opening_;
+}
+
+OperatorView &TMainForm::operatorView()
+{
+    return opening_->details();
+}
+
+StatusBar &TMainForm::statusBar()
+{
+    return *StatusBar1;
+}
+
+QTimer &TMainForm::reconnectTimer()
+{
+    return *ReconnectTimer;
 }
 
 void TMainForm::ShowHideDetails()

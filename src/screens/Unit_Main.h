@@ -54,14 +54,11 @@ public:
     StationPlatform platform;
     std::unique_ptr<ConsoleLink> link;
 
-    // The elements each subsystem works on (filled once the elements are built).
+    // What the scoring actions work on.
     ScoringPage scoring;
-    InboundScreens inbound;
 
-    // Frame
-    Panel *PanelMain;
+    // Frame: the status bar, and the notebook of the pages (under the logo until start-up ends)
     StatusBar *StatusBar1;
-    QLabel *VRXLogo;
     Notebook *_Notebook;
 
     // Timers
@@ -104,6 +101,10 @@ public:
     void ShowDisciplineTag(const QString &tag) override;
     void ShowHideDetails() override;
     void ShowDiscipline(int index) override;
+    OpeningView &openingView() override;
+    OperatorView &operatorView() override;
+    StatusBar &statusBar() override;
+    QTimer &reconnectTimer() override;
 
     // The header bands over the pages.
     HeaderBands &bands() { return *bands_; }
@@ -113,6 +114,8 @@ public:
     OperatorDetails &details();
     // The scoring page with its confirmation panel.
     ScoringView &scoringView() { return *scoringView_; }
+    // The handling of the received messages.
+    InboundDispatcher &inbound() { return *inbound_; }
 
 signals:
     void startupFinished();
@@ -125,7 +128,6 @@ protected:
 
 private:
     void buildFrame();
-    void fillSubsystemViews();
     void pressFocusedOpeningButton();
     void markFocus(QWidget *now);
 
@@ -136,6 +138,7 @@ private:
     std::unique_ptr<HeaderBands> bands_;
     std::unique_ptr<OpeningPage> opening_;
     std::unique_ptr<ScoringView> scoringView_;
+    std::unique_ptr<InboundDispatcher> inbound_;
     QPointer<FocusMark> focusMark_;
     QMetaObject::Connection focusWatch_;
     const QEvent *lastKey_ = nullptr;

@@ -435,7 +435,7 @@ void TestFaults::hundredDivesUnderFire()
     // that score; otherwise red with it.
     link().receiveText = [this](const QByteArray &text) {
         const bool was = ScoreAcknowledged(form().scoring);
-        ReceiveConsoleText(form().inbound, text);
+        ReceiveConsoleText(form().inbound(), text);
         if (!awaiting_)
             return;
         if (!was && ScoreAcknowledged(form().scoring)) {

@@ -167,7 +167,7 @@ void TestSimStation::stoppedAtDiveFourAndResumed()
     bool diveInfo = false;
     f.link->receiveText = [&](const QByteArray &text) {
         diveInfo = diveInfo || text.mid(1, 2) == "DI";
-        ReceiveConsoleText(f.inbound, text);
+        ReceiveConsoleText(f.inbound(), text);
     };
     QVERIFY(Connect(s, port));
     QTRY_VERIFY(diveInfo);

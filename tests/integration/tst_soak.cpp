@@ -340,7 +340,7 @@ void TestSoak::millionMessages()
     // Counted from the first message: the flood starts as soon as the station connects.
     qint64 handled = 0;
     form.link->receiveText = [&](const QByteArray &text) {
-        ReceiveConsoleText(form.inbound, text);
+        ReceiveConsoleText(form.inbound(), text);
         ++handled;
     };
     element<RadioGroup>(form, "ClientChoice")->setItemIndex(0);  // Judge 1

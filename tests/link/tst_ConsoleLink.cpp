@@ -427,7 +427,7 @@ void TestConsoleLink::modalBoxHoldsBackNextMessage()
     link().receiveText = [&](const QByteArray &text) {
         const ConsoleText m = CutConsoleText(text);
         handled << m.payload;
-        ReceiveConsoleText(form().inbound, text);
+        ReceiveConsoleText(form().inbound(), text);
         if (m.command != "CE")
             return;
         QMessageBox box(QMessageBox::Critical, kApplicationTitle, QString::fromLatin1(m.payload), QMessageBox::Ok, &form());

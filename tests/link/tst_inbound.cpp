@@ -21,7 +21,7 @@ const QByteArray DC1("\x11"), DC2("\x12"), DC3("\x13"), DC4("\x14");
 
 void receive(TestStation &s, const QByteArray &command, const QByteArray &payload, const QByteArray &sender = "VRX ")
 {
-    ReceiveConsoleText(s.form->inbound, LoopbackServer::frame(command, payload, sender));
+    ReceiveConsoleText(s.form->inbound(), LoopbackServer::frame(command, payload, sender));
 }
 
 // The panel's score as if Accept had written it on a link (these stations have none).

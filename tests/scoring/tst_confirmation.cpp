@@ -192,7 +192,7 @@ private slots:
         TMainForm &f = l->f();
         ApplyScoreKey(f.scoring, 9);
         ButtonSendScoreClick(f.scoring);
-        ReceiveConsoleText(f.inbound, LoopbackServer::frame("EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3));
+        ReceiveConsoleText(f.inbound(), LoopbackServer::frame("EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3));
         QVERIFY(!element<PictureButton>(f, "ScoreConfirmAccept")->isEnabled());
         QVERIFY(!element<PictureButton>(f, "ButtonHome3")->isHidden());
         QTest::mouseClick(element<PictureButton>(f, "ScoreConfirmAccept"), Qt::LeftButton);
@@ -206,7 +206,7 @@ private slots:
         QVERIFY(element<Panel>(f, "ScoreConfirmMain")->isHidden());
         QVERIFY(element<PictureButton>(f, "ButtonSendScore")->isEnabled());
         // End of event while keying: Send refuses the pointer until a score key.
-        ReceiveConsoleText(f.inbound, LoopbackServer::frame("EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3));
+        ReceiveConsoleText(f.inbound(), LoopbackServer::frame("EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3));
         QVERIFY(!element<PictureButton>(f, "ButtonSendScore")->isEnabled());
         QTest::mouseClick(element<PictureButton>(f, "ButtonSendScore"), Qt::LeftButton);
         QVERIFY(element<Panel>(f, "ScoreConfirmMain")->isHidden());
@@ -226,7 +226,7 @@ private slots:
         ScoreConfirmAcceptClick(f.scoring);
         Acknowledge(f.scoring);
         f.state.Scoring.setZeroPressCount(2);
-        ReceiveConsoleText(f.inbound, LoopbackServer::frame("AI", "1-2" + DC1 + "A" + DC2 + "B" + DC3));
+        ReceiveConsoleText(f.inbound(), LoopbackServer::frame("AI", "1-2" + DC1 + "A" + DC2 + "B" + DC3));
         QVERIFY(!element<Panel>(f, "ScoreConfirmMain")->isHidden());
         QVERIFY(ScoreAcknowledged(f.scoring));
         QCOMPARE(element<QLabel>(f, "ScoreConfirmTitle")->text(), QStringLiteral("Score Confirmation"));

@@ -352,7 +352,7 @@ void TestLayout::noDisplayWithoutAScore()
     QCOMPARE(shownDisplays(f), 0);
 
     f.state.JudgeCount = 5;
-    HandleXX(f.inbound, "#6.5^7.0^7.5^8.0^6.0^");
+    HandleXX(f.state, f, f.scoringView(), "#6.5^7.0^7.5^8.0^6.0^");
     QCOMPARE(shownDisplays(f), 5);
     f.state.JudgeCount = 11;  // as an "EI" sets it
     s->fakes.screen->setGeometry(kPortrait);

@@ -54,7 +54,7 @@ private slots:
         QVERIFY2(colours.size() > 16, "the logo picture is empty");
         const auto s = station();
         TMainForm &form = *s->form;
-        QCOMPARE(form.VRXLogo->pixmap().size(), logo.size());
+        QCOMPARE(element<QLabel>(form, "VRXLogo")->pixmap().size(), logo.size());
     }
 
     void settingsChooseTheFunction_data()
