@@ -119,7 +119,8 @@ int main(int argc, char **argv)
             paintNow();
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
         release(&form, Qt::Key_Return, QStringLiteral("\r"));
-        if (element<Panel>(form, "ScoreConfirmMain")->isHidden() || element<QLabel>(form, "ScoreConfirmScore0")->text() != element<QLabel>(form, "ScoreEdit")->text()) {
+        if (element<Panel>(form, "ScoreConfirmMain")->isHidden()
+            || element<QLabel>(form, "ScoreConfirmScore0")->text() != element<QLabel>(form, "ScoreEdit")->text()) {
             std::fprintf(stderr, "Enter did not show the confirmation panel\n");
             std::exit(1);
         }

@@ -18,7 +18,8 @@
 
 ConsoleLink::ConsoleLink(StationState &state, const StationPlatform &platform, LinkHost &host, ScoringPage &scoring,
                          QObject *parent)
-    : QObject(parent), state_(state), platform_(platform), host_(host), scoring_(scoring), connection_(std::make_unique<ConsoleConnection>(state, *this, this))
+    : QObject(parent), state_(state), platform_(platform), host_(host), scoring_(scoring),
+      connection_(std::make_unique<ConsoleConnection>(state, *this, this))
 {
 }
 

@@ -76,7 +76,8 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     ScoringView *scoringView = scoringView_.get();
     connect(scoringView, &ScoringView::homeClicked, this, [this] { link->GoHome(); });
     connect(StatusBar1, &StatusBar::doubleClicked, this, [this] { link->StatusBarDblClick(); });
-    connect(opening_->details().sendButton(), &QAbstractButton::clicked, this, [this] { ButtonSendMessageClick(details(), *link); });
+    connect(opening_->details().sendButton(), &QAbstractButton::clicked, this,
+            [this] { ButtonSendMessageClick(details(), *link); });
     connect(scoringView, &ScoringView::sendClicked, this, [this] { ButtonSendScoreClick(scoring); });
     connect(scoringView, &ScoringView::acceptClicked, this, [this] { ScoreConfirmAcceptClick(scoring); });
     connect(scoringView, &ScoringView::declineClicked, this, [this] { ScoreConfirmDeclineClick(scoring); });

@@ -178,8 +178,9 @@ QString TestFaults::panelState() const
 {
     const TMainForm &f = *station_->form;
     return QStringLiteral("panel %1, %2, shows %3, score %4, page %5, title %6")
-        .arg(element<Panel>(f, "ScoreConfirmMain")->isHidden() ? "hidden" : "shown", element<Panel>(f, "ScoreConfirmMain")->color().name(),
-             element<QLabel>(f, "ScoreConfirmScore0")->text(), element<QLabel>(f, "ScoreEdit")->text())
+        .arg(element<Panel>(f, "ScoreConfirmMain")->isHidden() ? "hidden" : "shown",
+             element<Panel>(f, "ScoreConfirmMain")->color().name(), element<QLabel>(f, "ScoreConfirmScore0")->text(),
+             element<QLabel>(f, "ScoreEdit")->text())
         .arg(f.currentPage())
         .arg(element<QLabel>(f, "ScoreConfirmTitle")->text());
 }
@@ -188,7 +189,8 @@ bool TestFaults::panelRedWith(const QString &score) const
 {
     const TMainForm &f = *station_->form;
     return !element<Panel>(f, "ScoreConfirmMain")->isHidden() && element<Panel>(f, "ScoreConfirmMain")->color() == kRed
-           && element<QLabel>(f, "ScoreConfirmScore0")->text() == score && element<QLabel>(f, "ScoreEdit")->text() == score;
+           && element<QLabel>(f, "ScoreConfirmScore0")->text() == score
+           && element<QLabel>(f, "ScoreEdit")->text() == score;
 }
 
 // The scripted server's side of the road: it acknowledges every score it reads, unless the
@@ -280,7 +282,8 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
     const QByteArray event = "Men 3m Springboard, dive " + QByteArray::number(index);
     server_->send(LoopbackServer::frame("EI", "IND\x11" + event + "\x12" "7\x13"), c);
     QTRY_COMPARE(element<QLabel>(form(), "LabelEvent")->text(), QString::fromLatin1(event));
-    QVERIFY(element<Panel>(form(), "ScoreConfirmMain")->isHidden() && !element<Panel>(form(), "PanelKeypad")->isHidden());
+    QVERIFY(element<Panel>(form(), "ScoreConfirmMain")->isHidden()
+            && !element<Panel>(form(), "PanelKeypad")->isHidden());
 
     // The athlete and the dive, perhaps cut short.
     const QByteArray diveNumber = QByteArray::number(100 + index) + "B";
@@ -444,7 +447,8 @@ void TestFaults::hundredDivesUnderFire()
                 violations_ << QStringLiteral("dive %1: green before the server had %2").arg(dive_).arg(score_);
             if (element<QLabel>(form(), "ScoreConfirmScore0")->text() != score_)
                 violations_ << QStringLiteral("dive %1: green with %2, keyed %3")
-                                   .arg(dive_).arg(element<QLabel>(form(), "ScoreConfirmScore0")->text(), score_);
+                                   .arg(dive_)
+                                   .arg(element<QLabel>(form(), "ScoreConfirmScore0")->text(), score_);
         } else if (!ScoreAcknowledged(form().scoring) && !panelRedWith(score_)) {
             violations_ << QStringLiteral("dive %1: panel not red with %2 after %3")
                                .arg(dive_).arg(score_, QString::fromLatin1(RenderForLog(text)));

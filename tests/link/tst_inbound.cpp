@@ -97,7 +97,9 @@ private slots:
         QVERIFY(element<Panel>(f, "PanelScoreboard")->isHidden());
         receive(s, "PR", "5" + DC1 + "66.50^T 183.20^RANK 2" + DC2);
         QVERIFY(!element<Panel>(f, "PanelScoreboard")->isHidden());
-        QCOMPARE(QStringList({element<TLedTextLabel>(f, "ScoreboardOrder")->Caption(), element<TLedTextLabel>(f, "Scoreboard1")->Caption(), element<TLedTextLabel>(f, "Scoreboard2")->Caption(),
+        QCOMPARE(QStringList({element<TLedTextLabel>(f, "ScoreboardOrder")->Caption(),
+                              element<TLedTextLabel>(f, "Scoreboard1")->Caption(),
+                              element<TLedTextLabel>(f, "Scoreboard2")->Caption(),
                               element<TLedTextLabel>(f, "Scoreboard3")->Caption()}),
                  QStringList({"ORDER   5", "    66.50", " T 183.20", "   RANK 2"}));
     }

@@ -42,10 +42,10 @@ private slots:
         form.show();
         QTRY_VERIFY(form.startedUp());
         EnterScoringScreen(form.scoring);
-        QTest::mouseClick(element<PictureButton>(form, qPrintable(QStringLiteral("INDSCORE%1").arg(6))), Qt::LeftButton);
-        QTest::mouseClick(element<PictureButton>(form, qPrintable(QStringLiteral("INDSCORE%1").arg(6))), Qt::LeftButton);
+        QTest::mouseClick(element<PictureButton>(form, "INDSCORE6"), Qt::LeftButton);
+        QTest::mouseClick(element<PictureButton>(form, "INDSCORE6"), Qt::LeftButton);
         QCOMPARE(element<QLabel>(form, "ScoreEdit")->text(), QStringLiteral("6.5"));
-        QTest::mouseClick(element<PictureButton>(form, qPrintable(QStringLiteral("INDSCORE%1").arg(10))), Qt::LeftButton);
+        QTest::mouseClick(element<PictureButton>(form, "INDSCORE10"), Qt::LeftButton);
         QCOMPARE(element<QLabel>(form, "ScoreEdit")->text(), QStringLiteral("10.0"));
         QTest::mouseClick(element<PictureButton>(form, "INDSCOREClear"), Qt::LeftButton);
         QCOMPARE(element<QLabel>(form, "ScoreEdit")->text(), QStringLiteral("0.0"));

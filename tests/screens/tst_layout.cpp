@@ -117,7 +117,8 @@ void TestLayout::workedArrangement()
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 3; ++c) {
             const int v = values[r][c];
-            QWidget *k = v < 0 ? static_cast<QWidget *>(element<PictureButton>(f, "INDSCOREClear")) : element<PictureButton>(f, qPrintable(QStringLiteral("INDSCORE%1").arg(v)));
+            QWidget *k = v < 0 ? static_cast<QWidget *>(element<PictureButton>(f, "INDSCOREClear"))
+                               : element<PictureButton>(f, qPrintable(QStringLiteral("INDSCORE%1").arg(v)));
             QCOMPARE(k->geometry(), QRect(columns[c], rows[r], key, key));
         }
     }
@@ -130,7 +131,8 @@ void TestLayout::workedArrangement()
     const QList<int> widths{element<QLabel>(f, "LabelEvent")->width(), element<QLabel>(f, "LabelAthlete")->width(), element<QLabel>(f, "LabelClub")->width(),
                             element<QLabel>(f, "LabelDiveDescription")->width()};
     QCOMPARE(widths, headerWidths);
-    QCOMPARE(element<QLabel>(f, "LabelINDMessage")->geometry().bottom(), element<Panel>(f, "PanelIND")->height() - 1);  // still bottom-most
+    QCOMPARE(element<QLabel>(f, "LabelINDMessage")->geometry().bottom(),
+             element<Panel>(f, "PanelIND")->height() - 1);  // still bottom-most
 }
 
 void TestLayout::displays_data()
@@ -252,7 +254,7 @@ void TestLayout::resolutionChangeRearrangesEverything()
     QCOMPARE(dockIn(element<Panel>(f, "PanelIND"), element<Panel>(f, "PanelRight")), DockLayout::Bottom);
     QCOMPARE(element<Panel>(f, "PanelRight")->geometry(), QRect(0, 722, 758, 130));
     QCOMPARE(element<Panel>(f, "PanelKeypad")->geometry(), QRect(0, 0, 758, 722));
-    QCOMPARE(element<PictureButton>(f, qPrintable(QStringLiteral("INDSCORE%1").arg(7)))->geometry(), QRect(175, 85, 120, 120));
+    QCOMPARE(element<PictureButton>(f, "INDSCORE7")->geometry(), QRect(175, 85, 120, 120));
     QCOMPARE(element<PictureButton>(f, "ButtonSendScore")->pos(), QPoint(286, 8));
     QCOMPARE(displayLefts(f, 11), (QList<int>{4, 70, 136, 208, 274, 340, 412, 479, 546, 613, 680}));
     QCOMPARE(f.scoringView().scoreDisplays()[0]->y(), 694);
@@ -286,7 +288,7 @@ void TestLayout::windowResizeKeepsArrangementAndDisplays()
     QCOMPARE(dockIn(element<Panel>(f, "PanelIND"), element<Panel>(f, "PanelRight")), DockLayout::Right);
     QCOMPARE(element<Panel>(f, "PanelKeypad")->geometry(), QRect(0, 0, 690 - 211, 845 - 17));
     const layout::KeypadGrid grid = layout::keypadGrid(479, 828);
-    QCOMPARE(element<PictureButton>(f, qPrintable(QStringLiteral("INDSCORE%1").arg(0)))->geometry(), grid.keyRect(0, 3));
+    QCOMPARE(element<PictureButton>(f, "INDSCORE0")->geometry(), grid.keyRect(0, 3));
     QCOMPARE(element<PictureButton>(f, "ButtonSendScore")->pos(), QPoint(8, (1000 - 114) / 2 - 3 * 43));
     QCOMPARE(element<PictureButton>(f, "ScoreConfirmAccept")->x(), 3 * (479 / 5));
     // The header texts are fitted again...
@@ -321,13 +323,16 @@ void TestLayout::placementsOnTheWindow()
     const layout::PageGeometry g = layout::pageGeometry(screen.size(), 11);
 
     QCOMPARE(element<PictureButton>(f, "ButtonSendScore")->geometry(), g.send);
-    QCOMPARE(element<Panel>(f, "PanelScoreboard")->parentWidget(), g.scoreboard.inKeypad ? static_cast<QWidget *>(element<Panel>(f, "PanelKeypad")) : element<Panel>(f, "PanelRight"));
+    QCOMPARE(element<Panel>(f, "PanelScoreboard")->parentWidget(),
+             g.scoreboard.inKeypad ? static_cast<QWidget *>(element<Panel>(f, "PanelKeypad"))
+                                   : element<Panel>(f, "PanelRight"));
     QCOMPARE(element<Panel>(f, "PanelScoreboard")->geometry(), g.scoreboard.rect);
     for (int i = 0; i < 11; ++i)
         QCOMPARE(f.scoringView().scoreDisplays()[i]->geometry(), g.displays[i]);
 
     QVERIFY(element<Panel>(f, "PanelScoreboard")->isVisible());
-    const QRect board(element<Panel>(f, "PanelScoreboard")->mapTo(&f, QPoint(0, 0)), element<Panel>(f, "PanelScoreboard")->size());
+    const QRect board(element<Panel>(f, "PanelScoreboard")->mapTo(&f, QPoint(0, 0)),
+                      element<Panel>(f, "PanelScoreboard")->size());
     QVERIFY(f._Notebook->geometry().contains(board));
     for (const QPoint &corner : {board.topLeft(), board.topRight(), board.bottomLeft(), board.bottomRight()}) {
         QWidget *at = f.childAt(corner);

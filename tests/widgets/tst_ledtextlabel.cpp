@@ -669,7 +669,8 @@ void TestLedTextLabel::stationLabels()
     dockLayoutOf(element<Panel>(form, "PanelScoreboard"))->arrange(element<Panel>(form, "PanelScoreboard")->rect());
     QCOMPARE(element<TLedTextLabel>(form, "ScoreboardOrder")->geometry(), QRect(0, 20, 172, 28));
     QVERIFY(element<TLedTextLabel>(form, "ScoreboardOrder")->AutoSize());
-    TLedTextLabel *lines[] = {element<TLedTextLabel>(form, "Scoreboard1"), element<TLedTextLabel>(form, "Scoreboard2"), element<TLedTextLabel>(form, "Scoreboard3")};
+    TLedTextLabel *lines[] = {element<TLedTextLabel>(form, "Scoreboard1"), element<TLedTextLabel>(form, "Scoreboard2"),
+                              element<TLedTextLabel>(form, "Scoreboard3")};
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(lines[i]->geometry(), QRect(0, 52 + 32 * i, 115, 28));
         QCOMPARE(lines[i]->Caption(), QStringLiteral("ORDER "));
