@@ -14,6 +14,7 @@
 #include "link/InboundHandlers.h"
 #include "link/LinkMemos.h"
 #include "scoring/ScoreConfirmation.h"
+#include "screens/ScoringView.h"
 #include "screens/Unit_Main.h"
 
 #include <QApplication>
@@ -46,7 +47,7 @@ void paintNow()
 Figures measure(TMainForm &form, const QByteArray (&texts)[2], int runs, bool paint)
 {
     for (int i = 0; i < std::min(runs, 200); ++i) {  // font, glyph and layout caches
-        ReceiveConsoleText(form.inbound, texts[i % 2]);
+        ReceiveConsoleText(form.inbound(), texts[i % 2]);
         paintNow();
     }
     std::vector<double> us;
@@ -54,7 +55,7 @@ Figures measure(TMainForm &form, const QByteArray (&texts)[2], int runs, bool pa
     QElapsedTimer t;
     for (int i = 0; i < runs; ++i) {
         t.start();
-        ReceiveConsoleText(form.inbound, texts[i % 2]);
+        ReceiveConsoleText(form.inbound(), texts[i % 2]);
         if (paint)
             paintNow();
         us.push_back(double(t.nsecsElapsed()) / 1e3);
@@ -94,7 +95,7 @@ int main(int argc, char **argv)
 
     const QByteArray tp = frame("TP", {});
     for (int i = 0; i < kMemoMaxLines; ++i)
-        ReceiveConsoleText(form.inbound, tp);
+        ReceiveConsoleText(form.inbound(), tp);
     QCoreApplication::processEvents();
 
     // A little too long for the labels at the design size.
@@ -126,8 +127,8 @@ int main(int argc, char **argv)
 
     // The fitted texts really shrink: the header type starts at 29 pixels (22 points).
     auto fitted = [&](const char *what, const QByteArray &a, const QByteArray &d) {
-        ReceiveConsoleText(form.inbound, a);
-        ReceiveConsoleText(form.inbound, d);
+        ReceiveConsoleText(form.inbound(), a);
+        ReceiveConsoleText(form.inbound(), d);
         std::printf("%s texts fitted to %d px (athlete), %d px (team), %d px (description) from 29 px\n", what,
                     element<QLabel>(form, "LabelAthlete")->font().pixelSize(), element<QLabel>(form, "LabelClub")->font().pixelSize(),
                     element<QLabel>(form, "LabelDiveDescription")->font().pixelSize());
@@ -154,7 +155,7 @@ int main(int argc, char **argv)
     form.state.JudgeCount = 11;
     print("XX, 11 judges + paint", runs, measure(form, xx, runs, true), false);
 
-    const QString last = form.ScoreDisplays[10]->Caption();
+    const QString last = form.scoringView().scoreDisplays()[10]->Caption();
     if ((last != QStringLiteral("7.0") && last != QStringLiteral("8.0")) || element<QPlainTextEdit>(form, "LogFile")->document()->blockCount() > kMemoMaxLines) {
         std::fprintf(stderr, "the messages were not handled as expected\n");
         return 1;

@@ -66,8 +66,8 @@ int main(int argc, char **argv)
     ArrangeScoreDisplays(form);
     QCoreApplication::processEvents();
 
-    std::printf("window %dx%d, keypad %dx%d\n", form.width(), form.height(), form.PanelKeypad->width(),
-                form.PanelKeypad->height());
+    std::printf("window %dx%d, keypad %dx%d\n", form.width(), form.height(),
+                element<Panel>(form, "PanelKeypad")->width(), element<Panel>(form, "PanelKeypad")->height());
 
     print("ArrangeLayout, 1218x805, design texts", iterations, measure(iterations, [&] { ArrangeLayout(form); }));
 

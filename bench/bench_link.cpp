@@ -96,7 +96,7 @@ double sameWorkOneThread(TMainForm &form, const QByteArray &stream, int messages
             const char *eot = static_cast<const char *>(std::memchr(p, ctl::EOT, size_t(end - p)));
             QByteArray text(p, eot - p);
             text += ctl::EOT;
-            ReceiveConsoleText(form.inbound, text);
+            ReceiveConsoleText(form.inbound(), text);
             ++n;
             p = eot + 1;
         }
@@ -185,7 +185,7 @@ int main(int argc, char **argv)
     int handled = 0;
     QElapsedTimer t;
     form.link->receiveText = [&](const QByteArray &text) {
-        ReceiveConsoleText(form.inbound, text);
+        ReceiveConsoleText(form.inbound(), text);
         if (++handled == messages)
             app.quit();
     };

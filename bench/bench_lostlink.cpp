@@ -8,6 +8,7 @@
 // Default 1,000 cycles. The reconnect timer's 2 s are not waited for: its handler is called
 // as soon as the loss has been reported. The station runs offscreen in a temporary working
 // folder, talking to a listening socket on 127.0.0.1.
+#include "../tests/support/Elements.h"
 #include "../tests/support/ResidentMemory.h"
 #include "link/ConsoleLink.h"
 #include "platform/HostIdentity.h"
@@ -136,8 +137,8 @@ int main(int argc, char **argv)
         ScoreConfirmAcceptClick(form.scoring);  // the judge accepts: it cannot be written
         form.link->AutomaticReconnect();
         server = acceptStation(listener);
-        const bool red = !form.ScoreConfirmMain->isHidden() && !ScoreAcknowledged(form.scoring)
-                         && form.ScoreConfirmScore0->text() == QStringLiteral("7.5");
+        const bool red = !element<Panel>(form, "ScoreConfirmMain")->isHidden() && !ScoreAcknowledged(form.scoring)
+                         && element<QLabel>(form, "ScoreConfirmScore0")->text() == QStringLiteral("7.5");
         if (server < 0 || !form.link->Connected() || !red) {
             ++failures;
             break;

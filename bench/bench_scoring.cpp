@@ -93,12 +93,12 @@ int main(int argc, char **argv)
                 qPrintable(QGuiApplication::platformName()));
 
     PaintCounter scorePaints, panelPaints;
-    form.ScoreEdit->installEventFilter(&scorePaints);
-    form.ScoreConfirmMain->installEventFilter(&panelPaints);
+    element<QLabel>(form, "ScoreEdit")->installEventFilter(&scorePaints);
+    element<Panel>(form, "ScoreConfirmMain")->installEventFilter(&panelPaints);
 
     // Score keys: 6 gives 6.0, again 6.5, again 6.0... so every key changes the text.
     auto scoreKey = [&](bool paint, std::vector<double> &ms) {
-        const QString before = form.ScoreEdit->text();
+        const QString before = element<QLabel>(form, "ScoreEdit")->text();
         QElapsedTimer t;
         t.start();
         press(&form, Qt::Key_6, QStringLiteral("6"));
@@ -106,7 +106,7 @@ int main(int argc, char **argv)
             paintNow();
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
         release(&form, Qt::Key_6, QStringLiteral("6"));
-        if (form.ScoreEdit->text() == before) {
+        if (element<QLabel>(form, "ScoreEdit")->text() == before) {
             std::fprintf(stderr, "the score key did not change the score text\n");
             std::exit(1);
         }
@@ -119,7 +119,8 @@ int main(int argc, char **argv)
             paintNow();
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
         release(&form, Qt::Key_Return, QStringLiteral("\r"));
-        if (form.ScoreConfirmMain->isHidden() || form.ScoreConfirmScore0->text() != form.ScoreEdit->text()) {
+        if (element<Panel>(form, "ScoreConfirmMain")->isHidden()
+            || element<QLabel>(form, "ScoreConfirmScore0")->text() != element<QLabel>(form, "ScoreEdit")->text()) {
             std::fprintf(stderr, "Enter did not show the confirmation panel\n");
             std::exit(1);
         }
@@ -127,7 +128,7 @@ int main(int argc, char **argv)
         press(&form, Qt::Key_Escape, QString(QChar(27)));
         release(&form, Qt::Key_Escape, QString(QChar(27)));
         paintNow();
-        if (!form.ScoreConfirmMain->isHidden()) {
+        if (!element<Panel>(form, "ScoreConfirmMain")->isHidden()) {
             std::fprintf(stderr, "Esc did not bring the keypad back\n");
             std::exit(1);
         }

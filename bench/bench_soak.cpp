@@ -327,7 +327,7 @@ int main(int argc, char **argv)
     }
     qint64 handled = 0;
     form.link->receiveText = [&](const QByteArray &text) {
-        ReceiveConsoleText(form.inbound, text);
+        ReceiveConsoleText(form.inbound(), text);
         ++handled;
     };
     runFor(1000);  // let the connection settle

@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const qsizetype eot = stream.indexOf(ctl::EOT, from);
             if (eot < 0 || eot - from > kMaxMessageBytes)
                 break;
-            ReceiveConsoleText(form->inbound, HandoffText(stream.mid(from, eot - from)));
+            ReceiveConsoleText(form->inbound(), HandoffText(stream.mid(from, eot - from)));
             from = eot + 1;
         }
     }

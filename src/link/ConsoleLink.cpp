@@ -16,10 +16,10 @@
 #include <algorithm>
 #include <exception>
 
-ConsoleLink::ConsoleLink(StationState &state, const StationPlatform &platform, const LinkScreens &screens,
-                         ScoringPage &scoring, InboundScreens &inbound, LinkHost &host, QObject *parent)
-    : QObject(parent), state_(state), platform_(platform), screens_(screens), scoring_(scoring), inbound_(inbound),
-      host_(host), connection_(std::make_unique<ConsoleConnection>(state, *this, this))
+ConsoleLink::ConsoleLink(StationState &state, const StationPlatform &platform, LinkHost &host, ScoringPage &scoring,
+                         QObject *parent)
+    : QObject(parent), state_(state), platform_(platform), host_(host), scoring_(scoring),
+      connection_(std::make_unique<ConsoleConnection>(state, *this, this))
 {
 }
 
@@ -61,13 +61,13 @@ void ConsoleLink::FillServerAddressList()
         for (const std::string &entry : NeighbourEntries(q, local))
             neighbours << QString::fromLocal8Bit(entry.data(), qsizetype(entry.size()));
     }
-    screens_.opening->setServerAddresses(
+    host_.openingView().setServerAddresses(
         ServerAddressEntries(neighbours, state_.LastServerAddress, state_.ClientInfo.LocalAddress));
 }
 
 QString ConsoleLink::ServerAddressOfSelection() const
 {
-    const QString t = screens_.opening->selectedServer();
+    const QString t = host_.openingView().selectedServer();
     return t.contains(QLatin1String("This Computer")) ? state_.ClientInfo.LocalAddress : t;
 }
 
@@ -90,7 +90,7 @@ void ConsoleLink::ConnectConsolesClick()
             showMessage(BoxKind::Plain, kCouldNotConnectText);
         return;
     }
-    state_.LastServerAddress = screens_.opening->selectedServer();
+    state_.LastServerAddress = host_.openingView().selectedServer();
     state_.SavedFunctionIndex = state_.FunctionIndex;
     emit serverChosen();
 }
@@ -104,7 +104,7 @@ void ConsoleLink::DisconnectAction()
 
 void ConsoleLink::LinkConnected()
 {
-    screens_.opening->showLinked(true);
+    host_.openingView().showLinked(true);
     state_.Scoring.linkChanged();
     // Linked again after a loss: what waited for the server is put before the judge again.
     EnterScoringScreen(scoring_, lossPending_, scoreUnsent_);
@@ -117,9 +117,9 @@ void ConsoleLink::LinkDisconnected()
 {
     // Nothing sent on the link that closed can be answered on the next one.
     state_.Scoring.linkChanged();
-    OperatorView &details = *inbound_.details;
+    OperatorView &details = host_.operatorView();
     details.ClearConnectedClients();
-    screens_.opening->showLinked(false);
+    host_.openingView().showLinked(false);
     const QString &name = state_.ClientInfo.LocalComputerName;
     for (int r = 1; r <= kStationIdCount; ++r) {
         if (details.stationCell(r, ConnectionsGrid::NameColumn) != name)
@@ -135,7 +135,7 @@ void ConsoleLink::LinkDisconnected()
 
 void ConsoleLink::ShowLinkState()
 {
-    QLabel *panel = screens_.StatusBar1->panel(StatusPanel::Link);
+    QLabel *panel = host_.statusBar().panel(StatusPanel::Link);
     if (!panel)
         return;
     const bool lost = host_.currentPage() == 1 && !Connected();
@@ -144,28 +144,28 @@ void ConsoleLink::ShowLinkState()
         pal.setColor(QPalette::WindowText, QColor(255, 0, 0));
         panel->setPalette(pal);
     }
-    screens_.StatusBar1->setPanelText(StatusPanel::Link, lost ? kLinkLostText : QString());
+    host_.statusBar().setPanelText(StatusPanel::Link, lost ? kLinkLostText : QString());
 }
 
 void ConsoleLink::GoHome(GoHomeSteps steps)
 {
     host_.SelectPage(0);
     if (steps.stopReconnect)
-        screens_.ReconnectTimer->stop();
-    if (screens_.opening->linkedShown())
+        host_.reconnectTimer().stop();
+    if (host_.openingView().linkedShown())
         DisconnectAction();
     if (steps.focusConnect)
-        screens_.opening->focusConnect();
+        host_.openingView().focusConnect();
     ShowLinkState();
 }
 
 void ConsoleLink::ReportLostLink()
 {
     lossPending_ = true;
-    if (screens_.ReconnectTimer->isActive())
+    if (host_.reconnectTimer().isActive())
         return;
     host_.ShowLostConnection();
-    screens_.ReconnectTimer->start();
+    host_.reconnectTimer().start();
 }
 
 void ConsoleLink::ScoreSendFailed()
@@ -176,12 +176,12 @@ void ConsoleLink::ScoreSendFailed()
 
 void ConsoleLink::AutomaticReconnect()
 {
-    screens_.ReconnectTimer->stop();  // one attempt per lost link
+    host_.reconnectTimer().stop();  // one attempt per lost link
     // A connect that waits already is the attempt.
     if (connection_->Opening())
         return;
     state_.RetryCount += 1;
-    screens_.StatusBar1->setPanelText(StatusPanel::RetryCount, QStringLiteral("Retry Count: %1  %2")
+    host_.statusBar().setPanelText(StatusPanel::RetryCount, QStringLiteral("Retry Count: %1  %2")
                                              .arg(state_.RetryCount)
                                              .arg(QTime::currentTime().toString(QStringLiteral("hh:mm.ss"))));
     GoHome();
@@ -195,7 +195,7 @@ void ConsoleLink::AutomaticReconnect()
 
 bool ConsoleLink::SendConsoleMessage(const QByteArray &command, const QByteArray &payload)
 {
-    const bool reconnecting = screens_.ReconnectTimer->isActive();
+    const bool reconnecting = host_.reconnectTimer().isActive();
     const bool written = connection_->Send(command, payload);
     // A score that could not be written has reported the lost link (unless reconnecting).
     if (command == "SD" && (written || reconnecting))
@@ -218,8 +218,8 @@ void ConsoleLink::TextReceived(const QByteArray &text)
     try {
         if (receiveText)
             receiveText(text);
-        else
-            ReceiveConsoleText(inbound_, text);
+        else if (inbound_)
+            ReceiveConsoleText(*inbound_, text);
     } catch (const std::exception &e) {
         // A handler's error stops the handling of that message; the box holds back the next.
         if (showMessage)
@@ -231,7 +231,7 @@ void ConsoleLink::TextsBegin()
 {
     // The log lines of messages that arrived together are added to the memos together.
     if (togetherDepth_++ == 0)
-        together_ = inbound_.details->deferMemoAppends();
+        together_ = host_.operatorView().deferMemoAppends();
 }
 
 void ConsoleLink::TextsEnd()

@@ -14,7 +14,7 @@
 
 class QTimer;
 class StatusBar;
-struct InboundScreens;
+class InboundDispatcher;
 struct StationPlatform;
 struct StationState;
 
@@ -46,17 +46,15 @@ protected:
     ~OpeningView() = default;
 };
 
-// What the link's lifecycle works on. The main window fills it.
-struct LinkScreens {
-    OpeningView *opening = nullptr;
-    StatusBar *StatusBar1 = nullptr;
-    QTimer *ReconnectTimer = nullptr;
-};
-
-// What the link's lifecycle asks of the window around it.
+// What the link's lifecycle asks of the window around it, and the parts of the window it works
+// on: the opening page, the operator's details, the status bar and the reconnect timer.
 class LinkHost
 {
 public:
+    virtual OpeningView &openingView() = 0;
+    virtual OperatorView &operatorView() = 0;
+    virtual StatusBar &statusBar() = 0;
+    virtual QTimer &reconnectTimer() = 0;
     virtual void SelectPage(int page) = 0;
     virtual int currentPage() const = 0;
     // The lost-connection window, over the main window.
@@ -76,8 +74,8 @@ class ConsoleLink : public QObject, public ConnectionEvents, public ScoreSender
 public:
     static constexpr int kCloseDrainMs = ConsoleConnection::kCloseDrainMs;
 
-    ConsoleLink(StationState &state, const StationPlatform &platform, const LinkScreens &screens, ScoringPage &scoring,
-                InboundScreens &inbound, LinkHost &host, QObject *parent = nullptr);
+    ConsoleLink(StationState &state, const StationPlatform &platform, LinkHost &host, ScoringPage &scoring,
+                QObject *parent = nullptr);
     ~ConsoleLink() override;
 
     ConsoleConnection &connection() { return *connection_; }
@@ -122,6 +120,8 @@ public:
     enum class BoxKind { Plain, Error };
     // Shows a modal message box titled with the application title; the text is plain text.
     std::function<void(BoxKind kind, const QString &text)> showMessage;
+    // The handling of the received texts when receiveText is empty (the main window's).
+    void setInbound(InboundDispatcher *inbound) { inbound_ = inbound; }
     // Handles one received text (with its EOT); ReceiveConsoleText by default. A
     // std::exception thrown while handling a text ends the handling of that text: its what()
     // is shown in an error box (showMessage), and the next text follows once it is closed.
@@ -151,10 +151,9 @@ private:
 
     StationState &state_;
     const StationPlatform &platform_;
-    LinkScreens screens_;
-    ScoringPage &scoring_;
-    InboundScreens &inbound_;
     LinkHost &host_;
+    ScoringPage &scoring_;
+    InboundDispatcher *inbound_ = nullptr;
     std::unique_ptr<ConsoleConnection> connection_;
     // The memos' appends are collected while texts that arrived together are handed over
     // (batches nest when a handler's modal box drains more of them).

@@ -8,177 +8,181 @@
 #include "scoring/ScoringPage.h"
 #include "screens/LayoutGeometry.h"
 #include "station/StationState.h"
-#include "widgets/LedTextLabel.h"
-#include "widgets/Panel.h"
 
 #include <algorithm>
 
-void ReceiveConsoleText(InboundScreens &s, const QByteArray &text)
+InboundDispatcher::InboundDispatcher(StationState &state, ConsoleLink &link, InboundHost &host, ScoringPage &scoring,
+                                     HeaderView &header, OperatorView &details, ScoresView &scores)
+    : state_(state), link_(link), host_(host), scoring_(scoring), header_(header), details_(details), scores_(scores)
 {
-    s.details->AddLogLine(fromBytes(RenderForLog("client:" + text)));
+}
+
+void InboundDispatcher::receive(const QByteArray &text)
+{
+    details_.AddLogLine(fromBytes(RenderForLog("client:" + text)));
     const ConsoleText m = CutConsoleText(text);
+    const TProtocols &protocols = state_.Protocols;
     switch (InboundCommandOf(m.command)) {
-    case InboundCommand::CC: HandleCC(s, m.payload); break;
-    case InboundCommand::CD: HandleCD(s, m.payload); break;
-    case InboundCommand::TP: HandleTP(s, m.payload); break;
-    case InboundCommand::CE: HandleCE(s, m.payload); break;
-    case InboundCommand::CM: HandleCM(s, m.payload); break;
-    case InboundCommand::IP: HandleIP(s, m.payload, m.sender); break;
-    case InboundCommand::CN: HandleCN(s, m.payload, m.sender); break;
-    case InboundCommand::CS: HandleCS(s, m.payload, m.sender); break;
-    case InboundCommand::XX: HandleXX(s, m.payload); break;
-    case InboundCommand::AI: HandleAI(s, m.payload); break;
-    case InboundCommand::DI: HandleDI(s, m.payload); break;
-    case InboundCommand::PR: HandlePR(s, m.payload); break;
-    case InboundCommand::FS: HandleFS(s, m.payload); break;
-    case InboundCommand::EI: HandleEI(s, m.payload); break;
-    case InboundCommand::TX: HandleTX(s, m.payload); break;
+    case InboundCommand::CC: HandleCC(link_, state_.ClientInfo, details_, m.payload); break;
+    case InboundCommand::CD: HandleCD(link_, state_.ClientInfo.LocalStationId, details_, m.payload); break;
+    case InboundCommand::TP: HandleTP(link_); break;
+    case InboundCommand::CE: HandleCE(link_, m.payload); break;
+    case InboundCommand::CM: HandleCM(details_, m.payload); break;
+    case InboundCommand::IP: HandleIP(protocols, details_, m.payload, m.sender); break;
+    case InboundCommand::CN: HandleCN(protocols, details_, m.payload, m.sender); break;
+    case InboundCommand::CS: HandleCS(protocols, details_, m.payload, m.sender); break;
+    case InboundCommand::XX: HandleXX(state_, host_, scores_, m.payload); break;
+    case InboundCommand::AI: HandleAI(header_, scoring_, m.payload); break;
+    case InboundCommand::DI: HandleDI(header_, m.payload); break;
+    case InboundCommand::PR: HandlePR(scores_, m.payload); break;
+    case InboundCommand::FS: HandleFS(link_, state_.FunctionIndex + 1, scoring_, m.payload); break;
+    case InboundCommand::EI: HandleEI(link_, state_, host_, header_, scoring_, m.payload); break;
+    case InboundCommand::TX: HandleTX(state_.ClientInfo.LocalStationId, scoring_, m.payload); break;
     case InboundCommand::None: break;
     }
+}
+
+void ReceiveConsoleText(InboundDispatcher &inbound, const QByteArray &text)
+{
+    inbound.receive(text);
 }
 
 namespace {
 
 // The default error box: modal, titled with the application's title, one OK button, plain
 // text. The next message is handled once it is closed.
-void ShowErrorBox(InboundScreens &s, const QString &text)
+void ShowErrorBox(ConsoleLink &link, const QString &text)
 {
-    if (s.link->showMessage)
-        s.link->showMessage(ConsoleLink::BoxKind::Error, text);
+    if (link.showMessage)
+        link.showMessage(ConsoleLink::BoxKind::Error, text);
 }
 
-void fillGridCell(InboundScreens &s, const QByteArray &sender, int column, const QByteArray &payload)
+void fillGridCell(const TProtocols &protocols, OperatorView &details, const QByteArray &sender, int column,
+                  const QByteArray &payload)
 {
     const QString id = fromBytes(sender);
     for (int r = 1; r <= kStationIdCount; ++r) {
-        if (s.state->Protocols.StationIdTable[r - 1] == id) {
-            s.details->setStationCell(r, column, fromBytes(payload));
+        if (protocols.StationIdTable[r - 1] == id) {
+            details.setStationCell(r, column, fromBytes(payload));
         }
     }
 }
 
 } // namespace
 
-void HandleCC(InboundScreens &s, const QByteArray &payload)
+void HandleCC(ConsoleLink &link, const TClientInfo &self, OperatorView &details, const QByteArray &payload)
 {
-    s.details->AddConnectedClient(fromBytes(payload));
-    s.link->SendConsoleMessage("IP", toBytes(s.state->ClientInfo.LocalAddress));
-    s.link->SendConsoleMessage("CN", toBytes(s.state->ClientInfo.LocalComputerName));
-    s.link->SendConsoleMessage("CS", "Active");
+    details.AddConnectedClient(fromBytes(payload));
+    link.SendConsoleMessage("IP", toBytes(self.LocalAddress));
+    link.SendConsoleMessage("CN", toBytes(self.LocalComputerName));
+    link.SendConsoleMessage("CS", "Active");
 }
 
-void HandleCD(InboundScreens &s, const QByteArray &payload)
+void HandleCD(ConsoleLink &link, const QString &localStationId, OperatorView &details, const QByteArray &payload)
 {
     const QString id = fromBytes(payload);
-    if (id == s.state->ClientInfo.LocalStationId) {
-        s.link->GoHome();
+    if (id == localStationId) {
+        link.GoHome();
         return;
     }
-    s.details->RemoveConnectedClient(id);
+    details.RemoveConnectedClient(id);
 }
 
-void HandleTP(InboundScreens &s, const QByteArray &)
+void HandleTP(ConsoleLink &link)
 {
-    s.link->SendBatteryStatus();
+    link.SendBatteryStatus();
 }
 
-void HandleCE(InboundScreens &s, const QByteArray &payload)
+void HandleCE(ConsoleLink &link, const QByteArray &payload)
 {
-    ShowErrorBox(s, fromBytes(payload));
+    ShowErrorBox(link, fromBytes(payload));
 }
 
-void HandleCM(InboundScreens &s, const QByteArray &payload)
+void HandleCM(OperatorView &details, const QByteArray &payload)
 {
-    s.details->AddChatLine(fromBytes(payload));
+    details.AddChatLine(fromBytes(payload));
 }
 
-void HandleIP(InboundScreens &s, const QByteArray &payload, const QByteArray &sender)
+void HandleIP(const TProtocols &protocols, OperatorView &details, const QByteArray &payload, const QByteArray &sender)
 {
-    fillGridCell(s, sender, ConnectionsGrid::AddressColumn, payload);
+    fillGridCell(protocols, details, sender, ConnectionsGrid::AddressColumn, payload);
 }
 
-void HandleCN(InboundScreens &s, const QByteArray &payload, const QByteArray &sender)
+void HandleCN(const TProtocols &protocols, OperatorView &details, const QByteArray &payload, const QByteArray &sender)
 {
-    fillGridCell(s, sender, ConnectionsGrid::NameColumn, payload);
+    fillGridCell(protocols, details, sender, ConnectionsGrid::NameColumn, payload);
 }
 
-void HandleCS(InboundScreens &s, const QByteArray &payload, const QByteArray &sender)
+void HandleCS(const TProtocols &protocols, OperatorView &details, const QByteArray &payload, const QByteArray &sender)
 {
-    fillGridCell(s, sender, ConnectionsGrid::StatusColumn, payload);
+    fillGridCell(protocols, details, sender, ConnectionsGrid::StatusColumn, payload);
 }
 
-void HandleXX(InboundScreens &s, const QByteArray &payload)
+void HandleXX(StationState &state, InboundHost &host, ScoresView &scores, const QByteArray &payload)
 {
     // A judge count outside the eleven displays is bounded as the layout bounds it.
-    const int n = layout::shownDisplayCount(s.state->JudgeCount);
+    const int n = layout::shownDisplayCount(state.JudgeCount);
     // The first n displays get their scores now, so the layout shows them.
-    s.state->ScoreDisplaysWritten = std::max(s.state->ScoreDisplaysWritten, n);
-    s.host->ArrangeScoreDisplays();
-    const QStringList scores = DecodePanelScores(payload);
-    const QList<TLedTextLabel *> &displays = *s.scores.ScoreDisplays;
-    for (int i = 0; i < n && i < displays.size() && i < scores.size(); ++i)
-        displays[i]->setCaption(scores[i]);
+    state.ScoreDisplaysWritten = std::max(state.ScoreDisplaysWritten, n);
+    host.ArrangeScoreDisplays();
+    scores.showPanelScores(DecodePanelScores(payload), n);
 }
 
-void HandleAI(InboundScreens &s, const QByteArray &payload)
+void HandleAI(HeaderView &header, ScoringPage &scoring, const QByteArray &payload)
 {
     const AthleteInfo a = DecodeAthlete(payload);
-    s.bands->setAthlete(a);
-    NewAthlete(*s.scoring);
+    header.setAthlete(a);
+    NewAthlete(scoring);
 }
 
-void HandleDI(InboundScreens &s, const QByteArray &payload)
+void HandleDI(HeaderView &header, const QByteArray &payload)
 {
-    s.bands->setDive(DecodeDive(payload));
+    header.setDive(DecodeDive(payload));
 }
 
-void HandlePR(InboundScreens &s, const QByteArray &payload)
+void HandlePR(ScoresView &scores, const QByteArray &payload)
 {
-    const ScoreboardInfo b = DecodeScoreboard(payload);
-    s.scores.PanelScoreboard->show();
-    s.scores.ScoreboardOrder->setCaption(QStringLiteral("ORDER ") + b.order);
-    s.scores.Scoreboard1->setCaption(b.lines[0]);
-    s.scores.Scoreboard2->setCaption(b.lines[1]);
-    s.scores.Scoreboard3->setCaption(b.lines[2]);
+    scores.showScoreboard(DecodeScoreboard(payload));
 }
 
-void HandleFS(InboundScreens &s, const QByteArray &payload)
+void HandleFS(ConsoleLink &link, int judgeNumber, ScoringPage &scoring, const QByteArray &payload)
 {
     const FinalScoreInfo f = DecodeFinalScore(payload);
     if (!f.function) {
-        ShowErrorBox(s, notAnIntegerMessage(f.functionText));
+        ShowErrorBox(link, notAnIntegerMessage(f.functionText));
         return;
     }
-    if (*f.function == s.state->FunctionIndex + 1)
-        FinalScore(*s.scoring, f.score);
+    if (*f.function == judgeNumber)
+        FinalScore(scoring, f.score);
 }
 
-void HandleEI(InboundScreens &s, const QByteArray &payload)
+void HandleEI(ConsoleLink &link, StationState &state, InboundHost &host, HeaderView &header, ScoringPage &scoring,
+              const QByteArray &payload)
 {
     const EventInfo e = DecodeEvent(payload);
-    s.state->DisciplineIndex = e.individual ? 0 : 1;
-    s.host->ShowDiscipline(s.state->DisciplineIndex);
-    EndOfEventState(*s.scoring, e.event);
-    s.bands->setEvent(e.event, e.individual);
+    state.DisciplineIndex = e.individual ? 0 : 1;
+    host.ShowDiscipline(state.DisciplineIndex);
+    EndOfEventState(scoring, e.event);
+    header.setEvent(e.event, e.individual);
     // The steps before a judge count that is not a whole number stay in effect.
     if (!e.judgeCount) {
-        ShowErrorBox(s, notAnIntegerMessage(e.judgeCountText));
+        ShowErrorBox(link, notAnIntegerMessage(e.judgeCountText));
         return;
     }
-    s.state->JudgeCount = *e.judgeCount;
-    UpdateJudgePositionLabel(*s.scoring);
+    state.JudgeCount = *e.judgeCount;
+    UpdateJudgePositionLabel(scoring);
 }
 
-void HandleTX(InboundScreens &s, const QByteArray &payload)
+void HandleTX(const QString &localStationId, ScoringPage &scoring, const QByteArray &payload)
 {
-    if (DecodeReceivedStation(payload) == s.state->ClientInfo.LocalStationId)
-        Acknowledge(*s.scoring);
+    if (DecodeReceivedStation(payload) == localStationId)
+        Acknowledge(scoring);
 }
 
-void ButtonSendMessageClick(InboundScreens &s)
+void ButtonSendMessageClick(OperatorView &details, ConsoleLink &link)
 {
-    const QString text = s.details->chatMessage();
-    if (trimControls(text).isEmpty() || !s.link->Connected())
+    const QString text = details.chatMessage();
+    if (trimControls(text).isEmpty() || !link.Connected())
         return;
-    s.link->SendConsoleMessage("CM", toBytes(text));
+    link.SendConsoleMessage("CM", toBytes(text));
 }

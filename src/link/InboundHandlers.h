@@ -7,10 +7,10 @@
 #include <QList>
 
 class ConsoleLink;
-class Panel;
-class TLedTextLabel;
 struct ScoringPage;
 struct StationState;
+struct TClientInfo;
+struct TProtocols;
 
 // The header bands as the received messages change them: what is being judged (the main
 // window's HeaderBands).
@@ -25,11 +25,18 @@ protected:
     ~HeaderView() = default;
 };
 
-// The scoreboard and the panel-score displays.
-struct PanelScoreboard {
-    Panel *PanelScoreboard = nullptr;
-    TLedTextLabel *ScoreboardOrder = nullptr, *Scoreboard1 = nullptr, *Scoreboard2 = nullptr, *Scoreboard3 = nullptr;
-    const QList<TLedTextLabel *> *ScoreDisplays = nullptr;  // in order, ScoreDisplay1 first
+// The scoreboard and the panel-score displays as the received messages change them (the main
+// window's ScoringView).
+class ScoresView
+{
+public:
+    // "XX": the first `count` displays take the scores, as far as there are displays and scores.
+    virtual void showPanelScores(const QStringList &scores, int count) = 0;
+    // "PR": the scoreboard shown, with its order and its three lines.
+    virtual void showScoreboard(const ScoreboardInfo &board) = 0;
+
+protected:
+    ~ScoresView() = default;
 };
 
 // What the inbound handlers ask of the window around them: the layout operations.
@@ -44,38 +51,56 @@ protected:
     ~InboundHost() = default;
 };
 
-// Everything the received messages act on. The main window fills it.
-struct InboundScreens {
-    StationState *state = nullptr;
-    ConsoleLink *link = nullptr;
-    InboundHost *host = nullptr;
-    ScoringPage *scoring = nullptr;
-    HeaderView *bands = nullptr;
-    OperatorView *details = nullptr;
-    PanelScoreboard scores;
+// Takes each received message apart and hands it to its handler, with what that handler works
+// on: the state, the link, the window's layout operations, the scoring page, the header bands,
+// the operator's details and the scores. The main window holds it.
+class InboundDispatcher
+{
+public:
+    InboundDispatcher(StationState &state, ConsoleLink &link, InboundHost &host, ScoringPage &scoring,
+                      HeaderView &header, OperatorView &details, ScoresView &scores);
+
+    // Logs one received message (with its EOT as its last character), takes it apart and
+    // dispatches it to its handler.
+    void receive(const QByteArray &text);
+
+private:
+    StationState &state_;
+    ConsoleLink &link_;
+    InboundHost &host_;
+    ScoringPage &scoring_;
+    HeaderView &header_;
+    OperatorView &details_;
+    ScoresView &scores_;
 };
 
-// Logs one received message (with its EOT as its last character), takes it apart and
-// dispatches it to its handler.
-void ReceiveConsoleText(InboundScreens &screens, const QByteArray &text);
+// InboundDispatcher::receive.
+void ReceiveConsoleText(InboundDispatcher &inbound, const QByteArray &text);
 
-// One handler per inbound command, with the message's payload; "IP", "CN" and "CS" also get
-// the sender identifier (header characters 7 to 10).
-void HandleCC(InboundScreens &screens, const QByteArray &payload);  // a station has connected
-void HandleCD(InboundScreens &screens, const QByteArray &payload);  // a station has left
-void HandleTP(InboundScreens &screens, const QByteArray &payload);  // test pulse
-void HandleCE(InboundScreens &screens, const QByteArray &payload);  // a message for the judge
-void HandleCM(InboundScreens &screens, const QByteArray &payload);  // a chat line
-void HandleIP(InboundScreens &screens, const QByteArray &payload, const QByteArray &sender);
-void HandleCN(InboundScreens &screens, const QByteArray &payload, const QByteArray &sender);
-void HandleCS(InboundScreens &screens, const QByteArray &payload, const QByteArray &sender);
-void HandleXX(InboundScreens &screens, const QByteArray &payload);  // panel scores
-void HandleAI(InboundScreens &screens, const QByteArray &payload);  // athlete
-void HandleDI(InboundScreens &screens, const QByteArray &payload);  // dive
-void HandlePR(InboundScreens &screens, const QByteArray &payload);  // scoreboard
-void HandleFS(InboundScreens &screens, const QByteArray &payload);  // a score set by the server
-void HandleEI(InboundScreens &screens, const QByteArray &payload);  // event
-void HandleTX(InboundScreens &screens, const QByteArray &payload);  // score received
+// One handler per inbound command, with what it works on and the message's payload; "IP", "CN"
+// and "CS" also get the sender identifier (header characters 7 to 10). A handler that reports
+// an error shows it in the link's error box (ConsoleLink::showMessage).
+// A station has connected: it is listed, and this station announces itself.
+void HandleCC(ConsoleLink &link, const TClientInfo &self, OperatorView &details, const QByteArray &payload);
+// A station has left: this one goes home, another is taken off the list.
+void HandleCD(ConsoleLink &link, const QString &localStationId, OperatorView &details, const QByteArray &payload);
+void HandleTP(ConsoleLink &link);                             // test pulse: the battery status
+void HandleCE(ConsoleLink &link, const QByteArray &payload);  // a message for the judge
+void HandleCM(OperatorView &details, const QByteArray &payload);  // a chat line
+// The sender's address, name and status in the stations' table.
+void HandleIP(const TProtocols &protocols, OperatorView &details, const QByteArray &payload, const QByteArray &sender);
+void HandleCN(const TProtocols &protocols, OperatorView &details, const QByteArray &payload, const QByteArray &sender);
+void HandleCS(const TProtocols &protocols, OperatorView &details, const QByteArray &payload, const QByteArray &sender);
+void HandleXX(StationState &state, InboundHost &host, ScoresView &scores, const QByteArray &payload);  // panel scores
+void HandleAI(HeaderView &header, ScoringPage &scoring, const QByteArray &payload);  // athlete
+void HandleDI(HeaderView &header, const QByteArray &payload);                         // dive
+void HandlePR(ScoresView &scores, const QByteArray &payload);                        // scoreboard
+// A score set by the server, for the judge `judgeNumber` (1 to 11) is this station's.
+void HandleFS(ConsoleLink &link, int judgeNumber, ScoringPage &scoring, const QByteArray &payload);
+void HandleEI(ConsoleLink &link, StationState &state, InboundHost &host, HeaderView &header, ScoringPage &scoring,
+              const QByteArray &payload);  // event
+// Score received, by the station `localStationId` names.
+void HandleTX(const QString &localStationId, ScoringPage &scoring, const QByteArray &payload);
 
 // The chat send of ButtonSendMessage.
-void ButtonSendMessageClick(InboundScreens &screens);
+void ButtonSendMessageClick(OperatorView &details, ConsoleLink &link);

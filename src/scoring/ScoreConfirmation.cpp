@@ -3,15 +3,8 @@
 #include "scoring/JudgePosition.h"
 #include "scoring/ScoringPage.h"
 #include "station/StationState.h"
-#include "widgets/Panel.h"
-#include "widgets/PictureButton.h"
-
-#include <QLabel>
 
 namespace {
-const QColor kAwaiting(255, 0, 0);
-const QColor kAcknowledged(0, 128, 0);
-
 ScoringModel &model(ScoringPage &page)
 {
     return page.state->Scoring;
@@ -26,21 +19,7 @@ void sendScore(ScoringPage &page, const QString &score)
 
 void RenderScoring(ScoringPage &page)
 {
-    const ScoringModel &m = model(page);
-    page.ScoreEdit->setText(m.score());
-    page.ScoreConfirmTitle->setText(m.title());
-    page.ScoreConfirmScore0->setText(m.bigDigits());
-    page.ScoreConfirmMain->setColor(m.acknowledged() ? kAcknowledged : kAwaiting);
-    const bool raised = m.panelShown() && page.ScoreConfirmMain->isHidden();
-    page.ScoreConfirmMain->setVisible(m.panelShown());
-    // The panel covers the keypad area: arranged once it is shown, before the keypad goes.
-    if (raised)
-        page.host->ArrangeLayout();
-    page.PanelKeypad->setVisible(m.keypadShown());
-    page.ButtonSendScore->setEnabled(m.sendEnabled());
-    page.ScoreConfirmAccept->setEnabled(m.confirmButtonsEnabled());
-    page.ScoreConfirmDecline->setEnabled(m.confirmButtonsEnabled());
-    page.ButtonHome3->setVisible(m.homeOnPanel());
+    page.screen->showScoring(model(page), [&page] { page.host->ArrangeLayout(); });
 }
 
 bool ScoreAcknowledged(const ScoringPage &page)
@@ -51,8 +30,7 @@ bool ScoreAcknowledged(const ScoringPage &page)
 void EnterScoringScreen(ScoringPage &page, bool afterLoss, bool scoreUnsent)
 {
     page.host->ShowDisciplineTag(page.state->Protocols.DisciplineTags[0]);
-    page.LabelScoreTitle->show();
-    page.ScoreEdit->show();
+    page.screen->showScoreText();
     model(page).reconnected(afterLoss, scoreUnsent);
     RenderScoring(page);
     page.host->SelectPage(1);

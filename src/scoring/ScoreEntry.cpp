@@ -4,9 +4,6 @@
 #include "scoring/ScoreKeys.h"
 #include "scoring/ScoringPage.h"
 #include "station/StationState.h"
-#include "widgets/Panel.h"
-
-#include <QLabel>
 
 void ApplyScoreKey(ScoringPage &page, int key)
 {

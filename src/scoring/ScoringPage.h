@@ -4,10 +4,8 @@
 
 #include <QString>
 
-class Panel;
-class PictureButton;
-class QLabel;
-class QWidget;
+#include <functional>
+
 struct StationState;
 
 // How scoring sends a score text (the "SD" message): true when it went out on the link.
@@ -38,22 +36,30 @@ protected:
     ~ScoringHost() = default;
 };
 
-// The elements of the scoring page that score entry, the confirmation panel and the judge
-// position label work on, and the state they read. The main window fills it.
+// The scoring view as score entry, the confirmation panel and the judge position label see it
+// (the main window's ScoringView).
+class ScoringScreen
+{
+public:
+    // Shows the model: the score text, the confirmation panel, the keypad and the buttons. The
+    // panel covers the keypad area: `panelRaised` is called once it has just been shown, before
+    // the keypad goes.
+    virtual void showScoring(const ScoringModel &model, const std::function<void()> &panelRaised) = 0;
+    // The score's title and text shown, as the scoring page is entered.
+    virtual void showScoreText() = 0;
+    // The judge's position (JudgeNum).
+    virtual void showJudgePosition(const QString &text) = 0;
+
+protected:
+    ~ScoringScreen() = default;
+};
+
+// What score entry, the confirmation panel and the judge position label work on: the state they
+// read and change, the window around them, the link that sends, and the view that shows them.
+// The main window fills it.
 struct ScoringPage {
     StationState *state = nullptr;
     ScoringHost *host = nullptr;
     ScoreSender *sender = nullptr;
-
-    QLabel *LabelScoreTitle = nullptr;
-    QLabel *ScoreEdit = nullptr;
-    QLabel *JudgeNum = nullptr;
-    Panel *PanelKeypad = nullptr;
-    PictureButton *ButtonSendScore = nullptr;
-    Panel *ScoreConfirmMain = nullptr;
-    QLabel *ScoreConfirmTitle = nullptr;
-    QLabel *ScoreConfirmScore0 = nullptr;
-    PictureButton *ScoreConfirmDecline = nullptr;
-    PictureButton *ScoreConfirmAccept = nullptr;
-    PictureButton *ButtonHome3 = nullptr;
+    ScoringScreen *screen = nullptr;
 };

@@ -13,7 +13,7 @@
 #include "screens/Layout.h"
 #include "screens/OpeningPage.h"
 #include "screens/OperatorDetails.h"
-#include "screens/PageElements.h"
+#include "screens/ScoringView.h"
 #include "screens/StationBox.h"
 #include "screens/Unit_GetIP.h"
 #include "screens/Unit_Invalid.h"
@@ -21,29 +21,16 @@
 #include "station/Startup.h"
 #include "widgets/DockLayout.h"
 #include "widgets/Fonts.h"
-#include "widgets/LedTextLabel.h"
 #include "widgets/Notebook.h"
 #include "widgets/Panel.h"
 #include "widgets/PictureButton.h"
-#include "widgets/RadioGroup.h"
 #include "widgets/StatusBar.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGroupBox>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QPixmap>
-#include <QPushButton>
 #include <QWindow>
-
-using design::kBlue;
-using design::kGrey;
-using design::kNavy;
-using design::kRed;
-using design::kSilver;
-using design::place;
-using design::verdana;
 
 TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), platform(std::move(platform_))
@@ -55,7 +42,7 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
 
     buildFrame();
     opening_ = std::make_unique<OpeningPage>(_Notebook);
-    buildScoringPage();
+    scoringView_ = std::make_unique<ScoringView>(_Notebook);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -68,11 +55,11 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     TimerPowerMeter->setObjectName(QStringLiteral("TimerPowerMeter"));
     TimerPowerMeter->setInterval(10000);
 
-    fillSubsystemViews();
-    link = std::make_unique<ConsoleLink>(state, platform, LinkScreens {opening_.get(), StatusBar1, ReconnectTimer},
-                                         scoring, inbound, *this, this);
-    inbound.link = link.get();
-    scoring.sender = link.get();
+    link = std::make_unique<ConsoleLink>(state, platform, *this, scoring, this);
+    scoring = {&state, this, link.get(), scoringView_.get()};
+    inbound_ = std::make_unique<InboundDispatcher>(state, *link, *this, scoring, *bands_, opening_->details(),
+                                                   *scoringView_);
+    link->setInbound(inbound_.get());
     link->showMessage = [this](ConsoleLink::BoxKind kind, const QString &text) { ShowStationBox(kind, text); };
 
     // Events to handlers.
@@ -86,15 +73,15 @@ TMainForm::TMainForm(StationPlatform platform_, QWidget *parent)
     connect(opening, &OpeningPage::disconnectClicked, this, [this] { link->DisconnectAction(); });
     connect(opening, &OpeningPage::refreshClicked, this, [this] { link->FillServerAddressList(); });
     connect(opening, &OpeningPage::closeClicked, this, [this] { close(); });
-    connect(ButtonHome2, &QAbstractButton::clicked, this, [this] { link->GoHome(); });
-    connect(ButtonHome3, &QAbstractButton::clicked, this, [this] { link->GoHome(); });
+    ScoringView *scoringView = scoringView_.get();
+    connect(scoringView, &ScoringView::homeClicked, this, [this] { link->GoHome(); });
     connect(StatusBar1, &StatusBar::doubleClicked, this, [this] { link->StatusBarDblClick(); });
-    connect(opening_->details().sendButton(), &QAbstractButton::clicked, this, [this] { ButtonSendMessageClick(inbound); });
-    connect(ButtonSendScore, &QAbstractButton::clicked, this, [this] { ButtonSendScoreClick(scoring); });
-    connect(ScoreConfirmAccept, &QAbstractButton::clicked, this, [this] { ScoreConfirmAcceptClick(scoring); });
-    connect(ScoreConfirmDecline, &QAbstractButton::clicked, this, [this] { ScoreConfirmDeclineClick(scoring); });
-    for (PictureButton *key : keypadKeys())
-        connect(key, &QAbstractButton::clicked, this, [this, key] { FinalScoreClick(scoring, key->tag()); });
+    connect(opening_->details().sendButton(), &QAbstractButton::clicked, this,
+            [this] { ButtonSendMessageClick(details(), *link); });
+    connect(scoringView, &ScoringView::sendClicked, this, [this] { ButtonSendScoreClick(scoring); });
+    connect(scoringView, &ScoringView::acceptClicked, this, [this] { ScoreConfirmAcceptClick(scoring); });
+    connect(scoringView, &ScoringView::declineClicked, this, [this] { ScoreConfirmDeclineClick(scoring); });
+    connect(scoringView, &ScoringView::keyClicked, this, [this](int tag) { FinalScoreClick(scoring, tag); });
     connect(_Notebook, &Notebook::pageChanged, this, [this] { ::ArrangeLayout(*this); });
     if (platform.screen) {
         connect(platform.screen.get(), &ScreenInfo::geometryChanged, this, [this] {
@@ -134,7 +121,7 @@ TMainForm::~TMainForm()
 void TMainForm::buildFrame()
 {
     auto *dock = new DockLayout(this);
-    PanelMain = new Panel(this, QStringLiteral("PanelMain"));
+    auto *PanelMain = new Panel(this, QStringLiteral("PanelMain"));
     PanelMain->setColor(Qt::white);
     PanelMain->setFrame(Panel::MainFrame5);
     // The panels in the order of StatusPanel.
@@ -151,7 +138,7 @@ void TMainForm::buildFrame()
     auto *main = new DockLayout(PanelMain, 5);
 
     // Stacking order, bottom up: logo, band 1, page area, bands 2 and 3.
-    VRXLogo = new QLabel(PanelMain);
+    auto *VRXLogo = new QLabel(PanelMain);
     VRXLogo->setObjectName(QStringLiteral("VRXLogo"));
     VRXLogo->setAlignment(Qt::AlignCenter);
     VRXLogo->setPixmap(QPixmap(QStringLiteral(":/assets/logo.jpg")));
@@ -163,159 +150,6 @@ void TMainForm::buildFrame()
     bands_->dockIn(*main);
     main->addDocked(VRXLogo, DockLayout::Fill);
     main->addDocked(_Notebook, DockLayout::Fill);
-}
-
-void TMainForm::buildScoringPage()
-{
-    SingleScore = _Notebook->addPage(QStringLiteral("SingleScore"));
-    auto *page = new DockLayout(SingleScore);
-    PanelIND = new Panel(SingleScore, QStringLiteral("PanelIND"));
-    PanelIND->setGradient(kBlue, kGrey, 235);
-    page->addDocked(PanelIND, DockLayout::Fill);
-
-    auto *ind = new DockLayout(PanelIND);
-    LabelINDMessage = makeLabel(PanelIND, QStringLiteral("LabelINDMessage"),
-                                QStringLiteral("No need to enter a decimal. Press Enter or Send when done. Hint: 66 --> 6.5"),
-                                verdana(11, false), Qt::white, kGrey, Qt::AlignCenter);
-    ind->addDocked(LabelINDMessage, DockLayout::Bottom, 17);
-
-    // The keypad lies under the confirmation panel.
-    PanelKeypad = new Panel(PanelIND, QStringLiteral("PanelKeypad"));
-    place(PanelKeypad, 0, 0, 997, 633);
-
-    PanelRight = new Panel(PanelIND, QStringLiteral("PanelRight"));
-    PanelRight->setFrame(Panel::Edge2);
-    ind->addDocked(PanelRight, DockLayout::Right, 211);
-    auto *right = new DockLayout(PanelRight, 2);
-
-    PanelRightScore = new Panel(PanelRight, QStringLiteral("PanelRightScore"));
-    right->addDocked(PanelRightScore, DockLayout::Top, 127);
-    auto *rs = new DockLayout(PanelRightScore);
-    LabelScoreTitle = makeLabel(PanelRightScore, QStringLiteral("LabelScoreTitle"), QStringLiteral("Score"), verdana(21),
-                                Qt::white, QColor(), Qt::AlignCenter);
-    ScoreEdit = makeLabel(PanelRightScore, QStringLiteral("ScoreEdit"), QStringLiteral("0.0"), verdana(80), Qt::black,
-                          Qt::white, Qt::AlignCenter);
-    rs->addDocked(LabelScoreTitle, DockLayout::Top, 27);
-    rs->addDocked(ScoreEdit, DockLayout::Fill);
-
-    PanelJudgeAssignment = new Panel(PanelRight, QStringLiteral("PanelJudgeAssignment"));
-    right->addDocked(PanelJudgeAssignment, DockLayout::Bottom, 130);
-    auto *ja = new DockLayout(PanelJudgeAssignment);
-    LabelJudge = makeLabel(PanelJudgeAssignment, QStringLiteral("LabelJudge"), QStringLiteral("Judge"), verdana(21), kBlue,
-                           Qt::white, Qt::AlignCenter);
-    JudgeNum = makeLabel(PanelJudgeAssignment, QStringLiteral("JudgeNum"), QStringLiteral("E.1"), verdana(64), Qt::white,
-                         kBlue, Qt::AlignCenter);
-    ja->addDocked(LabelJudge, DockLayout::Top, 27);
-    ja->addDocked(JudgeNum, DockLayout::Fill);
-
-    ButtonSendScore = new PictureButton(PanelRight, QStringLiteral("ButtonSendScore"), QStringLiteral("  Send\r\n(Enter)"),
-                                        PictureButton::Arrow);
-    ButtonSendScore->setFont(verdana(16));
-    place(ButtonSendScore, 8, 216, 195, 114);
-
-    PanelScoreboard = new Panel(PanelRight, QStringLiteral("PanelScoreboard"));
-    PanelScoreboard->setColor(Qt::black);
-    place(PanelScoreboard, 24, 256, 172, 153);
-    auto *sb = new DockLayout(PanelScoreboard);
-    LabelScoreboardTitle = makeLabel(PanelScoreboard, QStringLiteral("LabelScoreboardTitle"), QStringLiteral("Scoreboard"),
-                                     verdana(16), kNavy, Qt::white, Qt::AlignCenter);
-    sb->addDocked(LabelScoreboardTitle, DockLayout::Top, 20);
-    ScoreboardOrder = new TLedTextLabel(PanelScoreboard, QStringLiteral("ScoreboardOrder"));
-    ScoreboardOrder->setAutoSize(true);
-    ScoreboardOrder->setCaption(QStringLiteral("ORDER "));
-    sb->addDocked(ScoreboardOrder, DockLayout::Top, 28);
-    TLedTextLabel **lines[] = {&Scoreboard1, &Scoreboard2, &Scoreboard3};
-    for (int i = 0; i < 3; ++i) {
-        auto *l = new TLedTextLabel(PanelScoreboard, QStringLiteral("Scoreboard%1").arg(i + 1));
-        place(l, 0, 52 + 32 * i, 115, 28);
-        l->setAutoSize(true);
-        l->setCaption(QStringLiteral("ORDER "));
-        *lines[i] = l;
-    }
-    PanelScoreboard->hide();
-
-    // Keys: 0 ... 10 and Clear, placed by the layout.
-    for (int v = 0; v <= 10; ++v) {
-        auto *k = new PictureButton(PanelKeypad, QStringLiteral("INDSCORE%1").arg(v), QString::number(v));
-        k->setFont(verdana(43));
-        k->setTag(v);
-        INDSCORE[v] = k;
-    }
-    INDSCOREClear = new PictureButton(PanelKeypad, QStringLiteral("INDSCOREClear"), QStringLiteral(" Clear\r\n (ESC)"),
-                                      PictureButton::Cross);
-    INDSCOREClear->setFont(verdana(16));
-    INDSCOREClear->setTag(-1);
-    ButtonHome2 = new PictureButton(PanelKeypad, QStringLiteral("ButtonHome2"), QStringLiteral("Home"), PictureButton::House);
-    ButtonHome2->setFont(verdana(13));
-    ButtonHome2->setToolTip(QStringLiteral("Shortcut - F9"));
-    place(ButtonHome2, 16, 12, 97, 32);
-
-    for (int i = 0; i < 11; ++i) {
-        auto *d = new TLedTextLabel(SingleScore, QStringLiteral("ScoreDisplay%1").arg(i + 1));
-        d->resize(80, 28);
-        d->setDigits(1);
-        d->setCaption(QStringLiteral("10.0"));
-        ScoreDisplay[i] = d;
-    }
-
-    buildConfirmationPanel();
-}
-
-void TMainForm::buildConfirmationPanel()
-{
-    ScoreConfirmMain = new Panel(PanelIND, QStringLiteral("ScoreConfirmMain"));
-    ScoreConfirmMain->setColor(kRed);
-    ScoreConfirmMain->setFrame(Panel::LoweredBevel3x2);
-    place(ScoreConfirmMain, 0, 0, 997, 633);
-    auto *cd = new DockLayout(ScoreConfirmMain, 6);
-    ScoreConfirmTitle = makeLabel(ScoreConfirmMain, QStringLiteral("ScoreConfirmTitle"), kScoreConfirmationTitle,
-                                  verdana(37), Qt::white, QColor(), Qt::AlignCenter);
-    ScoreConfirmButtons = new Panel(ScoreConfirmMain, QStringLiteral("ScoreConfirmButtons"));
-    ScoreConfirmScore0 = makeLabel(ScoreConfirmMain, QStringLiteral("ScoreConfirmScore0"), QStringLiteral("0.0"),
-                                   verdana(251), Qt::white, QColor(), Qt::AlignCenter);
-    cd->addDocked(ScoreConfirmTitle, DockLayout::Top, 49);
-    cd->addDocked(ScoreConfirmButtons, DockLayout::Bottom, 87);
-    cd->addDocked(ScoreConfirmScore0, DockLayout::Fill);
-
-    ScoreConfirmDecline = new PictureButton(ScoreConfirmButtons, QStringLiteral("ScoreConfirmDecline"),
-                                            QStringLiteral("Cancel / Change\r\n          (Esc)"), PictureButton::Cross);
-    ScoreConfirmAccept = new PictureButton(ScoreConfirmButtons, QStringLiteral("ScoreConfirmAccept"),
-                                           QStringLiteral("Accept / Send\r\n      (Enter)"), PictureButton::Check);
-    for (PictureButton *b : {ScoreConfirmDecline, ScoreConfirmAccept})
-        b->setFont(verdana(16));
-    place(ScoreConfirmDecline, 199, 6, 199, 73);
-    place(ScoreConfirmAccept, 597, 6, 199, 73);
-    ButtonHome3 = new PictureButton(ScoreConfirmButtons, QStringLiteral("ButtonHome3"), QStringLiteral("Home"),
-                                    PictureButton::House);
-    ButtonHome3->setFont(verdana(13));
-    ButtonHome3->setToolTip(QStringLiteral("Shortcut - F9"));
-    place(ButtonHome3, 16, 12, 97, 61);
-    ButtonHome3->hide();
-    ScoreConfirmMain->hide();
-}
-
-void TMainForm::fillSubsystemViews()
-{
-    scoring.state = &state;
-    scoring.host = this;
-    scoring.LabelScoreTitle = LabelScoreTitle;
-    scoring.ScoreEdit = ScoreEdit;
-    scoring.JudgeNum = JudgeNum;
-    scoring.PanelKeypad = PanelKeypad;
-    scoring.ButtonSendScore = ButtonSendScore;
-    scoring.ScoreConfirmMain = ScoreConfirmMain;
-    scoring.ScoreConfirmTitle = ScoreConfirmTitle;
-    scoring.ScoreConfirmScore0 = ScoreConfirmScore0;
-    scoring.ScoreConfirmDecline = ScoreConfirmDecline;
-    scoring.ScoreConfirmAccept = ScoreConfirmAccept;
-    scoring.ButtonHome3 = ButtonHome3;
-
-    inbound.state = &state;
-    inbound.host = this;
-    inbound.scoring = &scoring;
-    inbound.bands = bands_.get();
-    inbound.details = &opening_->details();
-    inbound.scores = {PanelScoreboard, ScoreboardOrder, Scoreboard1, Scoreboard2, Scoreboard3, &ScoreDisplays};
 }
 
 void TMainForm::ShowStationBox(ConsoleLink::BoxKind kind, const QString &text)
@@ -354,6 +188,26 @@ OperatorDetails &TMainForm::details()
     return opening_->details();
 }
 
+OpeningView &TMainForm::openingView()
+{
+    return *opening_;
+}
+
+OperatorView &TMainForm::operatorView()
+{
+    return opening_->details();
+}
+
+StatusBar &TMainForm::statusBar()
+{
+    return *StatusBar1;
+}
+
+QTimer &TMainForm::reconnectTimer()
+{
+    return *ReconnectTimer;
+}
+
 void TMainForm::ShowHideDetails()
 {
     opening_->details().toggle();
@@ -367,15 +221,6 @@ void TMainForm::ShowDiscipline(int index)
 void TMainForm::ShowDisciplineTag(const QString &tag)
 {
     bands_->showDisciplineTag(tag);
-}
-
-QList<PictureButton *> TMainForm::keypadKeys() const
-{
-    QList<PictureButton *> keys;
-    for (PictureButton *k : INDSCORE)
-        keys << k;
-    keys << INDSCOREClear;
-    return keys;
 }
 
 DockLayout *TMainForm::dockOf(QWidget *w) const

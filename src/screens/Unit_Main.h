@@ -33,15 +33,16 @@ class FocusMark;
 class HeaderBands;
 class OpeningPage;
 class OperatorDetails;
+class ScoringView;
 class TInvalidElements;
 class TObtainingIPAddress;
 
 inline const QString kApplicationTitle = QStringLiteral("Marlo DV");
 
 // The station's main window. It holds the pages that own their elements (the header bands, the
-// opening page with the operator details), builds the scoring page's elements (each named by its
-// objectName), owns the station state and the console link, hands each subsystem the pages and
-// elements it works on, and wires their events to their handlers.
+// opening page with the operator details, the scoring view with its confirmation panel), owns
+// the station state and the console link, hands each subsystem the pages it works on, and wires
+// their events to their handlers.
 class TMainForm : public QWidget, public ScoringHost, public LinkHost, public InboundHost
 {
     Q_OBJECT
@@ -53,31 +54,12 @@ public:
     StationPlatform platform;
     std::unique_ptr<ConsoleLink> link;
 
-    // The elements each subsystem works on (filled once the elements are built).
+    // What the scoring actions work on.
     ScoringPage scoring;
-    InboundScreens inbound;
 
-    // Frame
-    Panel *PanelMain;
+    // Frame: the status bar, and the notebook of the pages (under the logo until start-up ends)
     StatusBar *StatusBar1;
-    QLabel *VRXLogo;
     Notebook *_Notebook;
-
-    // Scoring page
-    QWidget *SingleScore;
-    Panel *PanelIND;
-    QLabel *LabelINDMessage;
-    Panel *PanelRight, *PanelRightScore, *PanelJudgeAssignment, *PanelScoreboard;
-    QLabel *LabelScoreTitle, *ScoreEdit, *LabelJudge, *JudgeNum, *LabelScoreboardTitle;
-    PictureButton *ButtonSendScore;
-    TLedTextLabel *ScoreboardOrder, *Scoreboard1, *Scoreboard2, *Scoreboard3;
-    Panel *PanelKeypad;
-    PictureButton *INDSCORE[11];  // INDSCORE0 ... INDSCORE10
-    PictureButton *INDSCOREClear, *ButtonHome2;
-    TLedTextLabel *ScoreDisplay[11];  // ScoreDisplay1 ... ScoreDisplay11
-    Panel *ScoreConfirmMain, *ScoreConfirmButtons;
-    QLabel *ScoreConfirmTitle, *ScoreConfirmScore0;
-    PictureButton *ScoreConfirmDecline, *ScoreConfirmAccept, *ButtonHome3;
 
     // Timers
     QTimer *Timer1, *ReconnectTimer, *TimerPowerMeter;
@@ -85,11 +67,6 @@ public:
     // The small windows
     TObtainingIPAddress *ObtainingIPAddress = nullptr;  // destroyed at the end of start-up
     TInvalidElements *InvalidElements;
-
-    // The panel-score displays, in order (index 0 is ScoreDisplay1).
-    QList<TLedTextLabel *> ScoreDisplays;
-    // The twelve keypad keys (INDSCORE0 ... INDSCORE10, INDSCOREClear).
-    QList<PictureButton *> keypadKeys() const;
 
     // Station operations
     void SelectPage(int page) override;  // shows a page of _Notebook (ArrangeLayout follows)
@@ -124,6 +101,10 @@ public:
     void ShowDisciplineTag(const QString &tag) override;
     void ShowHideDetails() override;
     void ShowDiscipline(int index) override;
+    OpeningView &openingView() override;
+    OperatorView &operatorView() override;
+    StatusBar &statusBar() override;
+    QTimer &reconnectTimer() override;
 
     // The header bands over the pages.
     HeaderBands &bands() { return *bands_; }
@@ -131,6 +112,10 @@ public:
     OpeningPage &opening() { return *opening_; }
     const OpeningPage &opening() const { return *opening_; }
     OperatorDetails &details();
+    // The scoring page with its confirmation panel.
+    ScoringView &scoringView() { return *scoringView_; }
+    // The handling of the received messages.
+    InboundDispatcher &inbound() { return *inbound_; }
 
 signals:
     void startupFinished();
@@ -143,9 +128,6 @@ protected:
 
 private:
     void buildFrame();
-    void buildScoringPage();
-    void buildConfirmationPanel();
-    void fillSubsystemViews();
     void pressFocusedOpeningButton();
     void markFocus(QWidget *now);
 
@@ -155,6 +137,8 @@ private:
     bool keyboardMovesFocus_ = false;
     std::unique_ptr<HeaderBands> bands_;
     std::unique_ptr<OpeningPage> opening_;
+    std::unique_ptr<ScoringView> scoringView_;
+    std::unique_ptr<InboundDispatcher> inbound_;
     QPointer<FocusMark> focusMark_;
     QMetaObject::Connection focusWatch_;
     const QEvent *lastKey_ = nullptr;

@@ -5,6 +5,7 @@
 #include "platform/ScreenAwake.h"
 #include "platform/ScreenInfo.h"
 #include "screens/Layout.h"
+#include "screens/ScoringView.h"
 #include "screens/OpeningPage.h"
 #include "screens/OperatorDetails.h"
 #include "screens/Unit_GetIP.h"
@@ -31,18 +32,14 @@ void StationCreationSteps(TMainForm &form)
     // A station killed or without power after linking remembers the server and the function.
     QObject::connect(form.link.get(), &ConsoleLink::serverChosen, &form,
                      [&form] { form.state.SettingsFile->write(CurrentSettings(form)); });
-    form.ScoreDisplays.clear();
-    for (TLedTextLabel *d : form.ScoreDisplay) {
-        form.ScoreDisplays << d;
-        d->setParent(form.PanelKeypad);
-    }
+    form.scoringView().adoptScoreDisplays();
 }
 
 void StationShowSteps(TMainForm &form)
 {
     form.setWindowTitle(QStringLiteral("Marlo v" MARLO_VERSION));
     form.state.FillProtocols();
-    form.dockOf(form.PanelIND)->addDocked(form.ScoreConfirmMain, DockLayout::Fill);
+    form.scoringView().dockConfirmationPanel();
     // Read once: the shutdown that watches the station may have read it already.
     const StationSettings settings = form.state.SettingsFile->read();
     form.state.LastServerAddress = settings.LastIP;
@@ -66,8 +63,7 @@ void Timer1Timer(TMainForm &form)
     if (form.platform.awake)
         form.platform.awake->inhibit(form.windowHandle());
     ApplyOrientation(form);
-    for (TLedTextLabel *d : form.ScoreDisplays)
-        d->hide();
+    form.scoringView().hideScoreDisplays();
     StationState &state = form.state;
     state.setFunction(state.FunctionIndex);  // its identifier from the table filled since
     state.ClientInfo.DisciplineTag = state.Protocols.DisciplineTags[0];

@@ -178,17 +178,19 @@ QString TestFaults::panelState() const
 {
     const TMainForm &f = *station_->form;
     return QStringLiteral("panel %1, %2, shows %3, score %4, page %5, title %6")
-        .arg(f.ScoreConfirmMain->isHidden() ? "hidden" : "shown", f.ScoreConfirmMain->color().name(),
-             f.ScoreConfirmScore0->text(), f.ScoreEdit->text())
+        .arg(element<Panel>(f, "ScoreConfirmMain")->isHidden() ? "hidden" : "shown",
+             element<Panel>(f, "ScoreConfirmMain")->color().name(), element<QLabel>(f, "ScoreConfirmScore0")->text(),
+             element<QLabel>(f, "ScoreEdit")->text())
         .arg(f.currentPage())
-        .arg(f.ScoreConfirmTitle->text());
+        .arg(element<QLabel>(f, "ScoreConfirmTitle")->text());
 }
 
 bool TestFaults::panelRedWith(const QString &score) const
 {
     const TMainForm &f = *station_->form;
-    return !f.ScoreConfirmMain->isHidden() && f.ScoreConfirmMain->color() == kRed
-           && f.ScoreConfirmScore0->text() == score && f.ScoreEdit->text() == score;
+    return !element<Panel>(f, "ScoreConfirmMain")->isHidden() && element<Panel>(f, "ScoreConfirmMain")->color() == kRed
+           && element<QLabel>(f, "ScoreConfirmScore0")->text() == score
+           && element<QLabel>(f, "ScoreEdit")->text() == score;
 }
 
 // The scripted server's side of the road: it acknowledges every score it reads, unless the
@@ -280,7 +282,8 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
     const QByteArray event = "Men 3m Springboard, dive " + QByteArray::number(index);
     server_->send(LoopbackServer::frame("EI", "IND\x11" + event + "\x12" "7\x13"), c);
     QTRY_COMPARE(element<QLabel>(form(), "LabelEvent")->text(), QString::fromLatin1(event));
-    QVERIFY(form().ScoreConfirmMain->isHidden() && !form().PanelKeypad->isHidden());
+    QVERIFY(element<Panel>(form(), "ScoreConfirmMain")->isHidden()
+            && !element<Panel>(form(), "PanelKeypad")->isHidden());
 
     // The athlete and the dive, perhaps cut short.
     const QByteArray diveNumber = QByteArray::number(100 + index) + "B";
@@ -310,10 +313,10 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
     // The judge keys the score and asks to send it: the panel is red with the score.
     for (int key : keysFor(score, rng))
         FormKeyDown(form().scoring, key);
-    QCOMPARE(form().ScoreEdit->text(), score);
+    QCOMPARE(element<QLabel>(form(), "ScoreEdit")->text(), score);
     FormKeyDown(form().scoring, vk::Enter);
     QVERIFY2(panelRedWith(score), qPrintable(panelState()));
-    QCOMPARE(form().ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
+    QCOMPARE(element<QLabel>(form(), "ScoreConfirmTitle")->text(), QStringLiteral("Score Confirmation"));
     awaiting_ = true;
 
     // While the panel is red: acknowledgements for other stations and a test pulse. None of
@@ -372,9 +375,9 @@ void TestFaults::runDive(int index, const Fault &fault, const QString &score, st
 
     // Green: the server has this very score, and the panel shows it.
     QVERIFY(scoresReceived_.contains(toBytes(score) + ctl::DC1));
-    QCOMPARE(form().ScoreConfirmScore0->text(), score);
-    QCOMPARE(form().ScoreConfirmTitle->text(), QStringLiteral("Received - Thank You"));
-    QVERIFY(!form().ScoreConfirmMain->isHidden());
+    QCOMPARE(element<QLabel>(form(), "ScoreConfirmScore0")->text(), score);
+    QCOMPARE(element<QLabel>(form(), "ScoreConfirmTitle")->text(), QStringLiteral("Received - Thank You"));
+    QVERIFY(!element<Panel>(form(), "ScoreConfirmMain")->isHidden());
     awaiting_ = false;
     QVERIFY2(violations_.isEmpty(), qPrintable(violations_.join(u'\n')));
 
@@ -435,16 +438,17 @@ void TestFaults::hundredDivesUnderFire()
     // that score; otherwise red with it.
     link().receiveText = [this](const QByteArray &text) {
         const bool was = ScoreAcknowledged(form().scoring);
-        ReceiveConsoleText(form().inbound, text);
+        ReceiveConsoleText(form().inbound(), text);
         if (!awaiting_)
             return;
         if (!was && ScoreAcknowledged(form().scoring)) {
             ++greens_;
             if (!scoresReceived_.contains(toBytes(score_) + ctl::DC1))
                 violations_ << QStringLiteral("dive %1: green before the server had %2").arg(dive_).arg(score_);
-            if (form().ScoreConfirmScore0->text() != score_)
+            if (element<QLabel>(form(), "ScoreConfirmScore0")->text() != score_)
                 violations_ << QStringLiteral("dive %1: green with %2, keyed %3")
-                                   .arg(dive_).arg(form().ScoreConfirmScore0->text(), score_);
+                                   .arg(dive_)
+                                   .arg(element<QLabel>(form(), "ScoreConfirmScore0")->text(), score_);
         } else if (!ScoreAcknowledged(form().scoring) && !panelRedWith(score_)) {
             violations_ << QStringLiteral("dive %1: panel not red with %2 after %3")
                                .arg(dive_).arg(score_, QString::fromLatin1(RenderForLog(text)));

@@ -128,7 +128,7 @@ void TestSimStation::stoppedAtDiveFourAndResumed()
     const int digits[3][2] = {{6, 0}, {6, 6}, {7, 0}};
     QStringList totals;
     for (int dive = 0; dive < 3; ++dive) {
-        QTRY_VERIFY(f.ButtonSendScore->isEnabled());
+        QTRY_VERIFY(element<PictureButton>(f, "ButtonSendScore")->isEnabled());
         Score(f, {digits[dive][0], digits[dive][1]});
         QTRY_VERIFY(ScoreAcknowledged(f.scoring));
         server->call([&](EventServer &e) {
@@ -167,13 +167,13 @@ void TestSimStation::stoppedAtDiveFourAndResumed()
     bool diveInfo = false;
     f.link->receiveText = [&](const QByteArray &text) {
         diveInfo = diveInfo || text.mid(1, 2) == "DI";
-        ReceiveConsoleText(f.inbound, text);
+        ReceiveConsoleText(f.inbound(), text);
     };
     QVERIFY(Connect(s, port));
     QTRY_VERIFY(diveInfo);
     QCOMPARE(element<QLabel>(f, "LabelDive")->text(), QStringLiteral("205C"));
     QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" Sofia Rossi"));
-    QTRY_VERIFY(f.ButtonSendScore->isEnabled());
+    QTRY_VERIFY(element<PictureButton>(f, "ButtonSendScore")->isEnabled());
     Score(f, {8, 5});
     QTRY_VERIFY(ScoreAcknowledged(f.scoring));
     std::optional<int> score;

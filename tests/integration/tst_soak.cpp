@@ -340,7 +340,7 @@ void TestSoak::millionMessages()
     // Counted from the first message: the flood starts as soon as the station connects.
     qint64 handled = 0;
     form.link->receiveText = [&](const QByteArray &text) {
-        ReceiveConsoleText(form.inbound, text);
+        ReceiveConsoleText(form.inbound(), text);
         ++handled;
     };
     element<RadioGroup>(form, "ClientChoice")->setItemIndex(0);  // Judge 1
@@ -390,7 +390,7 @@ void TestSoak::millionMessages()
     QCOMPARE(qint64(server.checkpoints.size()), messages / every - (messages % every == 0 ? 1 : 0));
 
     // Nothing meant for other stations reached this one's score or panel; no box was shown.
-    QCOMPARE(form.ScoreEdit->text(), QStringLiteral("0.0"));
+    QCOMPARE(element<QLabel>(form, "ScoreEdit")->text(), QStringLiteral("0.0"));
     QVERIFY(!ScoreAcknowledged(form.scoring));
     QVERIFY(station.boxes.isEmpty());
     QVERIFY(stillLinked);

@@ -8,6 +8,7 @@
 #include "link/ConsoleLink.h"
 #include "scoring/ScoreConfirmation.h"
 #include "scoring/ScoreEntry.h"
+#include "screens/ScoringView.h"
 #include "screens/Unit_Main.h"
 #include "server/EventFile.h"
 #include "server/EventServer.h"
@@ -113,23 +114,23 @@ private slots:
         QCOMPARE(element<QLabel>(f, "LabelDive")->text(), QStringLiteral("105B"));
         QCOMPARE(element<QLabel>(f, "LabelDD")->text(), QStringLiteral("DD: 2.4"));
         QCOMPARE(element<QLabel>(f, "LabelHeight")->text(), QStringLiteral("3m"));
-        QVERIFY(f.PanelScoreboard->isHidden());
+        QVERIFY(element<Panel>(f, "PanelScoreboard")->isHidden());
 
         // 6, 6 on the keyboard, Enter: the red panel with the score.
         FormKeyDown(f.scoring, vk::Digit0 + 6);
         FormKeyDown(f.scoring, vk::Digit0 + 6);
-        QCOMPARE(f.ScoreEdit->text(), QStringLiteral("6.5"));
+        QCOMPARE(element<QLabel>(f, "ScoreEdit")->text(), QStringLiteral("6.5"));
         FormKeyDown(f.scoring, vk::Enter);
-        QVERIFY(!f.ScoreConfirmMain->isHidden());
-        QVERIFY(f.PanelKeypad->isHidden());
-        QCOMPARE(f.ScoreConfirmScore0->text(), QStringLiteral("6.5"));
+        QVERIFY(!element<Panel>(f, "ScoreConfirmMain")->isHidden());
+        QVERIFY(element<Panel>(f, "PanelKeypad")->isHidden());
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmScore0")->text(), QStringLiteral("6.5"));
         QVERIFY(!ScoreAcknowledged(f.scoring));
 
         // Enter again accepts: the server records judge 1's score and answers "TX".
         FormKeyDown(f.scoring, vk::Enter);
         QTRY_VERIFY(ScoreAcknowledged(f.scoring));
-        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Received - Thank You"));
-        QVERIFY(!f.ScoreConfirmMain->isHidden());
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmTitle")->text(), QStringLiteral("Received - Thank You"));
+        QVERIFY(!element<Panel>(f, "ScoreConfirmMain")->isHidden());
         std::optional<int> recorded;
         QVector<int> missing;
         server.call([&](EventServer &e) {
@@ -148,26 +149,26 @@ private slots:
         QVERIFY(allRecorded);
 
         // "XX": the five scores on displays 1 to 5, the rest hidden.
-        QTRY_COMPARE(Captions(f.ScoreDisplays, 5), QStringList({"6.5", "7.0", "6.0", "6.5", "7.5"}));
-        for (int i = 0; i < f.ScoreDisplays.size(); ++i)
-            QCOMPARE(f.ScoreDisplays[i]->isHidden(), i >= 5);
+        QTRY_COMPARE(Captions(f.scoringView().scoreDisplays(), 5), QStringList({"6.5", "7.0", "6.0", "6.5", "7.5"}));
+        for (int i = 0; i < f.scoringView().scoreDisplays().size(); ++i)
+            QCOMPARE(f.scoringView().scoreDisplays()[i]->isHidden(), i >= 5);
         // "PR": 7.5 and 6.0 cancelled, (6.5 + 7.0 + 6.5) x 2.4 = 48.00, the first total and rank.
-        QTRY_VERIFY(!f.PanelScoreboard->isHidden());
-        QTRY_COMPARE(f.Scoreboard3->Caption(), QStringLiteral("   RANK 1"));
-        QCOMPARE(f.ScoreboardOrder->Caption(), QStringLiteral("ORDER   1"));
-        QCOMPARE(f.Scoreboard1->Caption(), QStringLiteral("    48.00"));
-        QCOMPARE(f.Scoreboard2->Caption(), QStringLiteral("  T 48.00"));
+        QTRY_VERIFY(!element<Panel>(f, "PanelScoreboard")->isHidden());
+        QTRY_COMPARE(element<TLedTextLabel>(f, "Scoreboard3")->Caption(), QStringLiteral("   RANK 1"));
+        QCOMPARE(element<TLedTextLabel>(f, "ScoreboardOrder")->Caption(), QStringLiteral("ORDER   1"));
+        QCOMPARE(element<TLedTextLabel>(f, "Scoreboard1")->Caption(), QStringLiteral("    48.00"));
+        QCOMPARE(element<TLedTextLabel>(f, "Scoreboard2")->Caption(), QStringLiteral("  T 48.00"));
         // Still green and still showing the accepted score.
         QVERIFY(ScoreAcknowledged(f.scoring));
-        QVERIFY(!f.ScoreConfirmMain->isHidden());
+        QVERIFY(!element<Panel>(f, "ScoreConfirmMain")->isHidden());
 
         // The only dive is over: "END OF EVENT" stops the sending and offers "Home".
         server.call([](EventServer &e) { e.nextDive(); });
-        QTRY_VERIFY(!f.ButtonHome3->isHidden());
+        QTRY_VERIFY(!element<PictureButton>(f, "ButtonHome3")->isHidden());
         QCOMPARE(element<QLabel>(f, "LabelEvent")->text(), QStringLiteral("END OF EVENT"));
-        QVERIFY(!f.ScoreConfirmAccept->isEnabled());
-        QVERIFY(!f.ScoreConfirmDecline->isEnabled());
-        QVERIFY(!f.ButtonSendScore->isEnabled());
+        QVERIFY(!element<PictureButton>(f, "ScoreConfirmAccept")->isEnabled());
+        QVERIFY(!element<PictureButton>(f, "ScoreConfirmDecline")->isEnabled());
+        QVERIFY(!element<PictureButton>(f, "ButtonSendScore")->isEnabled());
         QVERIFY(f.link->Connected());
     }
 
@@ -199,18 +200,18 @@ private slots:
                        && e.recordScore(5, "7.5");
         });
         QVERIFY(recorded);
-        QTRY_COMPARE(f.Scoreboard1->Caption(), QStringLiteral("    48.00"));
-        QVERIFY(!f.ScoreConfirmMain->isHidden());  // still green
+        QTRY_COMPARE(element<TLedTextLabel>(f, "Scoreboard1")->Caption(), QStringLiteral("    48.00"));
+        QVERIFY(!element<Panel>(f, "ScoreConfirmMain")->isHidden());  // still green
 
         // The next dive's "EI" brings the keypad back: digits key the new score at once.
         server.call([](EventServer &e) { e.nextDive(); });
         QTRY_COMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" Sofia Rossi"));
-        QVERIFY(f.ScoreConfirmMain->isHidden());
-        QVERIFY(!f.PanelKeypad->isHidden());
-        QVERIFY(f.ButtonSendScore->isEnabled());
+        QVERIFY(element<Panel>(f, "ScoreConfirmMain")->isHidden());
+        QVERIFY(!element<Panel>(f, "PanelKeypad")->isHidden());
+        QVERIFY(element<PictureButton>(f, "ButtonSendScore")->isEnabled());
         for (int key : {vk::Digit0 + 7, vk::Enter})
             FormKeyDown(f.scoring, key);
-        QCOMPARE(f.ScoreConfirmScore0->text(), QStringLiteral("7.0"));
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmScore0")->text(), QStringLiteral("7.0"));
         QVERIFY(!ScoreAcknowledged(f.scoring));
         FormKeyDown(f.scoring, vk::Enter);
         QTRY_VERIFY(ScoreAcknowledged(f.scoring));

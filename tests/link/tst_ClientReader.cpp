@@ -46,7 +46,7 @@ void TestClientReader::init()
     TMainForm &form = *station_->form;
     form.link->receiveText = [this, &form](const QByteArray &text) {
         handed_ << text;
-        ReceiveConsoleText(form.inbound, text);
+        ReceiveConsoleText(form.inbound(), text);
     };
     QVERIFY(station_->connectTo(*server_));
 }

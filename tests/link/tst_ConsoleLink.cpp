@@ -371,7 +371,7 @@ void TestConsoleLink::goHomeAndStatusBar()
     // Home: opening page, link closed, focus to "Connect Console".
     QVERIFY(station_->connectTo(*server_));
     element<PictureButton>(form(), "ButtonRefresh")->setFocus();
-    form().ButtonHome2->click();
+    element<PictureButton>(form(), "ButtonHome2")->click();
     QCOMPARE(form().currentPage(), 0);
     QVERIFY(server_->waitForClosed());
     QCOMPARE(server_->frames().mid(1, 2),
@@ -427,7 +427,7 @@ void TestConsoleLink::modalBoxHoldsBackNextMessage()
     link().receiveText = [&](const QByteArray &text) {
         const ConsoleText m = CutConsoleText(text);
         handled << m.payload;
-        ReceiveConsoleText(form().inbound, text);
+        ReceiveConsoleText(form().inbound(), text);
         if (m.command != "CE")
             return;
         QMessageBox box(QMessageBox::Critical, kApplicationTitle, QString::fromLatin1(m.payload), QMessageBox::Ok, &form());

@@ -274,8 +274,9 @@ void TestLinkStall::lostLinkFailsTheBufferedScore()
 
     // One reconnect, on which nothing of the old link goes out; the score comes back red.
     QVERIFY(server_->waitForConnections(2, 6000));
-    QTRY_VERIFY(!form().ScoreConfirmMain->isHidden() && form().ScoreConfirmMain->color() == kRed);
-    QCOMPARE(form().ScoreConfirmScore0->text(), QStringLiteral("6.5"));
+    QTRY_VERIFY(!element<Panel>(form(), "ScoreConfirmMain")->isHidden()
+                && element<Panel>(form(), "ScoreConfirmMain")->color() == kRed);
+    QCOMPARE(element<QLabel>(form(), "ScoreConfirmScore0")->text(), QStringLiteral("6.5"));
     QCOMPARE(form().state.RetryCount, 1);
     QCOMPARE(windows.shows, 1);
     QVERIFY(link().Connected());

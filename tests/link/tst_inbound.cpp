@@ -7,6 +7,7 @@
 #include "link/ConsoleMessage.h"
 #include "link/InboundHandlers.h"
 #include "scoring/ScoreConfirmation.h"
+#include "screens/ScoringView.h"
 #include "screens/StationBox.h"
 #include "screens/Unit_Main.h"
 #include "DataColumns.h"
@@ -20,7 +21,7 @@ const QByteArray DC1("\x11"), DC2("\x12"), DC3("\x13"), DC4("\x14");
 
 void receive(TestStation &s, const QByteArray &command, const QByteArray &payload, const QByteArray &sender = "VRX ")
 {
-    ReceiveConsoleText(s.form->inbound, LoopbackServer::frame(command, payload, sender));
+    ReceiveConsoleText(s.form->inbound(), LoopbackServer::frame(command, payload, sender));
 }
 
 // The panel's score as if Accept had written it on a link (these stations have none).
@@ -65,14 +66,14 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
-        f.ScoreConfirmTitle->setText(QStringLiteral("Received - Thank You"));
+        element<QLabel>(f, "ScoreConfirmTitle")->setText(QStringLiteral("Received - Thank You"));
         f.state.Scoring.setZeroPressCount(2);
         receive(s, "AI", "12-3" + DC1 + "Jane Diver" + DC2 + "Pool Club" + DC3);
         QCOMPARE(element<QLabel>(f, "LabelRound")->text(), QStringLiteral("Round 12"));
         QCOMPARE(element<QLabel>(f, "LabelStart")->text(), QStringLiteral("3"));
         QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), QStringLiteral(" Jane Diver"));
         QCOMPARE(element<QLabel>(f, "LabelClub")->text(), QStringLiteral(" Pool Club"));
-        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmTitle")->text(), QStringLiteral("Score Confirmation"));
         QCOMPARE(f.state.Scoring.zeroPressCount(), 0);
     }
 
@@ -93,11 +94,13 @@ private slots:
         TestStation s;
         QVERIFY(s.start());
         TMainForm &f = *s.form;
-        QVERIFY(f.PanelScoreboard->isHidden());
+        QVERIFY(element<Panel>(f, "PanelScoreboard")->isHidden());
         receive(s, "PR", "5" + DC1 + "66.50^T 183.20^RANK 2" + DC2);
-        QVERIFY(!f.PanelScoreboard->isHidden());
-        QCOMPARE(QStringList({f.ScoreboardOrder->Caption(), f.Scoreboard1->Caption(), f.Scoreboard2->Caption(),
-                              f.Scoreboard3->Caption()}),
+        QVERIFY(!element<Panel>(f, "PanelScoreboard")->isHidden());
+        QCOMPARE(QStringList({element<TLedTextLabel>(f, "ScoreboardOrder")->Caption(),
+                              element<TLedTextLabel>(f, "Scoreboard1")->Caption(),
+                              element<TLedTextLabel>(f, "Scoreboard2")->Caption(),
+                              element<TLedTextLabel>(f, "Scoreboard3")->Caption()}),
                  QStringList({"ORDER   5", "    66.50", " T 183.20", "   RANK 2"}));
     }
 
@@ -125,11 +128,11 @@ private slots:
         QCOMPARE(f.state.JudgeCount, judges);
         for (int i = 0; i < 11; ++i) {
             if (i < texts.size()) {
-                QVERIFY2(!f.ScoreDisplays[i]->isHidden(), qPrintable(QString::number(i)));
-                QCOMPARE(f.ScoreDisplays[i]->Caption(), texts[i]);
+                QVERIFY2(!f.scoringView().scoreDisplays()[i]->isHidden(), qPrintable(QString::number(i)));
+                QCOMPARE(f.scoringView().scoreDisplays()[i]->Caption(), texts[i]);
             } else {
-                QVERIFY2(f.ScoreDisplays[i]->isHidden(), qPrintable(QString::number(i)));
-                QCOMPARE(f.ScoreDisplays[i]->Caption(), QStringLiteral("10.0"));
+                QVERIFY2(f.scoringView().scoreDisplays()[i]->isHidden(), qPrintable(QString::number(i)));
+                QCOMPARE(f.scoringView().scoreDisplays()[i]->Caption(), QStringLiteral("10.0"));
             }
         }
     }
@@ -176,20 +179,20 @@ private slots:
         sentAsAccepted(f);
         Acknowledge(f.scoring);
         receive(s, "EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3);
-        QVERIFY(!f.ScoreConfirmAccept->isEnabled());
-        QVERIFY(!f.ScoreConfirmDecline->isEnabled());
-        QVERIFY(!f.ButtonSendScore->isEnabled());
-        QVERIFY(!f.ButtonHome3->isHidden());
-        QVERIFY(!f.ScoreConfirmMain->isHidden());  // a shown panel stays shown
+        QVERIFY(!element<PictureButton>(f, "ScoreConfirmAccept")->isEnabled());
+        QVERIFY(!element<PictureButton>(f, "ScoreConfirmDecline")->isEnabled());
+        QVERIFY(!element<PictureButton>(f, "ButtonSendScore")->isEnabled());
+        QVERIFY(!element<PictureButton>(f, "ButtonHome3")->isHidden());
+        QVERIFY(!element<Panel>(f, "ScoreConfirmMain")->isHidden());  // a shown panel stays shown
         QVERIFY(ScoreAcknowledged(f.scoring));
         QCOMPARE(element<QLabel>(f, "LabelEvent")->text(), QStringLiteral("END OF EVENT"));
         receive(s, "EI", "IND" + DC1 + "Women 3m" + DC2 + "5" + DC3);
-        QVERIFY(f.ScoreConfirmAccept->isEnabled());
-        QVERIFY(f.ScoreConfirmDecline->isEnabled());
-        QVERIFY(f.ButtonSendScore->isEnabled());
-        QVERIFY(f.ButtonHome3->isHidden());
-        QVERIFY(f.ScoreConfirmMain->isHidden());
-        QVERIFY(!f.PanelKeypad->isHidden());
+        QVERIFY(element<PictureButton>(f, "ScoreConfirmAccept")->isEnabled());
+        QVERIFY(element<PictureButton>(f, "ScoreConfirmDecline")->isEnabled());
+        QVERIFY(element<PictureButton>(f, "ButtonSendScore")->isEnabled());
+        QVERIFY(element<PictureButton>(f, "ButtonHome3")->isHidden());
+        QVERIFY(element<Panel>(f, "ScoreConfirmMain")->isHidden());
+        QVERIFY(!element<Panel>(f, "PanelKeypad")->isHidden());
         QCOMPARE(f.state.JudgeCount, 5);
     }
 
@@ -200,11 +203,11 @@ private slots:
         TMainForm &f = *s.form;
         element<RadioGroup>(f, "ClientChoice")->setItemIndex(2);  // Judge 3
         receive(s, "EI", "SYNC" + DC1 + "Synchro" + DC2 + "11" + DC3);
-        QCOMPARE(f.JudgeNum->text(), QStringLiteral("E3.1"));
+        QCOMPARE(element<QLabel>(f, "JudgeNum")->text(), QStringLiteral("E3.1"));
         receive(s, "EI", "SYNC" + DC1 + "Synchro" + DC2 + "7" + DC3);
-        QCOMPARE(f.JudgeNum->text(), QStringLiteral("S: 1"));
+        QCOMPARE(element<QLabel>(f, "JudgeNum")->text(), QStringLiteral("S: 1"));
         receive(s, "EI", "IND" + DC1 + "Individual" + DC2 + "7" + DC3);
-        QCOMPARE(f.JudgeNum->text(), QStringLiteral("J: 3"));
+        QCOMPARE(element<QLabel>(f, "JudgeNum")->text(), QStringLiteral("J: 3"));
     }
 
     // The server's acknowledgement of this station's score turns the panel green.
@@ -227,9 +230,9 @@ private slots:
         sentAsAccepted(f);
         receive(s, "TX", payload);
         QCOMPARE(ScoreAcknowledged(f.scoring), acknowledged);
-        QCOMPARE(f.ScoreConfirmTitle->text(),
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmTitle")->text(),
                  acknowledged ? QStringLiteral("Received - Thank You") : QStringLiteral("Score Confirmation"));
-        QVERIFY(!f.ScoreConfirmMain->isHidden());
+        QVERIFY(!element<Panel>(f, "ScoreConfirmMain")->isHidden());
     }
 
     void acknowledgementWhileKeying()
@@ -241,10 +244,10 @@ private slots:
         sentAsAccepted(f);
         // A "TX" while keying acknowledges nothing the judge sees: the panel stays as it was.
         receive(s, "TX", "J1  " + DC1);
-        QVERIFY(f.ScoreConfirmMain->isHidden());
+        QVERIFY(element<Panel>(f, "ScoreConfirmMain")->isHidden());
         QVERIFY(!ScoreAcknowledged(f.scoring));
         ButtonSendScoreClick(f.scoring);
-        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmTitle")->text(), QStringLiteral("Score Confirmation"));
     }
 
     // A score the server sets: this judge's goes into the score, another's is ignored, a function
@@ -269,7 +272,7 @@ private slots:
         SetScoreText(f.scoring, QStringLiteral("6.5"));
         f.state.Scoring.setZeroPressCount(1);
         receive(s, "FS", payload);
-        QCOMPARE(f.ScoreEdit->text(), score);
+        QCOMPARE(element<QLabel>(f, "ScoreEdit")->text(), score);
         QCOMPARE(f.state.Scoring.zeroPressCount(), 1);
         QCOMPARE(s.boxes, box.isEmpty() ? QStringList() : QStringList{box});
     }
@@ -288,13 +291,13 @@ private slots:
         receive(s, "TX", "J3  " + DC1);
         receive(s, "FS", "3" + DC1 + "6.50" + DC2);  // the same score: nothing changes
         QVERIFY(ScoreAcknowledged(f.scoring));
-        QVERIFY(!f.ScoreConfirmMain->isHidden());
+        QVERIFY(!element<Panel>(f, "ScoreConfirmMain")->isHidden());
         receive(s, "FS", "3" + DC1 + "9.0" + DC2);
-        QVERIFY(f.ScoreConfirmMain->isHidden());
-        QVERIFY(!f.PanelKeypad->isHidden());
-        QVERIFY(f.ButtonSendScore->isEnabled());
-        QCOMPARE(f.ScoreEdit->text(), QStringLiteral("9.0"));
-        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
+        QVERIFY(element<Panel>(f, "ScoreConfirmMain")->isHidden());
+        QVERIFY(!element<Panel>(f, "PanelKeypad")->isHidden());
+        QVERIFY(element<PictureButton>(f, "ButtonSendScore")->isEnabled());
+        QCOMPARE(element<QLabel>(f, "ScoreEdit")->text(), QStringLiteral("9.0"));
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmTitle")->text(), QStringLiteral("Score Confirmation"));
     }
 
     void stationRows_data()
@@ -409,7 +412,7 @@ private slots:
         receive(s, "CE", name);
         QCOMPARE(s.boxes.value(0), shown);
         receive(s, "XX", "x" + name + "^");
-        QCOMPARE(f.ScoreDisplays[0]->Caption(), QString::fromLatin1(name));
+        QCOMPARE(f.scoringView().scoreDisplays()[0]->Caption(), QString::fromLatin1(name));
 
         QVERIFY(s.connectTo(server));
         QTRY_COMPARE(element<QListWidget>(f, "ConnectedClients")->count(), 0);

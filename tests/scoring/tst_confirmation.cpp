@@ -8,6 +8,7 @@
 #include "link/InboundHandlers.h"
 #include "scoring/ScoreConfirmation.h"
 #include "scoring/ScoreEntry.h"
+#include "screens/ScoringView.h"
 #include "screens/Unit_Main.h"
 
 #include <QtTest>
@@ -45,7 +46,7 @@ void key(TMainForm &f, Qt::Key k)
 
 bool red(const TMainForm &f)
 {
-    return f.ScoreConfirmMain->color() == QColor(255, 0, 0);
+    return element<Panel>(f, "ScoreConfirmMain")->color() == QColor(255, 0, 0);
 }
 
 } // namespace
@@ -78,10 +79,10 @@ private slots:
         TMainForm &f = l->f();
         QCOMPARE(f.currentPage(), 1);
         QCOMPARE(element<QLabel>(f, "LabelDisc")->text(), QStringLiteral("IND "));
-        QCOMPARE(f.JudgeNum->text(), QStringLiteral("J: 3"));
-        QVERIFY(f.ScoreConfirmMain->isHidden());
-        QVERIFY(!f.PanelKeypad->isHidden());
-        QVERIFY(f.ButtonSendScore->isEnabled());
+        QCOMPARE(element<QLabel>(f, "JudgeNum")->text(), QStringLiteral("J: 3"));
+        QVERIFY(element<Panel>(f, "ScoreConfirmMain")->isHidden());
+        QVERIFY(!element<Panel>(f, "PanelKeypad")->isHidden());
+        QVERIFY(element<PictureButton>(f, "ButtonSendScore")->isEnabled());
     }
 
     // The judge's keys 6, 6, Enter, Enter: the exact bytes, then the status message.
@@ -92,20 +93,20 @@ private slots:
         TMainForm &f = l->f();
         key(f, Qt::Key_6);
         key(f, Qt::Key_6);
-        QCOMPARE(f.ScoreEdit->text(), QStringLiteral("6.5"));
+        QCOMPARE(element<QLabel>(f, "ScoreEdit")->text(), QStringLiteral("6.5"));
         key(f, Qt::Key_Return);
-        QVERIFY(!f.ScoreConfirmMain->isHidden());
-        QVERIFY(f.PanelKeypad->isHidden());
-        QVERIFY(!f.ButtonSendScore->isEnabled());
+        QVERIFY(!element<Panel>(f, "ScoreConfirmMain")->isHidden());
+        QVERIFY(element<Panel>(f, "PanelKeypad")->isHidden());
+        QVERIFY(!element<PictureButton>(f, "ButtonSendScore")->isEnabled());
         QVERIFY(red(f));
-        QCOMPARE(f.ScoreConfirmScore0->text(), QStringLiteral("6.5"));
-        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmScore0")->text(), QStringLiteral("6.5"));
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmTitle")->text(), QStringLiteral("Score Confirmation"));
         QCOMPARE(l->server.frames().size(), 0);  // sending waits for Accept
         key(f, Qt::Key_Return);
         QVERIFY(l->server.waitForFrames(2));
         QCOMPARE(l->server.frames().first(), QByteArray::fromHex("015344494E44204A33202002362E351104"));
         QCOMPARE(summary(l->server), QStringList({"SD 6.5<DC1>", "CS Active Power"}));
-        QVERIFY(!f.ScoreConfirmMain->isHidden());
+        QVERIFY(!element<Panel>(f, "ScoreConfirmMain")->isHidden());
         QVERIFY(red(f));
     }
 
@@ -116,8 +117,8 @@ private slots:
         TMainForm &f = l->f();
         ApplyScoreKey(f.scoring, 8);
         ButtonSendScoreClick(f.scoring);
-        QTest::mouseClick(f.ScoreConfirmAccept, Qt::LeftButton);
-        QTest::mouseClick(f.ScoreConfirmAccept, Qt::LeftButton);
+        QTest::mouseClick(element<PictureButton>(f, "ScoreConfirmAccept"), Qt::LeftButton);
+        QTest::mouseClick(element<PictureButton>(f, "ScoreConfirmAccept"), Qt::LeftButton);
         QVERIFY(l->server.waitForFrames(4));
         QCOMPARE(summary(l->server), QStringList({"SD 8.0<DC1>", "CS Active Power", "SD 8.0<DC1>", "CS Active Power"}));
     }
@@ -133,15 +134,15 @@ private slots:
         QVERIFY(l->server.waitForFrames(2));
         l->server.send(LoopbackServer::frame("TX", "J3  " + DC1));
         QTRY_VERIFY(ScoreAcknowledged(f.scoring));
-        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Received - Thank You"));
-        QCOMPARE(f.ScoreConfirmMain->color(), QColor(0, 128, 0));
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmTitle")->text(), QStringLiteral("Received - Thank You"));
+        QCOMPARE(element<Panel>(f, "ScoreConfirmMain")->color(), QColor(0, 128, 0));
         l->server.clearReceived();
         // Cancel on green: back to the keypad, "0.0" shown and sent.
         key(f, Qt::Key_Escape);
-        QVERIFY(f.ScoreConfirmMain->isHidden());
-        QVERIFY(!f.PanelKeypad->isHidden());
-        QVERIFY(f.ButtonSendScore->isEnabled());
-        QCOMPARE(f.ScoreEdit->text(), QStringLiteral("0.0"));
+        QVERIFY(element<Panel>(f, "ScoreConfirmMain")->isHidden());
+        QVERIFY(!element<Panel>(f, "PanelKeypad")->isHidden());
+        QVERIFY(element<PictureButton>(f, "ButtonSendScore")->isEnabled());
+        QCOMPARE(element<QLabel>(f, "ScoreEdit")->text(), QStringLiteral("0.0"));
         QVERIFY(l->server.waitForFrames(2));
         QCOMPARE(summary(l->server), QStringList({"SD 0.0<DC1>", "CS Active Power"}));
         // The hidden panel keeps its colour until the next Send, which shows it red: a red
@@ -149,8 +150,8 @@ private slots:
         QVERIFY(ScoreAcknowledged(f.scoring));
         key(f, Qt::Key_Return);
         QVERIFY(red(f));
-        QCOMPARE(f.ScoreConfirmScore0->text(), QStringLiteral("0.0"));
-        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmScore0")->text(), QStringLiteral("0.0"));
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmTitle")->text(), QStringLiteral("Score Confirmation"));
     }
 
     void cancelOnRedSendsNothing()
@@ -161,9 +162,9 @@ private slots:
         ApplyScoreKey(f.scoring, 4);
         ApplyScoreKey(f.scoring, 5);
         ButtonSendScoreClick(f.scoring);
-        QTest::mouseClick(f.ScoreConfirmDecline, Qt::LeftButton);
-        QVERIFY(f.ScoreConfirmMain->isHidden());
-        QCOMPARE(f.ScoreEdit->text(), QStringLiteral("4.5"));
+        QTest::mouseClick(element<PictureButton>(f, "ScoreConfirmDecline"), Qt::LeftButton);
+        QVERIFY(element<Panel>(f, "ScoreConfirmMain")->isHidden());
+        QCOMPARE(element<QLabel>(f, "ScoreEdit")->text(), QStringLiteral("4.5"));
         // Let anything that was sent arrive.
         ScoreConfirmAcceptClick(f.scoring);  // a marker: the first frame must be this one
         QVERIFY(l->server.waitForFrames(2));
@@ -179,7 +180,7 @@ private slots:
         l->server.send(LoopbackServer::frame("TX", "J4  " + DC1) + LoopbackServer::frame("TP", ""));
         QVERIFY(l->server.waitForFrames(1));  // the pulse's answer: both messages were handled
         QVERIFY(red(f));
-        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmTitle")->text(), QStringLiteral("Score Confirmation"));
     }
 
     // At the end of an event the buttons refuse pointer presses; Enter and Esc still act, and
@@ -191,28 +192,28 @@ private slots:
         TMainForm &f = l->f();
         ApplyScoreKey(f.scoring, 9);
         ButtonSendScoreClick(f.scoring);
-        ReceiveConsoleText(f.inbound, LoopbackServer::frame("EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3));
-        QVERIFY(!f.ScoreConfirmAccept->isEnabled());
-        QVERIFY(!f.ButtonHome3->isHidden());
-        QTest::mouseClick(f.ScoreConfirmAccept, Qt::LeftButton);
-        QTest::mouseClick(f.ScoreConfirmDecline, Qt::LeftButton);
-        QVERIFY(!f.ScoreConfirmMain->isHidden());
+        ReceiveConsoleText(f.inbound(), LoopbackServer::frame("EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3));
+        QVERIFY(!element<PictureButton>(f, "ScoreConfirmAccept")->isEnabled());
+        QVERIFY(!element<PictureButton>(f, "ButtonHome3")->isHidden());
+        QTest::mouseClick(element<PictureButton>(f, "ScoreConfirmAccept"), Qt::LeftButton);
+        QTest::mouseClick(element<PictureButton>(f, "ScoreConfirmDecline"), Qt::LeftButton);
+        QVERIFY(!element<Panel>(f, "ScoreConfirmMain")->isHidden());
         key(f, Qt::Key_Return);
         QVERIFY(l->server.waitForFrames(2));
         QCOMPARE(summary(l->server), QStringList({"SD 9.0<DC1>", "CS Active Power"}));
         // Cancel returns to the keypad (and enables Send, as every return to the keypad does).
         key(f, Qt::Key_Escape);
-        QVERIFY(f.ScoreConfirmMain->isHidden());
-        QVERIFY(f.ButtonSendScore->isEnabled());
+        QVERIFY(element<Panel>(f, "ScoreConfirmMain")->isHidden());
+        QVERIFY(element<PictureButton>(f, "ButtonSendScore")->isEnabled());
         // End of event while keying: Send refuses the pointer until a score key.
-        ReceiveConsoleText(f.inbound, LoopbackServer::frame("EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3));
-        QVERIFY(!f.ButtonSendScore->isEnabled());
-        QTest::mouseClick(f.ButtonSendScore, Qt::LeftButton);
-        QVERIFY(f.ScoreConfirmMain->isHidden());
+        ReceiveConsoleText(f.inbound(), LoopbackServer::frame("EI", "IND" + DC1 + "END OF EVENT" + DC2 + "7" + DC3));
+        QVERIFY(!element<PictureButton>(f, "ButtonSendScore")->isEnabled());
+        QTest::mouseClick(element<PictureButton>(f, "ButtonSendScore"), Qt::LeftButton);
+        QVERIFY(element<Panel>(f, "ScoreConfirmMain")->isHidden());
         key(f, Qt::Key_5);
-        QVERIFY(f.ButtonSendScore->isEnabled());
-        QTest::mouseClick(f.ButtonSendScore, Qt::LeftButton);
-        QVERIFY(!f.ScoreConfirmMain->isHidden());
+        QVERIFY(element<PictureButton>(f, "ButtonSendScore")->isEnabled());
+        QTest::mouseClick(element<PictureButton>(f, "ButtonSendScore"), Qt::LeftButton);
+        QVERIFY(!element<Panel>(f, "ScoreConfirmMain")->isHidden());
     }
 
     void newAthleteKeepsThePanel()
@@ -225,12 +226,12 @@ private slots:
         ScoreConfirmAcceptClick(f.scoring);
         Acknowledge(f.scoring);
         f.state.Scoring.setZeroPressCount(2);
-        ReceiveConsoleText(f.inbound, LoopbackServer::frame("AI", "1-2" + DC1 + "A" + DC2 + "B" + DC3));
-        QVERIFY(!f.ScoreConfirmMain->isHidden());
+        ReceiveConsoleText(f.inbound(), LoopbackServer::frame("AI", "1-2" + DC1 + "A" + DC2 + "B" + DC3));
+        QVERIFY(!element<Panel>(f, "ScoreConfirmMain")->isHidden());
         QVERIFY(ScoreAcknowledged(f.scoring));
-        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmTitle")->text(), QStringLiteral("Score Confirmation"));
         QCOMPARE(f.state.Scoring.zeroPressCount(), 0);
-        QCOMPARE(f.ScoreEdit->text(), QStringLiteral("6.0"));
+        QCOMPARE(element<QLabel>(f, "ScoreEdit")->text(), QStringLiteral("6.0"));
     }
 
     // The road of one dive, every message over the link.
@@ -263,21 +264,21 @@ private slots:
         QCOMPARE(server.frames().first(), QByteArray("\x01SDIND J3  \x02" "6.5\x11\x04"));
         server.send(LoopbackServer::frame("TX", "J3  " + DC1));
         QTRY_VERIFY(ScoreAcknowledged(f.scoring));
-        QCOMPARE(f.ScoreConfirmTitle->text(), QStringLiteral("Received - Thank You"));
+        QCOMPARE(element<QLabel>(f, "ScoreConfirmTitle")->text(), QStringLiteral("Received - Thank You"));
         server.send(LoopbackServer::frame("XX", "#6.5^7.0^6.0^6.5^7.5^")
                     + LoopbackServer::frame("PR", "4" + DC1 + "46.80^T 46.80^RANK 1" + DC2));
-        QTRY_VERIFY(!f.PanelScoreboard->isHidden());
-        QCOMPARE(f.Scoreboard1->Caption(), QStringLiteral("    46.80"));
-        QCOMPARE(f.ScoreboardOrder->Caption(), QStringLiteral("ORDER   4"));
+        QTRY_VERIFY(!element<Panel>(f, "PanelScoreboard")->isHidden());
+        QCOMPARE(element<TLedTextLabel>(f, "Scoreboard1")->Caption(), QStringLiteral("    46.80"));
+        QCOMPARE(element<TLedTextLabel>(f, "ScoreboardOrder")->Caption(), QStringLiteral("ORDER   4"));
         const QStringList scores{"6.5", "7.0", "6.0", "6.5", "7.5"};
         for (int i = 0; i < 11; ++i) {
-            QCOMPARE(f.ScoreDisplays[i]->isHidden(), i >= 5);
+            QCOMPARE(f.scoringView().scoreDisplays()[i]->isHidden(), i >= 5);
             if (i < 5)
-                QCOMPARE(f.ScoreDisplays[i]->Caption(), scores[i]);
+                QCOMPARE(f.scoringView().scoreDisplays()[i]->Caption(), scores[i]);
         }
         // The displays are on the keypad, seen again once the judge returns to it.
         key(f, Qt::Key_Escape);
-        QVERIFY(f.ScoreDisplays[0]->isVisible());
+        QVERIFY(f.scoringView().scoreDisplays()[0]->isVisible());
     }
 
     void goHomeKeepsThePanelState()
@@ -291,12 +292,12 @@ private slots:
         key(f, Qt::Key_F9);
         QCOMPARE(f.currentPage(), 0);
         QVERIFY(!f.link->Connected());
-        QVERIFY(!f.ScoreConfirmMain->isHidden());
+        QVERIFY(!element<Panel>(f, "ScoreConfirmMain")->isHidden());
         // Connecting again enters the scoring screen with the score text and count kept.
         QVERIFY(l->station.connectTo(l->server, 2));
         QCOMPARE(f.currentPage(), 1);
-        QVERIFY(f.ScoreConfirmMain->isHidden());
-        QCOMPARE(f.ScoreEdit->text(), QStringLiteral("6.0"));
+        QVERIFY(element<Panel>(f, "ScoreConfirmMain")->isHidden());
+        QCOMPARE(element<QLabel>(f, "ScoreEdit")->text(), QStringLiteral("6.0"));
         QCOMPARE(f.state.Scoring.zeroPressCount(), 1);
     }
 };

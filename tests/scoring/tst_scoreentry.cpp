@@ -42,13 +42,13 @@ private slots:
         form.show();
         QTRY_VERIFY(form.startedUp());
         EnterScoringScreen(form.scoring);
-        QTest::mouseClick(form.INDSCORE[6], Qt::LeftButton);
-        QTest::mouseClick(form.INDSCORE[6], Qt::LeftButton);
-        QCOMPARE(form.ScoreEdit->text(), QStringLiteral("6.5"));
-        QTest::mouseClick(form.INDSCORE[10], Qt::LeftButton);
-        QCOMPARE(form.ScoreEdit->text(), QStringLiteral("10.0"));
-        QTest::mouseClick(form.INDSCOREClear, Qt::LeftButton);
-        QCOMPARE(form.ScoreEdit->text(), QStringLiteral("0.0"));
+        QTest::mouseClick(element<PictureButton>(form, "INDSCORE6"), Qt::LeftButton);
+        QTest::mouseClick(element<PictureButton>(form, "INDSCORE6"), Qt::LeftButton);
+        QCOMPARE(element<QLabel>(form, "ScoreEdit")->text(), QStringLiteral("6.5"));
+        QTest::mouseClick(element<PictureButton>(form, "INDSCORE10"), Qt::LeftButton);
+        QCOMPARE(element<QLabel>(form, "ScoreEdit")->text(), QStringLiteral("10.0"));
+        QTest::mouseClick(element<PictureButton>(form, "INDSCOREClear"), Qt::LeftButton);
+        QCOMPARE(element<QLabel>(form, "ScoreEdit")->text(), QStringLiteral("0.0"));
     }
 
     // The key map: which keys act on which page and in which panel state.
@@ -93,8 +93,8 @@ private slots:
             ButtonSendScoreClick(form.scoring);
         form.SelectPage(page);
         QTest::keyClick(&form, Qt::Key(qtKey), Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(form.ScoreEdit->text(), scoreAfter);
-        QCOMPARE(!form.ScoreConfirmMain->isHidden(), confirmingAfter);
+        QCOMPARE(element<QLabel>(form, "ScoreEdit")->text(), scoreAfter);
+        QCOMPARE(!element<Panel>(form, "ScoreConfirmMain")->isHidden(), confirmingAfter);
         QCOMPARE(form.currentPage(), page);
     }
 
@@ -105,10 +105,10 @@ private slots:
         QTRY_VERIFY(form.startedUp());
         EnterScoringScreen(form.scoring);
         QTest::keyClick(element<QLineEdit>(form, "EditMessage"), Qt::Key_8);
-        QCOMPARE(form.ScoreEdit->text(), QStringLiteral("8.0"));
+        QCOMPARE(element<QLabel>(form, "ScoreEdit")->text(), QStringLiteral("8.0"));
         // Offered to the parents in turn, but applied once.
-        QTest::keyClick(form.ScoreEdit, Qt::Key_8);
-        QCOMPARE(form.ScoreEdit->text(), QStringLiteral("8.5"));
+        QTest::keyClick(element<QLabel>(form, "ScoreEdit"), Qt::Key_8);
+        QCOMPARE(element<QLabel>(form, "ScoreEdit")->text(), QStringLiteral("8.5"));
     }
 
     void f9GoesHomeFromTheScoringPage()
@@ -135,13 +135,13 @@ private slots:
         Acknowledge(form.scoring);
         QVERIFY(ScoreAcknowledged(form.scoring));
         EndOfEventState(form.scoring, QStringLiteral("END OF EVENT"));
-        QVERIFY(!form.ButtonSendScore->isEnabled());
+        QVERIFY(!element<PictureButton>(form, "ButtonSendScore")->isEnabled());
         ApplyScoreKey(form.scoring, 3);
-        QCOMPARE(form.ScoreConfirmTitle->text(), QStringLiteral("Score Confirmation"));
-        QVERIFY(form.ScoreConfirmMain->isHidden());
-        QVERIFY(!form.PanelKeypad->isHidden());
-        QVERIFY(form.ButtonSendScore->isEnabled());
-        QCOMPARE(form.ScoreEdit->text(), QStringLiteral("3.0"));
+        QCOMPARE(element<QLabel>(form, "ScoreConfirmTitle")->text(), QStringLiteral("Score Confirmation"));
+        QVERIFY(element<Panel>(form, "ScoreConfirmMain")->isHidden());
+        QVERIFY(!element<Panel>(form, "PanelKeypad")->isHidden());
+        QVERIFY(element<PictureButton>(form, "ButtonSendScore")->isEnabled());
+        QCOMPARE(element<QLabel>(form, "ScoreEdit")->text(), QStringLiteral("3.0"));
     }
 
     void judgeLabelFollowsTheDiscipline()
@@ -152,18 +152,18 @@ private slots:
         element<RadioGroup>(form, "ClientChoice")->setItemIndex(2);  // Judge 3
         form.state.JudgeCount = 11;
         EnterScoringScreen(form.scoring);
-        QCOMPARE(form.JudgeNum->text(), QStringLiteral("J: 3"));
+        QCOMPARE(element<QLabel>(form, "JudgeNum")->text(), QStringLiteral("J: 3"));
         element<RadioGroup>(form, "DisciplineSelection")->setItemIndex(1);  // the change handler updates the label
-        QCOMPARE(form.JudgeNum->text(), QStringLiteral("E3.1"));
+        QCOMPARE(element<QLabel>(form, "JudgeNum")->text(), QStringLiteral("E3.1"));
         form.state.JudgeCount = 7;
         UpdateJudgePositionLabel(form.scoring);
-        QCOMPARE(form.JudgeNum->text(), QStringLiteral("S: 1"));
+        QCOMPARE(element<QLabel>(form, "JudgeNum")->text(), QStringLiteral("S: 1"));
         form.state.JudgeCount = 8;
         UpdateJudgePositionLabel(form.scoring);
-        QCOMPARE(form.JudgeNum->text(), QStringLiteral("S: 1"));
+        QCOMPARE(element<QLabel>(form, "JudgeNum")->text(), QStringLiteral("S: 1"));
         // Changing the function does not update the label by itself.
         element<RadioGroup>(form, "ClientChoice")->setItemIndex(0);
-        QCOMPARE(form.JudgeNum->text(), QStringLiteral("S: 1"));
+        QCOMPARE(element<QLabel>(form, "JudgeNum")->text(), QStringLiteral("S: 1"));
     }
 
 private:

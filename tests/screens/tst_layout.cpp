@@ -5,6 +5,7 @@
 #include "TestStation.h"
 
 #include "screens/Layout.h"
+#include "screens/ScoringView.h"
 #include "screens/Unit_Main.h"
 #include "widgets/Fonts.h"
 #include "DataColumns.h"
@@ -34,14 +35,14 @@ QList<int> displayLefts(TMainForm &form, int count)
 {
     QList<int> lefts;
     for (int i = 0; i < count; ++i)
-        lefts << form.ScoreDisplays[i]->x();
+        lefts << form.scoringView().scoreDisplays()[i]->x();
     return lefts;
 }
 
 int shownDisplays(TMainForm &form)
 {
     int shown = 0;
-    for (TLedTextLabel *d : form.ScoreDisplays)
+    for (TLedTextLabel *d : form.scoringView().scoreDisplays())
         shown += d->isHidden() ? 0 : 1;
     return shown;
 }
@@ -110,26 +111,28 @@ void TestLayout::workedArrangement()
     QVERIFY(s);
     TMainForm &f = *s->form;
     QCOMPARE(f.size(), screen.size());
-    QCOMPARE(f.PanelKeypad->geometry(), QRect(QPoint(0, 0), keypad));
+    QCOMPARE(element<Panel>(f, "PanelKeypad")->geometry(), QRect(QPoint(0, 0), keypad));
 
     static const int values[4][3] = {{7, 8, 9}, {4, 5, 6}, {1, 2, 3}, {0, -1, 10}};
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 3; ++c) {
             const int v = values[r][c];
-            QWidget *k = v < 0 ? static_cast<QWidget *>(f.INDSCOREClear) : f.INDSCORE[v];
+            QWidget *k = v < 0 ? static_cast<QWidget *>(element<PictureButton>(f, "INDSCOREClear"))
+                               : element<PictureButton>(f, qPrintable(QStringLiteral("INDSCORE%1").arg(v)));
             QCOMPARE(k->geometry(), QRect(columns[c], rows[r], key, key));
         }
     }
-    QCOMPARE(f.ButtonSendScore->geometry(), QRect(send, QSize(195, 114)));
-    QCOMPARE(f.ScoreConfirmMain->size(), keypad);  // covers exactly the keypad area
-    QCOMPARE(f.ScoreConfirmDecline->geometry(), QRect(fifth, 6, fifth, 73));
-    QCOMPARE(f.ScoreConfirmAccept->geometry(), QRect(3 * fifth, 6, fifth, 73));
-    QCOMPARE(f.ButtonHome3->pos(), QPoint(16, 12));
-    QCOMPARE(f.ButtonHome2->pos(), QPoint(16, 12));
+    QCOMPARE(element<PictureButton>(f, "ButtonSendScore")->geometry(), QRect(send, QSize(195, 114)));
+    QCOMPARE(element<Panel>(f, "ScoreConfirmMain")->size(), keypad);  // covers exactly the keypad area
+    QCOMPARE(element<PictureButton>(f, "ScoreConfirmDecline")->geometry(), QRect(fifth, 6, fifth, 73));
+    QCOMPARE(element<PictureButton>(f, "ScoreConfirmAccept")->geometry(), QRect(3 * fifth, 6, fifth, 73));
+    QCOMPARE(element<PictureButton>(f, "ButtonHome3")->pos(), QPoint(16, 12));
+    QCOMPARE(element<PictureButton>(f, "ButtonHome2")->pos(), QPoint(16, 12));
     const QList<int> widths{element<QLabel>(f, "LabelEvent")->width(), element<QLabel>(f, "LabelAthlete")->width(), element<QLabel>(f, "LabelClub")->width(),
                             element<QLabel>(f, "LabelDiveDescription")->width()};
     QCOMPARE(widths, headerWidths);
-    QCOMPARE(f.LabelINDMessage->geometry().bottom(), f.PanelIND->height() - 1);  // still bottom-most
+    QCOMPARE(element<QLabel>(f, "LabelINDMessage")->geometry().bottom(),
+             element<Panel>(f, "PanelIND")->height() - 1);  // still bottom-most
 }
 
 void TestLayout::displays_data()
@@ -173,8 +176,8 @@ void TestLayout::displays()
     QCOMPARE(shownDisplays(f), int(lefts.size()));
     QCOMPARE(displayLefts(f, int(lefts.size())), lefts);
     for (int i = 0; i < lefts.size(); ++i) {
-        QCOMPARE(f.ScoreDisplays[i]->y(), top);
-        QVERIFY(f.ScoreDisplays[i]->isVisible());
+        QCOMPARE(f.scoringView().scoreDisplays()[i]->y(), top);
+        QVERIFY(f.scoringView().scoreDisplays()[i]->isVisible());
     }
 }
 
@@ -191,13 +194,13 @@ void TestLayout::fewerJudgesHideTheRest()
     QCOMPARE(shownDisplays(f), 5);
     QCOMPARE(displayLefts(f, 5), (QList<int>{59, 258, 457, 656, 855}));
     for (int i = 5; i < 11; ++i)
-        QVERIFY(f.ScoreDisplays[i]->isHidden());
+        QVERIFY(f.scoringView().scoreDisplays()[i]->isHidden());
 
     // Hidden with the keypad while the confirmation panel is shown.
-    f.PanelKeypad->hide();
-    QVERIFY(!f.ScoreDisplays[0]->isVisible());
-    f.PanelKeypad->show();
-    QVERIFY(f.ScoreDisplays[0]->isVisible());
+    element<Panel>(f, "PanelKeypad")->hide();
+    QVERIFY(!f.scoringView().scoreDisplays()[0]->isVisible());
+    element<Panel>(f, "PanelKeypad")->show();
+    QVERIFY(f.scoringView().scoreDisplays()[0]->isVisible());
 }
 
 void TestLayout::orientationFollowsTheScreen_data()
@@ -216,23 +219,23 @@ void TestLayout::orientationFollowsTheScreen()
     auto s = startStation(screen);
     QVERIFY(s);
     TMainForm &f = *s->form;
-    const DockLayout *right = dockLayoutOf(f.PanelRight);
+    const DockLayout *right = dockLayoutOf(element<Panel>(f, "PanelRight"));
     if (landscape) {
-        QCOMPARE(dockIn(f.PanelIND, f.PanelRight), DockLayout::Right);
-        QCOMPARE(f.PanelRight->width(), 211);
-        QCOMPARE(right->dockOf(f.PanelRightScore), DockLayout::Top);
-        QCOMPARE(f.PanelRightScore->height(), 127);
-        QCOMPARE(right->dockOf(f.PanelJudgeAssignment), DockLayout::Bottom);
-        QCOMPARE(f.PanelJudgeAssignment->height(), 130);
+        QCOMPARE(dockIn(element<Panel>(f, "PanelIND"), element<Panel>(f, "PanelRight")), DockLayout::Right);
+        QCOMPARE(element<Panel>(f, "PanelRight")->width(), 211);
+        QCOMPARE(right->dockOf(element<Panel>(f, "PanelRightScore")), DockLayout::Top);
+        QCOMPARE(element<Panel>(f, "PanelRightScore")->height(), 127);
+        QCOMPARE(right->dockOf(element<Panel>(f, "PanelJudgeAssignment")), DockLayout::Bottom);
+        QCOMPARE(element<Panel>(f, "PanelJudgeAssignment")->height(), 130);
         QCOMPARE(element<QLabel>(f, "LabelClub")->width(), 320);
     } else {
-        QCOMPARE(dockIn(f.PanelIND, f.PanelRight), DockLayout::Bottom);
-        QCOMPARE(f.PanelRight->height(), 130);
-        QCOMPARE(f.PanelRight->geometry().bottom() + 1, f.LabelINDMessage->y());
-        QCOMPARE(right->dockOf(f.PanelRightScore), DockLayout::Left);
-        QCOMPARE(f.PanelRightScore->width(), 207);
-        QCOMPARE(right->dockOf(f.PanelJudgeAssignment), DockLayout::Right);
-        QCOMPARE(f.PanelJudgeAssignment->width(), 207);
+        QCOMPARE(dockIn(element<Panel>(f, "PanelIND"), element<Panel>(f, "PanelRight")), DockLayout::Bottom);
+        QCOMPARE(element<Panel>(f, "PanelRight")->height(), 130);
+        QCOMPARE(element<Panel>(f, "PanelRight")->geometry().bottom() + 1, element<QLabel>(f, "LabelINDMessage")->y());
+        QCOMPARE(right->dockOf(element<Panel>(f, "PanelRightScore")), DockLayout::Left);
+        QCOMPARE(element<Panel>(f, "PanelRightScore")->width(), 207);
+        QCOMPARE(right->dockOf(element<Panel>(f, "PanelJudgeAssignment")), DockLayout::Right);
+        QCOMPARE(element<Panel>(f, "PanelJudgeAssignment")->width(), 207);
         QCOMPARE(element<QLabel>(f, "LabelClub")->width(), element<QLabel>(f, "LabelPower")->width());
     }
 }
@@ -248,19 +251,19 @@ void TestLayout::resolutionChangeRearrangesEverything()
     // Turned to portrait: the column, the keypad and the displays, at once.
     s->fakes.screen->setGeometry(kPortrait);
     QCOMPARE(f.size(), kPortrait.size());
-    QCOMPARE(dockIn(f.PanelIND, f.PanelRight), DockLayout::Bottom);
-    QCOMPARE(f.PanelRight->geometry(), QRect(0, 722, 758, 130));
-    QCOMPARE(f.PanelKeypad->geometry(), QRect(0, 0, 758, 722));
-    QCOMPARE(f.INDSCORE[7]->geometry(), QRect(175, 85, 120, 120));
-    QCOMPARE(f.ButtonSendScore->pos(), QPoint(286, 8));
+    QCOMPARE(dockIn(element<Panel>(f, "PanelIND"), element<Panel>(f, "PanelRight")), DockLayout::Bottom);
+    QCOMPARE(element<Panel>(f, "PanelRight")->geometry(), QRect(0, 722, 758, 130));
+    QCOMPARE(element<Panel>(f, "PanelKeypad")->geometry(), QRect(0, 0, 758, 722));
+    QCOMPARE(element<PictureButton>(f, "INDSCORE7")->geometry(), QRect(175, 85, 120, 120));
+    QCOMPARE(element<PictureButton>(f, "ButtonSendScore")->pos(), QPoint(286, 8));
     QCOMPARE(displayLefts(f, 11), (QList<int>{4, 70, 136, 208, 274, 340, 412, 479, 546, 613, 680}));
-    QCOMPARE(f.ScoreDisplays[0]->y(), 694);
+    QCOMPARE(f.scoringView().scoreDisplays()[0]->y(), 694);
     QCOMPARE(element<QLabel>(f, "LabelClub")->width(), 180);
 
     // And back.
     s->fakes.screen->setGeometry(kLandscape);
-    QCOMPARE(dockIn(f.PanelIND, f.PanelRight), DockLayout::Right);
-    QCOMPARE(f.PanelKeypad->geometry(), QRect(0, 0, 997, 633));
+    QCOMPARE(dockIn(element<Panel>(f, "PanelIND"), element<Panel>(f, "PanelRight")), DockLayout::Right);
+    QCOMPARE(element<Panel>(f, "PanelKeypad")->geometry(), QRect(0, 0, 997, 633));
     QCOMPARE(displayLefts(f, 11), (QList<int>{10, 95, 180, 280, 365, 450, 550, 637, 725, 813, 900}));
     QCOMPARE(element<QLabel>(f, "LabelClub")->width(), 320);
 }
@@ -281,13 +284,13 @@ void TestLayout::windowResizeKeepsArrangementAndDisplays()
 
     // A window taller than wide, on a landscape screen: the arrangement stays landscape.
     f.resize(700, 1000);
-    QTRY_COMPARE(f.PanelIND->size(), QSize(690, 845));
-    QCOMPARE(dockIn(f.PanelIND, f.PanelRight), DockLayout::Right);
-    QCOMPARE(f.PanelKeypad->geometry(), QRect(0, 0, 690 - 211, 845 - 17));
+    QTRY_COMPARE(element<Panel>(f, "PanelIND")->size(), QSize(690, 845));
+    QCOMPARE(dockIn(element<Panel>(f, "PanelIND"), element<Panel>(f, "PanelRight")), DockLayout::Right);
+    QCOMPARE(element<Panel>(f, "PanelKeypad")->geometry(), QRect(0, 0, 690 - 211, 845 - 17));
     const layout::KeypadGrid grid = layout::keypadGrid(479, 828);
-    QCOMPARE(f.INDSCORE[0]->geometry(), grid.keyRect(0, 3));
-    QCOMPARE(f.ButtonSendScore->pos(), QPoint(8, (1000 - 114) / 2 - 3 * 43));
-    QCOMPARE(f.ScoreConfirmAccept->x(), 3 * (479 / 5));
+    QCOMPARE(element<PictureButton>(f, "INDSCORE0")->geometry(), grid.keyRect(0, 3));
+    QCOMPARE(element<PictureButton>(f, "ButtonSendScore")->pos(), QPoint(8, (1000 - 114) / 2 - 3 * 43));
+    QCOMPARE(element<PictureButton>(f, "ScoreConfirmAccept")->x(), 3 * (479 / 5));
     // The header texts are fitted again...
     QCOMPARE(element<QLabel>(f, "LabelAthlete")->width(), 690 - 100 - 320 - 180);
     QCOMPARE(element<QLabel>(f, "LabelAthlete")->font().pixelSize(), pointsToPixels(fittedPointSize(athlete, 90)));
@@ -295,7 +298,7 @@ void TestLayout::windowResizeKeepsArrangementAndDisplays()
     QCOMPARE(element<QLabel>(f, "LabelAthlete")->text(), athlete);
     // ...but the displays stay where they were.
     QCOMPARE(displayLefts(f, 11), lefts);
-    QCOMPARE(f.ScoreDisplays[0]->y(), 605);
+    QCOMPARE(f.scoringView().scoreDisplays()[0]->y(), 605);
 }
 
 // The window follows the placement rules, and the scoreboard, once shown, is seen: on the
@@ -316,27 +319,30 @@ void TestLayout::placementsOnTheWindow()
     TMainForm &f = *s->form;
     f.state.ScoreDisplaysWritten = 11;
     ArrangeScoreDisplays(f);
-    f.PanelScoreboard->show();
+    element<Panel>(f, "PanelScoreboard")->show();
     const layout::PageGeometry g = layout::pageGeometry(screen.size(), 11);
 
-    QCOMPARE(f.ButtonSendScore->geometry(), g.send);
-    QCOMPARE(f.PanelScoreboard->parentWidget(), g.scoreboard.inKeypad ? static_cast<QWidget *>(f.PanelKeypad) : f.PanelRight);
-    QCOMPARE(f.PanelScoreboard->geometry(), g.scoreboard.rect);
+    QCOMPARE(element<PictureButton>(f, "ButtonSendScore")->geometry(), g.send);
+    QCOMPARE(element<Panel>(f, "PanelScoreboard")->parentWidget(),
+             g.scoreboard.inKeypad ? static_cast<QWidget *>(element<Panel>(f, "PanelKeypad"))
+                                   : element<Panel>(f, "PanelRight"));
+    QCOMPARE(element<Panel>(f, "PanelScoreboard")->geometry(), g.scoreboard.rect);
     for (int i = 0; i < 11; ++i)
-        QCOMPARE(f.ScoreDisplays[i]->geometry(), g.displays[i]);
+        QCOMPARE(f.scoringView().scoreDisplays()[i]->geometry(), g.displays[i]);
 
-    QVERIFY(f.PanelScoreboard->isVisible());
-    const QRect board(f.PanelScoreboard->mapTo(&f, QPoint(0, 0)), f.PanelScoreboard->size());
+    QVERIFY(element<Panel>(f, "PanelScoreboard")->isVisible());
+    const QRect board(element<Panel>(f, "PanelScoreboard")->mapTo(&f, QPoint(0, 0)),
+                      element<Panel>(f, "PanelScoreboard")->size());
     QVERIFY(f._Notebook->geometry().contains(board));
     for (const QPoint &corner : {board.topLeft(), board.topRight(), board.bottomLeft(), board.bottomRight()}) {
         QWidget *at = f.childAt(corner);
-        QVERIFY(at == f.PanelScoreboard || f.PanelScoreboard->isAncestorOf(at));
+        QVERIFY(at == element<Panel>(f, "PanelScoreboard") || element<Panel>(f, "PanelScoreboard")->isAncestorOf(at));
     }
     // A turn and back places it again.
     s->fakes.screen->setGeometry(QRect(0, 0, screen.height(), screen.width()));
     s->fakes.screen->setGeometry(screen);
-    QCOMPARE(f.PanelScoreboard->geometry(), g.scoreboard.rect);
-    QVERIFY(f.PanelScoreboard->isVisible());
+    QCOMPARE(element<Panel>(f, "PanelScoreboard")->geometry(), g.scoreboard.rect);
+    QVERIFY(element<Panel>(f, "PanelScoreboard")->isVisible());
 }
 
 // Displays show only the scores an "XX" wrote: hidden through a turn before any, and after an
@@ -351,13 +357,13 @@ void TestLayout::noDisplayWithoutAScore()
     QCOMPARE(shownDisplays(f), 0);
 
     f.state.JudgeCount = 5;
-    HandleXX(f.inbound, "#6.5^7.0^7.5^8.0^6.0^");
+    HandleXX(f.state, f, f.scoringView(), "#6.5^7.0^7.5^8.0^6.0^");
     QCOMPARE(shownDisplays(f), 5);
     f.state.JudgeCount = 11;  // as an "EI" sets it
     s->fakes.screen->setGeometry(kPortrait);
     QCOMPARE(shownDisplays(f), 5);
     for (int i = 5; i < 11; ++i)
-        QVERIFY(f.ScoreDisplays[i]->isHidden());
+        QVERIFY(f.scoringView().scoreDisplays()[i]->isHidden());
 }
 
 void TestLayout::fittedText()

@@ -1,6 +1,7 @@
 // The station shell: start-up order, settings, state, the frame's docking and the small windows.
 #include "TestStation.h"
 
+#include "screens/ScoringView.h"
 #include "screens/Unit_Invalid.h"
 #include "screens/Unit_Main.h"
 #include "station/Settings.h"
@@ -53,7 +54,7 @@ private slots:
         QVERIFY2(colours.size() > 16, "the logo picture is empty");
         const auto s = station();
         TMainForm &form = *s->form;
-        QCOMPARE(form.VRXLogo->pixmap().size(), logo.size());
+        QCOMPARE(element<QLabel>(form, "VRXLogo")->pixmap().size(), logo.size());
     }
 
     void settingsChooseTheFunction_data()
@@ -192,14 +193,14 @@ private slots:
         QCOMPARE(form.state.Protocols.StationIdTable[9], QStringLiteral("J10 "));
         QCOMPARE(form.state.Protocols.StationIdTable[11], QStringLiteral("VRX "));
         QCOMPARE(form.state.Protocols.DisciplineTags[1], QStringLiteral("SYNC"));
-        for (TLedTextLabel *d : form.ScoreDisplays)
+        for (TLedTextLabel *d : form.scoringView().scoreDisplays())
             QVERIFY(d->isHidden());
-        QCOMPARE(form.ScoreDisplays.size(), 11);
-        QCOMPARE(form.ScoreDisplays[6]->objectName(), QStringLiteral("ScoreDisplay7"));
-        QCOMPARE(form.ScoreDisplays[6]->parentWidget(), form.PanelKeypad);
-        QVERIFY(form.ScoreConfirmMain->isHidden());
-        QVERIFY(form.PanelScoreboard->isHidden());
-        QVERIFY(form.ButtonHome3->isHidden());
+        QCOMPARE(form.scoringView().scoreDisplays().size(), 11);
+        QCOMPARE(form.scoringView().scoreDisplays()[6]->objectName(), QStringLiteral("ScoreDisplay7"));
+        QCOMPARE(form.scoringView().scoreDisplays()[6]->parentWidget(), element<Panel>(form, "PanelKeypad"));
+        QVERIFY(element<Panel>(form, "ScoreConfirmMain")->isHidden());
+        QVERIFY(element<Panel>(form, "PanelScoreboard")->isHidden());
+        QVERIFY(element<PictureButton>(form, "ButtonHome3")->isHidden());
         QVERIFY(element<QWidget>(form, "PanelDetails")->isHidden());
         QVERIFY(element<PictureButton>(form, "DisconnectConsoles")->isHidden());
         QVERIFY(!element<PictureButton>(form, "DisconnectConsoles")->isEnabled());
@@ -297,18 +298,18 @@ private slots:
     {
         const auto s = station();
         TMainForm &form = *s->form;
-        const QList<PictureButton *> keys = form.keypadKeys();
+        const QList<PictureButton *> keys = form.scoringView().keypadKeys();
         QCOMPARE(keys.size(), 12);
         for (int v = 0; v <= 10; ++v) {
             auto *k = form.findChild<PictureButton *>(QStringLiteral("INDSCORE%1").arg(v));
             QVERIFY(k);
             QCOMPARE(k->tag(), v);
-            QCOMPARE(k->parentWidget(), form.PanelKeypad);
+            QCOMPARE(k->parentWidget(), element<Panel>(form, "PanelKeypad"));
         }
-        QCOMPARE(form.INDSCOREClear->tag(), -1);
-        QCOMPARE(form.ButtonHome2->geometry(), QRect(16, 12, 97, 32));
-        QCOMPARE(form.ButtonHome3->geometry(), QRect(16, 12, 97, 61));
-        QCOMPARE(form.ButtonHome2->toolTip(), QStringLiteral("Shortcut - F9"));
+        QCOMPARE(element<PictureButton>(form, "INDSCOREClear")->tag(), -1);
+        QCOMPARE(element<PictureButton>(form, "ButtonHome2")->geometry(), QRect(16, 12, 97, 32));
+        QCOMPARE(element<PictureButton>(form, "ButtonHome3")->geometry(), QRect(16, 12, 97, 61));
+        QCOMPARE(element<PictureButton>(form, "ButtonHome2")->toolTip(), QStringLiteral("Shortcut - F9"));
     }
 
     void grid()
@@ -364,14 +365,14 @@ private slots:
         TMainForm &form = *s->form;
         // The page area starts 5 pixels in and below the three bands.
         QCOMPARE(form._Notebook->geometry(), QRect(5, 131, 1208, 650));
-        QCOMPARE(form.PanelRight->geometry(), QRect(997, 0, 211, 633));
-        QCOMPARE(form.LabelINDMessage->geometry(), QRect(0, 633, 1208, 17));
+        QCOMPARE(element<Panel>(form, "PanelRight")->geometry(), QRect(997, 0, 211, 633));
+        QCOMPARE(element<QLabel>(form, "LabelINDMessage")->geometry(), QRect(0, 633, 1208, 17));
         QCOMPARE(element<QLabel>(form, "LabelPower")->geometry().x(), 1208 - 180);
         QCOMPARE(element<QLabel>(form, "LabelClub")->geometry().x(), 1208 - 180 - 320);
         QCOMPARE(element<QLabel>(form, "LabelHeight")->geometry(), QRect(305, 0, 145, 43));
-        QCOMPARE(form.ScoreboardOrder->geometry().topLeft(), QPoint(0, 20));
+        QCOMPARE(element<TLedTextLabel>(form, "ScoreboardOrder")->geometry().topLeft(), QPoint(0, 20));
         // Below the send button (216 to 330): at (24, 256) it would cover it.
-        QCOMPARE(form.PanelScoreboard->geometry(), QRect(24, 338, 172, 153));
+        QCOMPARE(element<Panel>(form, "PanelScoreboard")->geometry(), QRect(24, 338, 172, 153));
     }
 
     void functionChange()

@@ -1,5 +1,6 @@
 #include "TestStation.h"
 
+#include "screens/ScoringView.h"
 #include "screens/Unit_Main.h"
 #include "widgets/DockLayout.h"
 #include "widgets/LedSegments.h"
@@ -655,8 +656,8 @@ void TestLedTextLabel::stationLabels()
 {
     TestStation station;
     TMainForm &form = *station.form;
-    QCOMPARE(form.ScoreDisplays.size(), 11);
-    for (TLedTextLabel *d : form.ScoreDisplays) {
+    QCOMPARE(form.scoringView().scoreDisplays().size(), 11);
+    for (TLedTextLabel *d : form.scoringView().scoreDisplays()) {
         QCOMPARE(d->size(), QSize(80, 28));
         QCOMPARE(d->Digits(), 1);
         QVERIFY(!d->AutoSize());
@@ -664,20 +665,21 @@ void TestLedTextLabel::stationLabels()
         QCOMPARE(d->focusPolicy(), Qt::NoFocus);
     }
     // The whole panel, as when the first scoreboard message shows it.
-    form.PanelScoreboard->show();
-    dockLayoutOf(form.PanelScoreboard)->arrange(form.PanelScoreboard->rect());
-    QCOMPARE(form.ScoreboardOrder->geometry(), QRect(0, 20, 172, 28));
-    QVERIFY(form.ScoreboardOrder->AutoSize());
-    TLedTextLabel *lines[] = {form.Scoreboard1, form.Scoreboard2, form.Scoreboard3};
+    element<Panel>(form, "PanelScoreboard")->show();
+    dockLayoutOf(element<Panel>(form, "PanelScoreboard"))->arrange(element<Panel>(form, "PanelScoreboard")->rect());
+    QCOMPARE(element<TLedTextLabel>(form, "ScoreboardOrder")->geometry(), QRect(0, 20, 172, 28));
+    QVERIFY(element<TLedTextLabel>(form, "ScoreboardOrder")->AutoSize());
+    TLedTextLabel *lines[] = {element<TLedTextLabel>(form, "Scoreboard1"), element<TLedTextLabel>(form, "Scoreboard2"),
+                              element<TLedTextLabel>(form, "Scoreboard3")};
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(lines[i]->geometry(), QRect(0, 52 + 32 * i, 115, 28));
         QCOMPARE(lines[i]->Caption(), QStringLiteral("ORDER "));
         lines[i]->setCaption(QStringLiteral(" 1  66.50"));
         QCOMPARE(lines[i]->geometry(), QRect(0, 52 + 32 * i, 172, 28));
     }
-    form.ScoreboardOrder->setCaption(QStringLiteral("ORDER   5"));
-    QCOMPARE(form.ScoreboardOrder->geometry(), QRect(0, 20, 172, 28));
-    const QImage board = render(*form.PanelScoreboard);
+    element<TLedTextLabel>(form, "ScoreboardOrder")->setCaption(QStringLiteral("ORDER   5"));
+    QCOMPARE(element<TLedTextLabel>(form, "ScoreboardOrder")->geometry(), QRect(0, 20, 172, 28));
+    const QImage board = render(*element<Panel>(form, "PanelScoreboard"));
     QCOMPARE(litMask(board, 152, 20), led::segmentsForChar('5'));
     QCOMPARE(litMask(board, 0, 52), quint16(0));
     QCOMPARE(litMask(board, 19, 52), led::segmentsForChar('1'));

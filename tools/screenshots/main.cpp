@@ -9,6 +9,7 @@
 #include "../../tests/support/LayoutFakes.h"
 
 #include "screens/Layout.h"
+#include "screens/ScoringView.h"
 #include "screens/Unit_Main.h"
 
 #include <QApplication>
@@ -52,9 +53,9 @@ bool render(const QRect &screen, const QString &file, bool scoreboard = false)
     TimerPowerMeterTimer(form);
     form.SelectPage(1);
     form.state.JudgeCount = 11;
-    HandleXX(form.inbound, "#7.0^7.5^7.0^6.5^7.0^7.5^7.0^7.5^7.0^8.0^7.5^");
+    HandleXX(form.state, form, form.scoringView(), "#7.0^7.5^7.0^6.5^7.0^7.5^7.0^7.5^7.0^8.0^7.5^");
     if (scoreboard)
-        HandlePR(form.inbound, "5\x11" "66.50^T 183.20^RANK 2\x12");
+        HandlePR(form.scoringView(), "5\x11" "66.50^T 183.20^RANK 2\x12");
     QCoreApplication::processEvents();
 
     const QPixmap shot = form.grab();
