@@ -8,11 +8,13 @@
 
 #include "screens/Unit_Main.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 // Benchmarks run on the offscreen platform unless told otherwise (before QApplication).
@@ -26,14 +28,10 @@ inline void preferOffscreen()
 // does not come within 10 s.
 inline bool startForBench(TMainForm &form)
 {
-    form.show();
-    QElapsedTimer wait;
-    wait.start();
-    while (!form.startedUp() && wait.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (!form.startedUp())
-        std::fprintf(stderr, "the station did not start\n");
-    return form.startedUp();
+    if (showStarted(form))
+        return true;
+    std::fprintf(stderr, "the station did not start\n");
+    return false;
 }
 
 // The station at the design size on fake seams, started, in a temporary working directory
@@ -57,3 +55,21 @@ private:
     std::unique_ptr<TMainForm> form_;
     bool started_ = false;
 };
+
+// Runs `bench(station, count)` on the started station and returns its exit code (1 if the
+// station does not start): the application on the offscreen platform unless told otherwise,
+// the count from the first argument (at least `least`; `fallback` without one).
+inline int runOnStation(int argc, char **argv, int least, int fallback, int (*bench)(BenchStation &, int))
+{
+    preferOffscreen();
+    QApplication app(argc, argv);
+    const int count = argc > 1 ? std::max(least, std::atoi(argv[1])) : fallback;
+    BenchStation station;
+    if (!station.started())
+        return 1;
+    return bench(station, count);
+}
+
+// main() of a benchmark on the station, as runOnStation describes.
+#define MARLO_BENCH_MAIN(bench, least, fallback) \
+    int main(int argc, char **argv) { return runOnStation(argc, argv, least, fallback, &bench); }

@@ -78,17 +78,8 @@ void print(const char *what, int runs, const Figures &f, bool goal = true)
                 verdict);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int benchInbound(BenchStation &station, int runs)
 {
-    preferOffscreen();
-    QApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(10, std::atoi(argv[1])) : 4000;
-
-    BenchStation station;
-    if (!station.started())
-        return 1;
     TMainForm &form = station.form();
     EnterScoringScreen(form.scoring);
     QCoreApplication::processEvents();
@@ -162,3 +153,7 @@ int main(int argc, char **argv)
     }
     return 0;
 }
+
+} // namespace
+
+MARLO_BENCH_MAIN(benchInbound, 10, 4000)

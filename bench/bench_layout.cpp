@@ -49,17 +49,8 @@ void print(const char *what, int iterations, const Figures &f)
                 f.median, f.p99, f.max);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int benchLayout(BenchStation &station, int iterations)
 {
-    preferOffscreen();
-    QApplication app(argc, argv);
-    const int iterations = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
-
-    BenchStation station;
-    if (!station.started())
-        return 1;
     TMainForm &form = station.form();
     form.SelectPage(1);
     form.state.JudgeCount = 11;
@@ -87,3 +78,7 @@ int main(int argc, char **argv)
           }));
     return 0;
 }
+
+} // namespace
+
+MARLO_BENCH_MAIN(benchLayout, 1, 2000)

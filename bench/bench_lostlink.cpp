@@ -8,6 +8,8 @@
 // Default 1,000 cycles. The reconnect timer's 2 s are not waited for: its handler is called
 // as soon as the loss has been reported. The station runs offscreen in a temporary working
 // folder, talking to a listening socket on 127.0.0.1.
+#include "LoopbackListener.h"
+
 #include "../tests/support/Elements.h"
 #include "../tests/support/ResidentMemory.h"
 #include "link/ConsoleLink.h"
@@ -90,12 +92,8 @@ int main(int argc, char **argv)
     QDir::setCurrent(dir.path());
 
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ::listen(listener, 8) != 0
-        || ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+    const quint16 port = listenOnLoopback(listener);
+    if (port == 0) {
         std::perror("listen");
         return 1;
     }
@@ -108,7 +106,7 @@ int main(int argc, char **argv)
     form.link->showMessage = [&boxes](ConsoleLink::BoxKind, const QString &) { ++boxes; };
     form.show();
     runUntil([&] { return form.startedUp(); }, 10000);
-    form.link->connection().setOptions(LinkOptions {.port = quint16(ntohs(address.sin_port))});
+    form.link->connection().setOptions(LinkOptions {.port = port});
     form.link->ConnectConsolesClick();
     int server = acceptStation(listener);
     if (server < 0 || !form.link->Connected()) {

@@ -19,6 +19,7 @@
 //   build/bench/bench_stall [seconds]   (the flood per case, default 15)
 
 #include "BenchStation.h"
+#include "LoopbackListener.h"
 
 #include "link/ConsoleLink.h"
 #include "link/ConsoleMessage.h"
@@ -79,16 +80,11 @@ public:
     explicit FloodServer(int rate) : rate_(rate)
     {
         listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        sockaddr_in a {};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (::bind(listenFd_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || ::listen(listenFd_, 8) != 0
-            || ::getsockname(listenFd_, reinterpret_cast<sockaddr *>(&a), &len) != 0) {
+        port_ = listenOnLoopback(listenFd_);
+        if (port_ == 0) {
             std::perror("listen");
             std::exit(1);
         }
-        port_ = ntohs(a.sin_port);
         const QByteArray tp = "\x01TPIND VRX \x02\x04";
         while (flood_.size() < 64 * 1024)
             flood_ += tp;

@@ -14,7 +14,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -42,12 +41,7 @@ bool render(const QRect &screen, const QString &file, bool scoreboard = false)
     LayoutPlatform fakes(screen);
     fakes.power->percent = 87;
     TMainForm form(fakes.platform);
-    form.show();
-    QElapsedTimer wait;
-    wait.start();
-    while (!form.startedUp() && wait.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (!form.startedUp())
+    if (!showStarted(form))
         return false;
 
     TimerPowerMeterTimer(form);
