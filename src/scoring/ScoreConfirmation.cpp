@@ -19,7 +19,7 @@ void sendScore(ScoringPage &page, const QString &score)
 
 void RenderScoring(ScoringPage &page)
 {
-    page.screen->showScoring(model(page), [&page] { page.host->ArrangeLayout(); });
+    page.screen->showScoring(model(page), *page.host);
 }
 
 bool ScoreAcknowledged(const ScoringPage &page)

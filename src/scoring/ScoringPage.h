@@ -4,8 +4,6 @@
 
 #include <QString>
 
-#include <functional>
-
 struct StationState;
 
 // How scoring sends a score text (the "SD" message): true when it went out on the link.
@@ -42,9 +40,9 @@ class ScoringScreen
 {
 public:
     // Shows the model: the score text, the confirmation panel, the keypad and the buttons. The
-    // panel covers the keypad area: `panelRaised` is called once it has just been shown, before
-    // the keypad goes.
-    virtual void showScoring(const ScoringModel &model, const std::function<void()> &panelRaised) = 0;
+    // panel covers the keypad area: once it has just been shown, before the keypad goes, `host`
+    // arranges the layout.
+    virtual void showScoring(const ScoringModel &model, ScoringHost &host) = 0;
     // The score's title and text shown, as the scoring page is entered.
     virtual void showScoreText() = 0;
     // The judge's position (JudgeNum).

@@ -194,7 +194,7 @@ void ScoringView::hideScoreDisplays()
         d->hide();
 }
 
-void ScoringView::showScoring(const ScoringModel &m, const std::function<void()> &panelRaised)
+void ScoringView::showScoring(const ScoringModel &m, ScoringHost &host)
 {
     ScoreEdit->setText(m.score());
     ScoreConfirmTitle->setText(m.title());
@@ -202,8 +202,8 @@ void ScoringView::showScoring(const ScoringModel &m, const std::function<void()>
     ScoreConfirmMain->setColor(m.acknowledged() ? kAcknowledged : kAwaiting);
     const bool raised = m.panelShown() && ScoreConfirmMain->isHidden();
     ScoreConfirmMain->setVisible(m.panelShown());
-    if (raised && panelRaised)
-        panelRaised();
+    if (raised)
+        host.ArrangeLayout();
     PanelKeypad->setVisible(m.keypadShown());
     ButtonSendScore->setEnabled(m.sendEnabled());
     ScoreConfirmAccept->setEnabled(m.confirmButtonsEnabled());

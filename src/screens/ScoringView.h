@@ -60,7 +60,7 @@ public:
     void placeScoreboard();
 
     // ScoringScreen
-    void showScoring(const ScoringModel &model, const std::function<void()> &panelRaised) override;
+    void showScoring(const ScoringModel &model, ScoringHost &host) override;
     void showScoreText() override;
     void showJudgePosition(const QString &text) override;
 
