@@ -38,11 +38,26 @@ int lastError();
 QString errorText(int error);
 // Whether `error` says the call would have had to wait (a non-blocking socket).
 bool wouldBlock(int error);
-// Whether `error` says a signal interrupted the call (try again).
-bool interrupted(int error);
-// The errors of a connect that timed out and of one refused.
-int timedOutError();
-int refusedError();
+
+// The errors the link tells apart, as the system numbers them.
+struct Errors {
+    int interrupted;  // a signal interrupted the call (try again)
+    int timedOut;     // a connect that timed out
+    int refused;      // a connect refused
+};
+extern const Errors kErrors;
+inline bool interrupted(int error)
+{
+    return error == kErrors.interrupted;
+}
+inline int timedOutError()
+{
+    return kErrors.timedOut;
+}
+inline int refusedError()
+{
+    return kErrors.refused;
+}
 
 // One address of a host, ready for a TCP connect.
 struct Address {

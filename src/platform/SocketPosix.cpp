@@ -38,6 +38,8 @@ bool start()
     return true;
 }
 
+const Errors kErrors {EINTR, ETIMEDOUT, ECONNREFUSED};
+
 int lastError()
 {
     return errno;
@@ -51,21 +53,6 @@ QString errorText(int error)
 bool wouldBlock(int error)
 {
     return error == EWOULDBLOCK || error == EAGAIN;
-}
-
-bool interrupted(int error)
-{
-    return error == EINTR;
-}
-
-int timedOutError()
-{
-    return ETIMEDOUT;
-}
-
-int refusedError()
-{
-    return ECONNREFUSED;
 }
 
 bool resolve(const QByteArray &host, quint16 port, std::vector<Address> &found, QString *errorText)

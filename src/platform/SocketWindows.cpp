@@ -38,6 +38,8 @@ bool start()
     return started;
 }
 
+const Errors kErrors {WSAEINTR, WSAETIMEDOUT, WSAECONNREFUSED};
+
 int lastError()
 {
     return ::WSAGetLastError();
@@ -59,21 +61,6 @@ QString errorText(int error)
 bool wouldBlock(int error)
 {
     return error == WSAEWOULDBLOCK || error == EAGAIN || error == EWOULDBLOCK;
-}
-
-bool interrupted(int error)
-{
-    return error == WSAEINTR;
-}
-
-int timedOutError()
-{
-    return WSAETIMEDOUT;
-}
-
-int refusedError()
-{
-    return WSAECONNREFUSED;
 }
 
 bool resolve(const QByteArray &host, quint16 port, std::vector<Address> &found, QString *errorText)

@@ -26,3 +26,12 @@ Qt::WindowFlags smallWindowFlags()
     return (wayland ? Qt::ToolTip : Qt::Tool) | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
            | Qt::WindowDoesNotAcceptFocus;
 }
+
+void setUpSmallWindow(QWidget *w, const QString &name, const QString &title, const QSize &size)
+{
+    w->setObjectName(name);
+    w->setWindowTitle(title);
+    w->setAttribute(Qt::WA_ShowWithoutActivating, true);
+    w->setFocusPolicy(Qt::NoFocus);
+    w->setFixedSize(size);
+}

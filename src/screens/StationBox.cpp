@@ -75,19 +75,21 @@ TStationBox::TStationBox(Kind kind, const QString &text, QWidget *owner) : QDial
     // A finger drags the text.
     QScroller::grabGesture(text_->viewport(), QScroller::LeftMouseButtonGesture);
 
-    auto *ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("ButtonOK"));
-    ok->setMinimumSize(kButtonWidth, kButtonHeight);
+    // OK is the default button; Cancel, on a question, never takes Enter.
+    auto button = [this](const QString &text, const QString &name, void (QDialog::*answer)()) {
+        auto *b = new QPushButton(text, this);
+        b->setObjectName(name);
+        b->setMinimumSize(kButtonWidth, kButtonHeight);
+        connect(b, &QPushButton::clicked, this, answer);
+        return b;
+    };
+    QPushButton *ok = button(QStringLiteral("OK"), QStringLiteral("ButtonOK"), &QDialog::accept);
     ok->setDefault(true);
     ok_ = ok;
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     if (kind == Question) {
-        auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
-        cancel->setObjectName(QStringLiteral("ButtonCancel"));
-        cancel->setMinimumSize(kButtonWidth, kButtonHeight);
+        QPushButton *cancel = button(QStringLiteral("Cancel"), QStringLiteral("ButtonCancel"), &QDialog::reject);
         cancel->setAutoDefault(false);
         cancel_ = cancel;
-        connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     }
 
     auto *column = new QVBoxLayout(this);

@@ -14,11 +14,8 @@
 TObtainingIPAddress::TObtainingIPAddress(QWidget *owner)
     : QWidget(owner, smallWindowFlags())
 {
-    setObjectName(QStringLiteral("ObtainingIPAddress"));
-    setWindowTitle(QStringLiteral("Retrieving your IP Address"));  // never shown: it names the window to the window system
-    setAttribute(Qt::WA_ShowWithoutActivating, true);
-    setFocusPolicy(Qt::NoFocus);
-    setFixedSize(413, 149);
+    setUpSmallWindow(this, QStringLiteral("ObtainingIPAddress"), QStringLiteral("Retrieving your IP Address"),
+                     QSize(413, 149));
     auto *dock = new DockLayout(this);
     auto *title = new QLabel(QStringLiteral("Retrieving your IP Address"), this);
     title->setObjectName(QStringLiteral("LabelRetrieving"));

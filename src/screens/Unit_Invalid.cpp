@@ -10,11 +10,7 @@
 TInvalidElements::TInvalidElements(QWidget *owner)
     : QWidget(owner, smallWindowFlags() | Qt::WindowTransparentForInput)
 {
-    setObjectName(QStringLiteral("InvalidElements"));
-    setWindowTitle(QStringLiteral("Lost Connection"));  // never shown: it names the window to the window system
-    setAttribute(Qt::WA_ShowWithoutActivating, true);
-    setFocusPolicy(Qt::NoFocus);
-    setFixedSize(462, 121);
+    setUpSmallWindow(this, QStringLiteral("InvalidElements"), QStringLiteral("Lost Connection"), QSize(462, 121));
 
     auto *dock = new DockLayout(this);
     auto strip = [this](const QString &name, const QString &text, int px) {
