@@ -68,6 +68,12 @@ bool startInStation(Station &station, const QString &dir)
     return false;
 }
 
+// A display at the design size and the scripted server listening at its address in the namespace.
+bool startDisplayAndServer(XServer &x, ScriptedServer &server)
+{
+    return x.start(1218, 805) && server.listen(kServerAddress);
+}
+
 QByteArray readSettings(const QString &dir)
 {
     QFile f(dir + QStringLiteral("/Settings.ini"));
@@ -156,9 +162,8 @@ private slots:
     {
         QTemporaryDir dir;
         XServer x;
-        QVERIFY(x.start(1218, 805));
         ScriptedServer server;
-        QVERIFY(server.listen(kServerAddress));
+        QVERIFY(startDisplayAndServer(x, server));
         {
             Station station(x);
             QVERIFY(startInStation(station, dir.path()));
@@ -200,9 +205,8 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(writeSettings(dir.path(), kServerAddress, 0));
         XServer x;
-        QVERIFY(x.start(1218, 805));
         ScriptedServer server;
-        QVERIFY(server.listen(kServerAddress));
+        QVERIFY(startDisplayAndServer(x, server));
         Station station(x);
         QVERIFY(startInStation(station, dir.path()));
         click(x, kConnectButton.x(), kConnectButton.y());

@@ -3,6 +3,7 @@
 // become a result by itself), and the server is stopped mid-event and resumed from its journal.
 #include "ConnectionProbe.h"
 #include "ScriptedStation.h"
+#include "ServerLog.h"
 #include "TestStation.h"
 
 #include "link/ConsoleLink.h"
@@ -73,10 +74,7 @@ void TestSimStation::correctionOnTheStation()
     EventServerThread server(ParseEventFile(kEvent).event, LoopbackServerOptions());
     QString error;
     QVERIFY2(server.start(&error), qPrintable(error));
-    QStringList log;
-    QObject context;
-    connect(server.server(), &EventServer::logLine, &context, [&log](const QString &l) { log << l; },
-            Qt::QueuedConnection);
+    ServerLog log(server);
 
     TestStation s;
     QVERIFY(s.start());
@@ -99,7 +97,7 @@ void TestSimStation::correctionOnTheStation()
         const int key = c == 'x' ? vk::Escape : c == 'e' ? vk::Enter : vk::Digit0 + c.digitValue();
         FormKeyDown(f.scoring, key);
     }
-    QTRY_VERIFY(log.join('\n').contains("judge 1 is changing (Cancel / Change on the station); 6.5 stands"));
+    QTRY_VERIFY(log.text().contains("judge 1 is changing (Cancel / Change on the station); 6.5 stands"));
     if (after.endsWith('e'))
         QTRY_VERIFY(ScoreAcknowledged(f.scoring));
     if (!lastJudgeFirst)
@@ -107,9 +105,9 @@ void TestSimStation::correctionOnTheStation()
     std::optional<int> score;
     server.call([&](EventServer &e) { score = e.competition().score(1); });
     QCOMPARE(score.value_or(-1), finalScore);
-    QTRY_VERIFY(log.join('\n').contains("panel complete"));
-    QCOMPARE(log.filter("corrected result").size(), correctedResults);
-    QVERIFY2(log.filter("scores 0.0").isEmpty(), qPrintable(log.join('\n')));
+    QTRY_VERIFY(log.text().contains("panel complete"));
+    QCOMPARE(log.lines.filter("corrected result").size(), correctedResults);
+    QVERIFY2(log.lines.filter("scores 0.0").isEmpty(), qPrintable(log.text()));
 }
 
 void TestSimStation::stoppedAtDiveFourAndResumed()

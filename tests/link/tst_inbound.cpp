@@ -24,6 +24,16 @@ void receive(TestStation &s, const QByteArray &command, const QByteArray &payloa
     ReceiveConsoleText(s.form->inbound(), LoopbackServer::frame(command, payload, sender));
 }
 
+// The station started, as Judge 3, on the scoring page.
+bool startScoringAsJudge3(TestStation &s)
+{
+    if (!s.start())
+        return false;
+    element<RadioGroup>(*s.form, "ClientChoice")->setItemIndex(2);
+    EnterScoringScreen(s.form->scoring);
+    return true;
+}
+
 // The panel's score as if Accept had written it on a link (these stations have none).
 void sentAsAccepted(TMainForm &f)
 {
@@ -222,10 +232,8 @@ private slots:
         QFETCH(QByteArray, payload);
         QFETCH(bool, acknowledged);
         TestStation s;
-        QVERIFY(s.start());
+        QVERIFY(startScoringAsJudge3(s));
         TMainForm &f = *s.form;
-        element<RadioGroup>(f, "ClientChoice")->setItemIndex(2);
-        EnterScoringScreen(f.scoring);
         ButtonSendScoreClick(f.scoring);
         sentAsAccepted(f);
         receive(s, "TX", payload);
@@ -265,10 +273,8 @@ private slots:
         QFETCH(QString, score);
         QFETCH(QString, box);
         TestStation s;
-        QVERIFY(s.start());
+        QVERIFY(startScoringAsJudge3(s));
         TMainForm &f = *s.form;
-        element<RadioGroup>(f, "ClientChoice")->setItemIndex(2);
-        EnterScoringScreen(f.scoring);
         SetScoreText(f.scoring, QStringLiteral("6.5"));
         f.state.Scoring.setZeroPressCount(1);
         receive(s, "FS", payload);
@@ -281,10 +287,8 @@ private slots:
     void serverScoreOnTheGreenPanel()
     {
         TestStation s;
-        QVERIFY(s.start());
+        QVERIFY(startScoringAsJudge3(s));
         TMainForm &f = *s.form;
-        element<RadioGroup>(f, "ClientChoice")->setItemIndex(2);
-        EnterScoringScreen(f.scoring);
         SetScoreText(f.scoring, QStringLiteral("6.5"));
         ButtonSendScoreClick(f.scoring);
         sentAsAccepted(f);

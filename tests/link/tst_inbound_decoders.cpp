@@ -21,56 +21,40 @@ private slots:
     // "AI": round-start, athlete, club.
     void athlete_data()
     {
-        addColumns<QByteArray, QString, QString, QString, QString>(
-            "payload", "round", "start", "athlete", "club");
-        QTest::newRow("12-3") << "12-3" + DC1 + "Jane Diver" + DC2 + "Pool Club" + DC3 << "12" << "3" << "Jane Diver"
-                              << "Pool Club";
-        QTest::newRow("3-12") << "3-12" + DC1 + "A" + DC2 + "B" + DC3 << "3" << "12" << "A" << "B";
-        QTest::newRow("1-3") << "1-3" + DC1 + "A" + DC2 + "B" + DC3 << "1" << "3" << "A" << "B";
-        QTest::newRow("7") << "7" + DC1 + "A" + DC2 + "B" + DC3 << "" << "" << "A" << "B";
-        QTest::newRow("3-1-2") << "3-1-2" + DC1 + "A" + DC2 + "B" + DC3 << "3" << "2" << "A" << "B";
-        QTest::newRow("no terminators") << QByteArray("12-3") << "" << "" << "" << "";
-        QTest::newRow("no DC3") << "1-2" + DC1 + "Ann" + DC2 + "Club" << "1" << "2" << "Ann" << "";
-        QTest::newRow("empty") << QByteArray() << "" << "" << "" << "";
+        addColumns<QByteArray, QStringList>("payload", "fields");  // round, start, athlete, club
+        QTest::newRow("12-3") << "12-3" + DC1 + "Jane Diver" + DC2 + "Pool Club" + DC3
+                              << QStringList{"12", "3", "Jane Diver", "Pool Club"};
+        QTest::newRow("3-12") << "3-12" + DC1 + "A" + DC2 + "B" + DC3 << QStringList{"3", "12", "A", "B"};
+        QTest::newRow("1-3") << "1-3" + DC1 + "A" + DC2 + "B" + DC3 << QStringList{"1", "3", "A", "B"};
+        QTest::newRow("7") << "7" + DC1 + "A" + DC2 + "B" + DC3 << QStringList{"", "", "A", "B"};
+        QTest::newRow("3-1-2") << "3-1-2" + DC1 + "A" + DC2 + "B" + DC3 << QStringList{"3", "2", "A", "B"};
+        QTest::newRow("no terminators") << QByteArray("12-3") << QStringList{"", "", "", ""};
+        QTest::newRow("no DC3") << "1-2" + DC1 + "Ann" + DC2 + "Club" << QStringList{"1", "2", "Ann", ""};
+        QTest::newRow("empty") << QByteArray() << QStringList{"", "", "", ""};
     }
     void athlete()
     {
         QFETCH(QByteArray, payload);
-        QFETCH(QString, round);
-        QFETCH(QString, start);
-        QFETCH(QString, athlete);
-        QFETCH(QString, club);
         const AthleteInfo a = DecodeAthlete(payload);
-        QCOMPARE(a.round, round);
-        QCOMPARE(a.start, start);
-        QCOMPARE(a.athlete, athlete);
-        QCOMPARE(a.club, club);
+        QTEST((QStringList{a.round, a.start, a.athlete, a.club}), "fields");
     }
 
     // "DI": dive, difficulty, height, description; nothing is trimmed.
     void dive_data()
     {
-        addColumns<QByteArray, QString, QString, QString, QString>(
-            "payload", "dive", "difficulty", "height", "description");
-        QTest::newRow("full") << "105B" + DC1 + "2.4" + DC2 + "3m" + DC3 + "Forward 2 1/2 somersaults pike" + DC4 << "105B"
-                              << "2.4" << "3m" << "Forward 2 1/2 somersaults pike";
-        QTest::newRow("nothing trimmed") << " 105B " + DC1 + " 2.4" + DC2 + "3m " + DC3 + " x " + DC4 << " 105B " << " 2.4"
-                                         << "3m " << " x ";
-        QTest::newRow("no terminators") << QByteArray("105B") << "" << "" << "" << "";
-        QTest::newRow("no DC4") << "1" + DC1 + "2" + DC2 + "3" + DC3 + "desc" << "1" << "2" << "3" << "";
+        addColumns<QByteArray, QStringList>("payload", "fields");  // dive, difficulty, height, description
+        QTest::newRow("full") << "105B" + DC1 + "2.4" + DC2 + "3m" + DC3 + "Forward 2 1/2 somersaults pike" + DC4
+                              << QStringList{"105B", "2.4", "3m", "Forward 2 1/2 somersaults pike"};
+        QTest::newRow("nothing trimmed") << " 105B " + DC1 + " 2.4" + DC2 + "3m " + DC3 + " x " + DC4
+                                         << QStringList{" 105B ", " 2.4", "3m ", " x "};
+        QTest::newRow("no terminators") << QByteArray("105B") << QStringList{"", "", "", ""};
+        QTest::newRow("no DC4") << "1" + DC1 + "2" + DC2 + "3" + DC3 + "desc" << QStringList{"1", "2", "3", ""};
     }
     void dive()
     {
         QFETCH(QByteArray, payload);
-        QFETCH(QString, dive);
-        QFETCH(QString, difficulty);
-        QFETCH(QString, height);
-        QFETCH(QString, description);
         const DiveInfo d = DecodeDive(payload);
-        QCOMPARE(d.dive, dive);
-        QCOMPARE(d.difficulty, difficulty);
-        QCOMPARE(d.height, height);
-        QCOMPARE(d.description, description);
+        QTEST((QStringList{d.dive, d.difficulty, d.height, d.description}), "fields");
     }
 
     // "PR": the order right-aligned in 3 characters, three lines in 9.

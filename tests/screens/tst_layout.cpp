@@ -20,14 +20,19 @@ const QRect kLandscape(0, 0, 1218, 805);
 const QRect kPortrait(0, 0, 768, 1024);
 
 // A started station on a screen of the given size, its battery not determinable (the power
-// label keeps its design text), showing the scoring page.
-std::unique_ptr<TestStation> startStation(const QRect &screen)
+// label keeps its design text), showing the scoring page; with `displaysWritten`, that many
+// score displays written and arranged, as after an "XX".
+std::unique_ptr<TestStation> startStation(const QRect &screen, int displaysWritten = 0)
 {
     auto s = std::make_unique<TestStation>(screen);
     s->fakes.power->percent = 255;
     if (!s->start())
         return nullptr;
     s->form->SelectPage(1);
+    if (displaysWritten > 0) {
+        s->form->state.ScoreDisplaysWritten = displaysWritten;
+        ArrangeScoreDisplays(*s->form);
+    }
     return s;
 }
 
@@ -183,11 +188,9 @@ void TestLayout::displays()
 
 void TestLayout::fewerJudgesHideTheRest()
 {
-    auto s = startStation(kLandscape);
+    auto s = startStation(kLandscape, 11);
     QVERIFY(s);
     TMainForm &f = *s->form;
-    f.state.ScoreDisplaysWritten = 11;
-    ArrangeScoreDisplays(f);
     QCOMPARE(shownDisplays(f), 11);
     f.state.JudgeCount = 5;
     ArrangeScoreDisplays(f);
@@ -242,11 +245,9 @@ void TestLayout::orientationFollowsTheScreen()
 
 void TestLayout::resolutionChangeRearrangesEverything()
 {
-    auto s = startStation(kLandscape);
+    auto s = startStation(kLandscape, 11);
     QVERIFY(s);
     TMainForm &f = *s->form;
-    f.state.ScoreDisplaysWritten = 11;
-    ArrangeScoreDisplays(f);
 
     // Turned to portrait: the column, the keypad and the displays, at once.
     s->fakes.screen->setGeometry(kPortrait);
@@ -270,11 +271,9 @@ void TestLayout::resolutionChangeRearrangesEverything()
 
 void TestLayout::windowResizeKeepsArrangementAndDisplays()
 {
-    auto s = startStation(kLandscape);
+    auto s = startStation(kLandscape, 11);
     QVERIFY(s);
     TMainForm &f = *s->form;
-    f.state.ScoreDisplaysWritten = 11;
-    ArrangeScoreDisplays(f);
     const QList<int> lefts = displayLefts(f, 11);
     const QString athlete = QStringLiteral(" Athlete Name That Is Rather Long");
     SetFittedText(element<QLabel>(f, "LabelAthlete"), athlete);
@@ -314,11 +313,9 @@ void TestLayout::placementsOnTheWindow_data()
 void TestLayout::placementsOnTheWindow()
 {
     QFETCH(QRect, screen);
-    auto s = startStation(screen);
+    auto s = startStation(screen, 11);
     QVERIFY(s);
     TMainForm &f = *s->form;
-    f.state.ScoreDisplaysWritten = 11;
-    ArrangeScoreDisplays(f);
     element<Panel>(f, "PanelScoreboard")->show();
     const layout::PageGeometry g = layout::pageGeometry(screen.size(), 11);
 
